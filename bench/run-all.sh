@@ -1,0 +1,5 @@
+#!/usr/bin/env bash
+# Runs every benchmark program and prints their figures.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+./build/bin/table_bench

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing QUENZIL need, and only those missing.
+# Runs apt-get through sudo unless it already runs as root.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ make      # the build
+    qt6-base-dev libgl-dev          # Qt 6 Widgets, Gui and Test
+    libgtest-dev                    # GoogleTest for the toolkit-free core
+    xvfb xauth                      # the test that starts the real window
+)
+packages+=("$@")                    # callers may ask for more (the benchmarks want ffmpeg)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
