@@ -26,6 +26,19 @@ QImage opaqueBuffer(const QImage &decoded)
     return buffer;
 }
 
+bool fitsPixelLimit(QSize size)
+{
+    return std::int64_t(size.width()) * size.height() <= PictureSurface::pixelLimit();
+}
+
+QString tooLargeText(QSize size)
+{
+    return QStringLiteral("Picture too large: %1 x %2 pixels, at most %3 pixels can be loaded")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(PictureSurface::pixelLimit());
+}
+
 void setError(QString *errorText, const QString &text)
 {
     if (errorText)
@@ -57,15 +70,37 @@ bool PictureSurface::loadFromData(const QByteArray &data, QString *errorText)
     return loadFrom(&buffer, QString(), errorText);
 }
 
+std::int64_t PictureSurface::pixelLimit()
+{
+    constexpr std::int64_t defaultLimitMiB = 128;
+    const int limitMiB = QImageReader::allocationLimit();
+    const std::int64_t bytes = (limitMiB > 0 ? limitMiB : defaultLimitMiB) * 1024 * 1024;
+    return bytes / std::int64_t(sizeof(QRgb));
+}
+
 bool PictureSurface::loadFrom(QIODevice *device, const QString &name, QString *errorText)
 {
     Q_UNUSED(name);
     // The format is told by the content, whatever the file's name says.
     QImageReader reader(device);
     reader.setDecideFormatFromContent(true);
+
+    // The reader's own limit counts the bytes of the decoded picture, and a 1-bit or 8-bit
+    // picture decodes to far fewer bytes than our 32-bit buffer, let alone its table (about 13
+    // characters a pixel). So the pixels are counted too: before decoding, from the header,
+    // where the format tells the size, and again after.
+    const QSize announced = reader.size();
+    if (announced.isValid() && !fitsPixelLimit(announced)) {
+        setError(errorText, tooLargeText(announced));
+        return false;
+    }
     const QImage decoded = reader.read();
     if (decoded.isNull()) {
         setError(errorText, reader.errorString());
+        return false;
+    }
+    if (!fitsPixelLimit(decoded.size())) {
+        setError(errorText, tooLargeText(decoded.size()));
         return false;
     }
     QImage buffer = opaqueBuffer(decoded);

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QString>
 
+#include <cstdint>
+
 class QByteArray;
 class QIODevice;
 
@@ -37,6 +39,11 @@ public:
 
     // Turns every pixel into the bitwise NOT of its colour. Twice gives back the picture.
     void invert();
+
+    // The most pixels a picture may have to be loaded: as many as fit a 32-bit buffer within the
+    // picture reader's allocation limit (QImageReader::allocationLimit(), 128 MiB unless set
+    // otherwise), so 33,554,432 by default, such as 8192 x 4096.
+    static std::int64_t pixelLimit();
 
     // The buffer, for drawing it: Format_RGB32, null before the first load.
     const QImage &image() const { return m_image; }
