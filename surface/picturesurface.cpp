@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <limits>
+
 namespace quenzil {
 
 namespace {
@@ -37,6 +39,40 @@ QString tooLargeText(QSize size)
         .arg(size.width())
         .arg(size.height())
         .arg(PictureSurface::pixelLimit());
+}
+
+// The size the file's header gives, before anything is decoded; invalid when the format does not
+// tell. A BMP stored top-down gives its height as a negative number.
+QSize announcedSize(QImageReader &reader)
+{
+    const QSize size = reader.size();
+    if (size.width() > 0 && size.height() < 0 && size.height() != std::numeric_limits<int>::min())
+        return QSize(size.width(), -size.height());
+    return size;
+}
+
+// Decodes into a buffer cleared beforehand when the header tells the size and the image format.
+// Some decoders, the BMP one among them, fill a buffer of the right size and format they are
+// given instead of making their own, and leave the pixels they never reach (a file cut off
+// inside its pixels, RLE runs that jump or end early) as they found them: in a fresh buffer,
+// whatever that memory held, so one file would give a different picture on every load. Cleared,
+// such a pixel is the palette's first colour, or black.
+QImage decode(QImageReader &reader, QSize announced)
+{
+    QImage image;
+    const QImage::Format format = reader.imageFormat();
+    if (announced.isValid() && format != QImage::Format_Invalid) {
+        const std::int64_t bits = std::int64_t(announced.width()) * announced.height() *
+                                  QImage::toPixelFormat(format).bitsPerPixel();
+        // Only within the reader's allocation limit, which a given buffer would skip.
+        if (bits / 8 <= PictureSurface::pixelLimit() * std::int64_t(sizeof(QRgb))) {
+            image = QImage(announced, format);
+            image.fill(0);
+        }
+    }
+    if (!reader.read(&image))
+        return QImage();
+    return image;
 }
 
 void setError(QString *errorText, const QString &text)
@@ -85,16 +121,15 @@ bool PictureSurface::loadFrom(QIODevice *device, const QString &name, QString *e
     QImageReader reader(device);
     reader.setDecideFormatFromContent(true);
 
-    // The reader's own limit counts the bytes of the decoded picture, and a 1-bit or 8-bit
-    // picture decodes to far fewer bytes than our 32-bit buffer, let alone its table (about 13
-    // characters a pixel). So the pixels are counted too: before decoding, from the header,
-    // where the format tells the size, and again after.
-    const QSize announced = reader.size();
+    // Pixels are counted against the limit before decoding, from the header where the format
+    // tells the size, and again after: the reader's own check is skipped for a buffer handed to
+    // it (see decode()), and a refusal here names the size.
+    const QSize announced = announcedSize(reader);
     if (announced.isValid() && !fitsPixelLimit(announced)) {
         setError(errorText, tooLargeText(announced));
         return false;
     }
-    const QImage decoded = reader.read();
+    const QImage decoded = decode(reader, announced);
     if (decoded.isNull()) {
         setError(errorText, reader.errorString());
         return false;

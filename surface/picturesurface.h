@@ -42,7 +42,7 @@ public:
 
     // The most pixels a picture may have to be loaded: as many as fit a 32-bit buffer within the
     // picture reader's allocation limit (QImageReader::allocationLimit(), 128 MiB unless set
-    // otherwise), so 33,554,432 by default, such as 8192 x 4096.
+    // otherwise), so 33,554,432 by default, such as 8192 x 4096. A larger one fails to load.
     static std::int64_t pixelLimit();
 
     // The buffer, for drawing it: Format_RGB32, null before the first load.
