@@ -2,7 +2,7 @@
 # Under CI (CI=true) compiler warnings are errors.
 PRESET := $(if $(CI),ci,default)
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test test-asan bench fuzz clean
 
 all: build
 
@@ -16,12 +16,29 @@ build: deps
 run: build
 	./build/bin/quenzil
 
+# The whole suite, then the whole suite again under AddressSanitizer and UBSan (build-asan/).
 test: build
 	ctest --preset $(PRESET)
+	$(MAKE) --no-print-directory test-asan
+
+test-asan: deps
+	cmake --preset asan
+	cmake --build --preset asan
+	ctest --preset asan
+
+# For developers, not CI: runs the fuzz target (needs clang; see README). FUZZ_SECONDS=60 by default.
+FUZZ_SECONDS ?= 60
+fuzz:
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	mkdir -p fuzz-out/corpus fuzz-out/artifacts
+	./build-fuzz/bin/fuzz_picture -dict=fuzz/picture.dict -max_total_time=$(FUZZ_SECONDS) \
+	    -max_len=65536 -rss_limit_mb=2048 -timeout=10 -artifact_prefix=fuzz-out/artifacts/ \
+	    fuzz-out/corpus fuzz/corpus
 
 bench: build
 	@bash scripts/install-deps.sh ffmpeg
 	bash bench/run-all.sh
 
 clean:
-	rm -rf build
+	rm -rf build build-asan build-fuzz

@@ -109,7 +109,9 @@ template <PixelSource Source> std::string buildTableText(Source &source)
     StringTableOutput output;
     const std::int64_t columns = lastIndexOf(double(source.width())) + 1;
     const std::int64_t rows = lastIndexOf(double(source.height())) + 1;
-    output.reserve(tableLength(std::size_t(columns * rows)));
+    // The last entry is written with its separator before the separator is cut, so the text
+    // is two characters longer for a moment than at the end.
+    output.reserve(tableLength(std::size_t(columns * rows)) + PixelCode::separatorLength);
     ProgressCounter progress;
     NoEventPump pump;
     TableBuilder(source, output, progress, pump).run();

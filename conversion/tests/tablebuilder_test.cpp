@@ -273,4 +273,14 @@ TEST(TableBuilder, linesHoldEightEntriesWhateverTheRowLength)
     EXPECT_EQ(lines[5], "Data" + repeat(black, 2) + blackLast);
 }
 
+TEST(TableBuilder, textInMemoryNeedsNoSecondBuffer)
+{
+    // For the largest pictures the table is hundreds of megabytes: growing its buffer on the
+    // last entry would double the memory a run takes.
+    FakeSource source{64, 64};
+    const std::string text = buildTableText(source);
+    EXPECT_EQ(text.size(), tableLength(64 * 64));
+    EXPECT_LE(text.capacity(), text.size() + PixelCode::separatorLength + 16);
+}
+
 } // namespace
