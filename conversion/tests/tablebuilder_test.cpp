@@ -273,4 +273,15 @@ TEST(TableBuilder, linesHoldEightEntriesWhateverTheRowLength)
     EXPECT_EQ(lines[5], "Data" + repeat(black, 2) + blackLast);
 }
 
+TEST(TableBuilder, tableLengthIsTheLengthOfTheFinishedTable)
+{
+    // Outputs reserve tableRoom() ahead: a length that is short by even one character costs a
+    // copy of the whole table at its last entry.
+    for (int pixels = 0; pixels <= 40; ++pixels) {
+        FakeSource source{double(pixels), 1};
+        EXPECT_EQ(run(source).size(), tableLength(std::size_t(pixels))) << pixels << " pixels";
+    }
+    EXPECT_EQ(tableRoom(9), tableLength(9) + 2);
+}
+
 } // namespace
