@@ -160,6 +160,18 @@ void PictureSurfaceTest::keepsStoredColourOfTransparentPixels_data()
         }
     }
     QTest::newRow("PNG, alpha 0 to 100") << pngOf(image) << picture;
+    {
+        // A 2 x 1 GIF whose second pixel uses the transparent palette entry 0x405060.
+        const unsigned char gif[] = {
+            'G',  'I',  'F',  '8',  '9',  'a',  2, 0, 1, 0, 0x81, 0, 0, // screen, 4-colour table
+            0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0, 0, 0, 0, 0,    0,    // the table
+            0x21, 0xF9, 4,    1,    0,    0,    1, 0,                   // entry 1 is transparent
+            0x2C, 0,    0,    0,    0,    2,    0, 1, 0, 0,             // the image, 2 x 1
+            2,    2,    0x44, 0x0A, 0,    0x3B}; // LZW codes clear, 0, 1, end; trailer
+        QTest::newRow("GIF, transparent palette entry")
+            << QByteArray(reinterpret_cast<const char *>(gif), sizeof gif)
+            << TestPicture{2, 1, {0x302010, 0x605040}};
+    }
     QTest::newRow("BMP, alpha 0") << bmpOf(picture, BmpLayout::Argb32, RowOrder::BottomUp, 0)
                                   << picture;
     QTest::newRow("BMP, alpha 128")
