@@ -3,4 +3,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./build/bin/table_bench
+bash bench/cli_bench.sh
 ./build/bin/largest_picture_bench

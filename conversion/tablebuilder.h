@@ -41,6 +41,13 @@ inline std::size_t tableLength(std::size_t pixels)
            pixels * PixelCode::entryLength - lines * PixelCode::separatorLength;
 }
 
+// The room a run over `pixels` pixels needs at its fullest: the finished table plus the
+// separator of the last entry, which is only cut at the very end.
+inline std::size_t tableRoom(std::size_t pixels)
+{
+    return tableLength(pixels) + PixelCode::separatorLength;
+}
+
 // Scans every pixel of a source, row by row from the top and left to right within a row, and
 // writes the table: "Picture:" CR LF, then "Data" lines of up to eight entries.
 //
@@ -109,9 +116,7 @@ template <PixelSource Source> std::string buildTableText(Source &source)
     StringTableOutput output;
     const std::int64_t columns = lastIndexOf(double(source.width())) + 1;
     const std::int64_t rows = lastIndexOf(double(source.height())) + 1;
-    // The last entry is written with its separator before the separator is cut, so the text
-    // is two characters longer for a moment than at the end.
-    output.reserve(tableLength(std::size_t(columns * rows)) + PixelCode::separatorLength);
+    output.reserve(tableRoom(std::size_t(columns * rows)));
     ProgressCounter progress;
     NoEventPump pump;
     TableBuilder(source, output, progress, pump).run();

@@ -5,40 +5,199 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QtEndian>
 
+#include <array>
+#include <bit>
+#include <exception>
 #include <limits>
+#include <new>
+
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
 
 namespace quenzil {
 
 namespace {
 
-// An opaque 32-bit copy of a decoded picture. Transparent pixels keep their stored colour and
-// lose only the alpha: nothing is blended against a background.
-QImage opaqueBuffer(const QImage &decoded)
+// What the BMP reader needs help with, told from the file's headers.
+struct BmpFacts
 {
-    QImage buffer = decoded.convertToFormat(QImage::Format_ARGB32);
-    if (buffer.isNull())
-        return buffer;
-    for (int y = 0; y < buffer.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(buffer.scanLine(y));
-        for (int x = 0; x < buffer.width(); ++x)
+    // The pixel data ends before the last row: the reader would leave the missing rows unset
+    // and still report success.
+    bool truncated = false;
+    // Bits of red, green and blue in a pixel with fewer than 8 bits a channel (16-bit pictures).
+    // The reader widens such a channel by shifting alone, so full intensity 31 comes out as 248;
+    // widenChannels() puts right what it wrote. Zero where nothing needs doing.
+    std::array<int, 3> narrowBits{};
+};
+
+std::uint32_t le32(const QByteArray &bytes, int at)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + at);
+}
+std::uint16_t le16(const QByteArray &bytes, int at)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + at);
+}
+
+// Bits in a contiguous channel mask.
+int maskBits(std::uint32_t mask)
+{
+    return mask ? std::bit_width(mask >> std::countr_zero(mask)) : 0;
+}
+
+BmpFacts inspectBmp(QIODevice *device)
+{
+    BmpFacts facts;
+    constexpr int fileHeader = 14;
+    const QByteArray head = device->peek(fileHeader + 40 + 16);
+    if (head.size() < fileHeader + 16 || !head.startsWith("BM"))
+        return facts;
+    const std::uint32_t dataOffset = le32(head, 10);
+    const std::uint32_t headerSize = le32(head, 14);
+
+    qint64 width = 0;
+    qint64 height = 0;
+    int bitCount = 0;
+    std::uint32_t compression = 0;
+    if (headerSize == 12) {
+        width = le16(head, 18);
+        height = qint16(le16(head, 20));
+        bitCount = le16(head, 24);
+    } else if (headerSize >= 40 && head.size() >= fileHeader + 40) {
+        width = qint32(le32(head, 18));
+        height = qint32(le32(head, 22));
+        bitCount = le16(head, 28);
+        compression = le32(head, 30);
+    } else {
+        return facts;
+    }
+
+    constexpr std::uint32_t plain = 0;
+    constexpr std::uint32_t bitfields = 3;
+    if (bitCount == 16 && compression == plain) {
+        facts.narrowBits = {5, 5, 5};
+    } else if ((bitCount == 16 || bitCount == 32) && compression == bitfields &&
+               head.size() >= fileHeader + 40 + 12) {
+        // The three masks follow a 40-byte header, or open the fields of a longer one: both
+        // put them at the same place.
+        for (int channel = 0; channel < 3; ++channel) {
+            const int bits = maskBits(le32(head, fileHeader + 40 + 4 * channel));
+            facts.narrowBits[std::size_t(channel)] = bits > 0 && bits < 8 ? bits : 0;
+        }
+    }
+
+    // Uncompressed rows are padded to 4 bytes. A nonsense offset is the reader's business.
+    const bool uncompressed = compression == plain || compression == bitfields;
+    if (uncompressed && !device->isSequential() && width > 0 && bitCount > 0 &&
+        dataOffset >= fileHeader + headerSize) {
+        const qint64 stride = (width * bitCount + 31) / 32 * 4;
+        const qint64 needed = qint64(dataOffset) + stride * (height < 0 ? -height : height);
+        facts.truncated = device->size() - device->pos() < needed;
+    }
+    return facts;
+}
+
+// A buffer for the reader to decode into, zeroed, so that pixels a picture leaves unset (skips
+// in run-length data) read the same every time. On Linux it is asked for in huge pages: the
+// buffer of a large picture otherwise costs a page fault every 4 KiB.
+QImage zeroedImage(QSize size, QImage::Format format)
+{
+    if (size.isEmpty() || format == QImage::Format_Invalid)
+        return {};
+    const qsizetype depth = QImage::toPixelFormat(format).bitsPerPixel();
+    const qsizetype stride = (size.width() * depth + 31) / 32 * 4;
+    const std::size_t bytes = std::size_t(stride) * std::size_t(size.height());
+#ifdef Q_OS_LINUX
+    constexpr std::size_t hugePage = std::size_t(2) << 20;
+    if (bytes >= hugePage) {
+        struct Mapping
+        {
+            void *address;
+            std::size_t length;
+        };
+        const std::size_t length = (bytes + hugePage - 1) / hugePage * hugePage;
+        void *address =
+            mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (address != MAP_FAILED) {
+            madvise(address, length, MADV_HUGEPAGE);
+            auto *mapping = new Mapping{address, length};
+            const auto release = [](void *info) {
+                auto *m = static_cast<Mapping *>(info);
+                munmap(m->address, m->length);
+                delete m;
+            };
+            return QImage(static_cast<uchar *>(address), size.width(), size.height(), stride,
+                          format, release, mapping);
+        }
+    }
+#endif
+    QImage image(size, format);
+    if (!image.isNull())
+        image.fill(0);
+    return image;
+}
+
+// Widens the channels that the reader shifted up from fewer than 8 bits: value v of n bits
+// becomes round(v * 255 / (2^n - 1)), so that full intensity stays full.
+void widenChannels(QImage &image, const std::array<int, 3> &narrowBits)
+{
+    std::array<std::array<quint8, 256>, 3> table{};
+    for (std::size_t channel = 0; channel < 3; ++channel) {
+        const int bits = narrowBits[channel];
+        for (unsigned value = 0; value < 256; ++value) {
+            if (bits == 0) {
+                table[channel][value] = quint8(value);
+                continue;
+            }
+            const unsigned stored = value >> (8 - bits);
+            const unsigned top = (1u << bits) - 1;
+            table[channel][value] = quint8((stored * 255 + top / 2) / top);
+        }
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = line[x];
+            line[x] = qRgba(table[0][qRed(pixel)], table[1][qGreen(pixel)], table[2][qBlue(pixel)],
+                            qAlpha(pixel));
+        }
+    }
+}
+
+// Turns a decoded picture into the opaque 32-bit buffer. Transparent pixels keep their stored
+// colour and lose only the alpha: nothing is blended against a background.
+QImage opaqueBuffer(QImage decoded)
+{
+    const QImage::Format format = decoded.format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32)
+        decoded = std::move(decoded).convertToFormat(QImage::Format_ARGB32);
+    if (decoded.isNull())
+        return decoded;
+    for (int y = 0; y < decoded.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(decoded.scanLine(y));
+        for (int x = 0; x < decoded.width(); ++x)
             line[x] |= 0xFF000000u;
     }
-    buffer.reinterpretAsFormat(QImage::Format_RGB32);
-    return buffer;
+    decoded.reinterpretAsFormat(QImage::Format_RGB32);
+    return decoded;
 }
 
 bool fitsPixelLimit(QSize size)
 {
-    return std::int64_t(size.width()) * size.height() <= PictureSurface::pixelLimit();
+    return qint64(size.width()) * size.height() <= PictureSurface::pixelLimit();
 }
 
 QString tooLargeText(QSize size)
 {
-    return QStringLiteral("Picture too large: %1 x %2 pixels, at most %3 pixels can be loaded")
+    // 32-bit pixels: the limit in MB is the allocation limit the pixel limit comes from.
+    return QStringLiteral("The picture's %1 x %2 pixels exceed the limit of %4 MB (%3 pixels)")
         .arg(size.width())
         .arg(size.height())
-        .arg(PictureSurface::pixelLimit());
+        .arg(PictureSurface::pixelLimit())
+        .arg(PictureSurface::pixelLimit() * qint64(sizeof(QRgb)) >> 20);
 }
 
 // The size the file's header gives, before anything is decoded; invalid when the format does not
@@ -51,51 +210,31 @@ QSize announcedSize(QImageReader &reader)
     return size;
 }
 
-// Decodes into a buffer cleared beforehand when the header tells the size and the image format.
-// Some decoders, the BMP one among them, fill a buffer of the right size and format they are
-// given instead of making their own, and leave the pixels they never reach (a file cut off
-// inside its pixels, RLE runs that jump or end early) as they found them: in a fresh buffer,
-// whatever that memory held, so one file would give a different picture on every load. Cleared,
-// such a pixel is the palette's first colour, or black.
-QImage decode(QImageReader &reader, QSize announced)
-{
-    QImage image;
-    const QImage::Format format = reader.imageFormat();
-    if (announced.isValid() && format != QImage::Format_Invalid) {
-        const std::int64_t bits = std::int64_t(announced.width()) * announced.height() *
-                                  QImage::toPixelFormat(format).bitsPerPixel();
-        // Only within the reader's allocation limit, which a given buffer would skip.
-        if (bits / 8 <= PictureSurface::pixelLimit() * std::int64_t(sizeof(QRgb))) {
-            image = QImage(announced, format);
-            image.fill(0);
-        }
-    }
-    if (!reader.read(&image))
-        return QImage();
-    return image;
-}
-
-void setError(QString *errorText, const QString &text)
+bool fail(QString *errorText, const QString &text)
 {
     if (errorText)
         *errorText = text;
+    return false;
 }
 
 } // namespace
 
 bool PictureSurface::load(const QString &fileName, QString *errorText)
 {
-    const QFileInfo info(fileName);
-    if (info.isDir()) {
-        setError(errorText, QStringLiteral("Is a directory"));
-        return false;
-    }
+    if (QFileInfo(fileName).isDir())
+        return fail(errorText, QStringLiteral("Is a directory"));
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(errorText, file.errorString());
-        return false;
-    }
-    return loadFrom(&file, fileName, errorText);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(errorText, file.errorString());
+    return loadFrom(&file, errorText);
+}
+
+qint64 PictureSurface::pixelLimit()
+{
+    // A limit of 0 switches the reader's check off; the surface keeps the default then.
+    constexpr qint64 defaultLimitMiB = 128;
+    const int limitMiB = QImageReader::allocationLimit();
+    return (limitMiB > 0 ? limitMiB : defaultLimitMiB) * 1024 * 1024 / qint64(sizeof(QRgb));
 }
 
 bool PictureSurface::loadFromData(const QByteArray &data, QString *errorText)
@@ -103,54 +242,63 @@ bool PictureSurface::loadFromData(const QByteArray &data, QString *errorText)
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    return loadFrom(&buffer, QString(), errorText);
+    return loadFrom(&buffer, errorText);
 }
 
-std::int64_t PictureSurface::pixelLimit()
+bool PictureSurface::loadFrom(QIODevice *device, QString *errorText)
 {
-    constexpr std::int64_t defaultLimitMiB = 128;
-    const int limitMiB = QImageReader::allocationLimit();
-    const std::int64_t bytes = (limitMiB > 0 ? limitMiB : defaultLimitMiB) * 1024 * 1024;
-    return bytes / std::int64_t(sizeof(QRgb));
-}
+    try {
+        const BmpFacts bmp = inspectBmp(device);
+        if (bmp.truncated)
+            return fail(errorText, QStringLiteral("The picture data is cut short"));
 
-bool PictureSurface::loadFrom(QIODevice *device, const QString &name, QString *errorText)
-{
-    Q_UNUSED(name);
-    // The format is told by the content, whatever the file's name says.
-    QImageReader reader(device);
-    reader.setDecideFormatFromContent(true);
+        // The format is told by the content, whatever the file's name says.
+        QImageReader reader(device);
+        reader.setDecideFormatFromContent(true);
 
-    // Pixels are counted against the limit before decoding, from the header where the format
-    // tells the size, and again after: the reader's own check is skipped for a buffer handed to
-    // it (see decode()), and a refusal here names the size.
-    const QSize announced = announcedSize(reader);
-    if (announced.isValid() && !fitsPixelLimit(announced)) {
-        setError(errorText, tooLargeText(announced));
-        return false;
+        // The buffer is 32 bits a pixel whatever the file stores, so the pixels are held
+        // against the limit: before decoding, from the header where the format tells the size,
+        // and again after, since the reader skips its own check for a buffer it is handed.
+        const QSize size = announcedSize(reader);
+        if (size.isValid() && !fitsPixelLimit(size))
+            return fail(errorText, tooLargeText(size));
+
+        QImage decoded = zeroedImage(size, reader.imageFormat());
+        if (!reader.read(&decoded))
+            return fail(errorText, reader.errorString());
+        if (!fitsPixelLimit(decoded.size()))
+            return fail(errorText, tooLargeText(decoded.size()));
+        if (bmp.narrowBits != std::array<int, 3>{} &&
+            (decoded.format() == QImage::Format_RGB32 || decoded.format() == QImage::Format_ARGB32))
+            widenChannels(decoded, bmp.narrowBits);
+
+        QImage buffer = opaqueBuffer(std::move(decoded));
+        if (buffer.isNull())
+            return fail(errorText, QStringLiteral("Not enough memory for the picture"));
+        setImage(std::move(buffer));
+        return true;
+    } catch (const std::bad_alloc &) {
+        return fail(errorText, QStringLiteral("Not enough memory for the picture"));
+    } catch (const std::exception &error) {
+        return fail(errorText, QString::fromLocal8Bit(error.what()));
     }
-    const QImage decoded = decode(reader, announced);
-    if (decoded.isNull()) {
-        setError(errorText, reader.errorString());
-        return false;
-    }
-    if (!fitsPixelLimit(decoded.size())) {
-        setError(errorText, tooLargeText(decoded.size()));
-        return false;
-    }
-    QImage buffer = opaqueBuffer(decoded);
-    if (buffer.isNull()) {
-        setError(errorText, QStringLiteral("Not enough memory for the picture"));
-        return false;
-    }
-    m_image = std::move(buffer);
-    return true;
 }
 
 void PictureSurface::invert()
 {
     // On an opaque buffer this is exactly the NOT of each colour's 24 bits.
     m_image.invertPixels(QImage::InvertRgb);
+    // Inverting may have detached the buffer from a copy someone holds.
+    setImage(std::move(m_image));
+}
+
+void PictureSurface::setImage(QImage image)
+{
+    m_image = std::move(image);
+    m_width = m_image.width();
+    m_height = m_image.height();
+    m_bits = m_image.isNull() ? nullptr : m_image.constBits();
+    m_stride = std::size_t(m_image.bytesPerLine());
 }
 
 } // namespace quenzil

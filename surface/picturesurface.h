@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QString>
 
-#include <cstdint>
+#include <cstddef>
 
 class QByteArray;
 class QIODevice;
@@ -19,22 +19,23 @@ class PictureSurface
 {
 public:
     // Loads a picture file, its format told by its content. On failure returns false, sets
-    // *errorText (when given) to the reader's reason, and keeps the previous picture.
+    // *errorText (when given) to the reason, and keeps the previous picture. Nothing is thrown.
     bool load(const QString &fileName, QString *errorText = nullptr);
     // The same for a picture held in memory.
     bool loadFromData(const QByteArray &data, QString *errorText = nullptr);
 
-    double width() const { return m_image.width(); }
-    double height() const { return m_image.height(); }
+    double width() const { return m_width; }
+    double height() const { return m_height; }
 
     // The colour at (x, y); a point outside the picture gives unreadableColour.
     ColourValue colourAt(int x, int y) const
     {
-        if (x < 0 || y < 0 || x >= m_image.width() || y >= m_image.height())
+        // One unsigned comparison per axis also rejects negative coordinates.
+        if (unsigned(x) >= unsigned(m_width) || unsigned(y) >= unsigned(m_height))
             return unreadableColour;
-        const QRgb pixel = reinterpret_cast<const QRgb *>(m_image.constScanLine(y))[x];
-        return ColourValue(qRed(pixel)) | ColourValue(qGreen(pixel)) << 8 |
-               ColourValue(qBlue(pixel)) << 16;
+        const QRgb pixel = reinterpret_cast<const QRgb *>(m_bits + std::size_t(y) * m_stride)[x];
+        // 0xAARRGGBB to 0x00BBGGRR: swap red and blue, drop the alpha.
+        return (pixel & 0x00FF00u) | (pixel >> 16 & 0xFFu) | (pixel & 0xFFu) << 16;
     }
 
     // Turns every pixel into the bitwise NOT of its colour. Twice gives back the picture.
@@ -43,15 +44,21 @@ public:
     // The most pixels a picture may have to be loaded: as many as fit a 32-bit buffer within the
     // picture reader's allocation limit (QImageReader::allocationLimit(), 128 MiB unless set
     // otherwise), so 33,554,432 by default, such as 8192 x 4096. A larger one fails to load.
-    static std::int64_t pixelLimit();
+    static qint64 pixelLimit();
 
     // The buffer, for drawing it: Format_RGB32, null before the first load.
     const QImage &image() const { return m_image; }
 
 private:
-    bool loadFrom(QIODevice *device, const QString &name, QString *errorText);
+    bool loadFrom(QIODevice *device, QString *errorText);
+    void setImage(QImage image);
 
     QImage m_image;
+    // Read straight by colourAt(), which runs for every pixel of a table.
+    const uchar *m_bits = nullptr;
+    std::size_t m_stride = 0;
+    int m_width = 0;
+    int m_height = 0;
 };
 
 } // namespace quenzil

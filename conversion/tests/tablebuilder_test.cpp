@@ -273,14 +273,15 @@ TEST(TableBuilder, linesHoldEightEntriesWhateverTheRowLength)
     EXPECT_EQ(lines[5], "Data" + repeat(black, 2) + blackLast);
 }
 
-TEST(TableBuilder, textInMemoryNeedsNoSecondBuffer)
+TEST(TableBuilder, tableLengthIsTheLengthOfTheFinishedTable)
 {
-    // For the largest pictures the table is hundreds of megabytes: growing its buffer on the
-    // last entry would double the memory a run takes.
-    FakeSource source{64, 64};
-    const std::string text = buildTableText(source);
-    EXPECT_EQ(text.size(), tableLength(64 * 64));
-    EXPECT_LE(text.capacity(), text.size() + PixelCode::separatorLength + 16);
+    // Outputs reserve tableRoom() ahead: a length that is short by even one character costs a
+    // copy of the whole table at its last entry.
+    for (int pixels = 0; pixels <= 40; ++pixels) {
+        FakeSource source{double(pixels), 1};
+        EXPECT_EQ(run(source).size(), tableLength(std::size_t(pixels))) << pixels << " pixels";
+    }
+    EXPECT_EQ(tableRoom(9), tableLength(9) + 2);
 }
 
 } // namespace

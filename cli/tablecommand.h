@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdio>
+
+class QImage;
+
+namespace quenzil {
+
+class PictureSurface;
+struct TableOptions;
+
+// The picture as a display of 3-3-2 colours shows it: each pixel's code with its channels
+// widened back to 8 bits, 3-bit v to round(v * 255 / 7) and 2-bit v to round(v * 255 / 3).
+QImage displayPreview(const PictureSurface &surface);
+
+// Loads the picture, writes its table to `standardOutput` (a file descriptor) or to the -o file,
+// and the preview when asked. Messages go to `errors`. Returns the exit code: 0 when all was
+// written, 1 when the picture could not be loaded or something could not be written; no output
+// file is left behind then.
+int runTableCommand(const TableOptions &options, int standardOutput, std::FILE *errors);
+
+} // namespace quenzil

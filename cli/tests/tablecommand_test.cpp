@@ -1,0 +1,263 @@
+#include "bmpwriter.h"
+#include "commandline.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quenzil;
+using namespace quenzil::testsupport;
+
+namespace {
+
+const QString program = QStringLiteral(QUENZIL_TABLE_PATH);
+
+// Nine colours whose codes are known by hand, band edges among them.
+const TestPicture picture{3,
+                          3,
+                          {0x0000FF, 0x00FF00, 0xFF0000,   // red, green, blue
+                           0xFFFFFF, 0x000000, 0x808080,   // white, black, grey 128
+                           0x40201F, 0xBFDFE0, 0xC0807F}}; // r 31 g 32 b 64, r 224 g 223 b 191, ...
+
+const QByteArray table = "Picture:\r\n"
+                         "Data &B11100000 , &B00011100 , &B00000011 , &B11111111 , &B00000000 , "
+                         "&B10010010 , &B00000101 , &B11111010\r\n"
+                         "Data &B01110011";
+const QByteArray invertedTable = "Picture:\r\n"
+                                 "Data &B00011111 , &B11100011 , &B11111100 , &B00000000 , "
+                                 "&B11111111 , &B01101101 , &B11111010 , &B00000101\r\n"
+                                 "Data &B10001100";
+
+QByteArray usage()
+{
+    return QByteArray(tableCommandUsage.data(), qsizetype(tableCommandUsage.size()));
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+} // namespace
+
+class TableCommandTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void runs_data();
+    void runs();
+    void writesTheTableToAFileOnlyWhenComplete();
+    void leavesNoFileBehindWhenLoadingFails();
+    void writesAPreviewInDisplayColours();
+    void failedWritesExitWithOne_data();
+    void failedWritesExitWithOne();
+    void aClosedPipeExitsWithOne();
+
+private:
+    Run run(const QStringList &arguments, const QString &standardOutputFile = {});
+    void writeFile(const QString &name, const QByteArray &content);
+    QStringList folderEntries() const;
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+};
+
+void TableCommandTest::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
+    const std::string bmp = writeBmp(encodeBmp(picture, BmpLayout::Rgb24));
+    writeFile("pic.bmp", QByteArray(bmp.data(), qsizetype(bmp.size())));
+    writeFile("-dash.bmp", QByteArray(bmp.data(), qsizetype(bmp.size())));
+    writeFile("notes.txt", "Data &B00000000");
+}
+
+void TableCommandTest::cleanup()
+{
+    m_folder.reset();
+}
+
+Run TableCommandTest::run(const QStringList &arguments, const QString &standardOutputFile)
+{
+    QProcess process;
+    process.setWorkingDirectory(m_folder->path());
+    if (!standardOutputFile.isEmpty())
+        process.setStandardOutputFile(standardOutputFile);
+    process.start(program, arguments);
+    Run result;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+void TableCommandTest::writeFile(const QString &name, const QByteArray &content)
+{
+    QFile file(m_folder->filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
+QStringList TableCommandTest::folderEntries() const
+{
+    return QDir(m_folder->path())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+void TableCommandTest::runs_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("table") << QStringList{"pic.bmp"} << 0 << table << QByteArray();
+    QTest::newRow("inverted") << QStringList{"--invert", "pic.bmp"} << 0 << invertedTable
+                              << QByteArray();
+    QTest::newRow("-- before a name with a dash")
+        << QStringList{"--", "-dash.bmp"} << 0 << table << QByteArray();
+    QTest::newRow("missing picture")
+        << QStringList{"missing.bmp"} << 1 << QByteArray()
+        << QByteArray("quenzil-table: cannot load 'missing.bmp': No such file or directory\n");
+    QTest::newRow("not a picture")
+        << QStringList{"--invert", "notes.txt"} << 1 << QByteArray()
+        << QByteArray("quenzil-table: cannot load 'notes.txt': Unsupported image format\n");
+    QTest::newRow("a folder") << QStringList{"."} << 1 << QByteArray()
+                              << QByteArray("quenzil-table: cannot load '.': Is a directory\n");
+    QTest::newRow("no picture") << QStringList{} << 2 << QByteArray()
+                                << "quenzil-table: no PICTURE given\n" + usage();
+    QTest::newRow("unknown option") << QStringList{"--frobnicate", "pic.bmp"} << 2 << QByteArray()
+                                    << "quenzil-table: unknown option '--frobnicate'\n" + usage();
+    QTest::newRow("help") << QStringList{"--help"} << 0 << usage() << QByteArray();
+    QTest::newRow("version") << QStringList{"--version"} << 0 << QByteArray("quenzil-table 1.00\n")
+                             << QByteArray();
+}
+
+void TableCommandTest::runs()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+
+    const Run result = run(arguments);
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.exitCode, exitCode);
+}
+
+void TableCommandTest::writesTheTableToAFileOnlyWhenComplete()
+{
+    const Run result = run({"-o", "table.txt", "pic.bmp"});
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(result.out.isEmpty());
+    QVERIFY(result.err.isEmpty());
+    QFile file(m_folder->filePath("table.txt"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), table);
+    // The temporary file it was written to is gone.
+    QCOMPARE(folderEntries(), (QStringList{"-dash.bmp", "notes.txt", "pic.bmp", "table.txt"}));
+}
+
+void TableCommandTest::leavesNoFileBehindWhenLoadingFails()
+{
+    writeFile("old.txt", "an earlier table");
+    const QStringList before = folderEntries();
+
+    Run result = run({"-o", "table.txt", "--preview", "p.png", "notes.txt"});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(folderEntries(), before);
+
+    // An existing file is replaced only by a complete table.
+    result = run({"-o", "old.txt", "missing.bmp"});
+    QCOMPARE(result.exitCode, 1);
+    QFile old(m_folder->filePath("old.txt"));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("an earlier table"));
+}
+
+void TableCommandTest::writesAPreviewInDisplayColours()
+{
+    const Run result = run({"--preview", "p.png", "pic.bmp"});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, table);
+    const QImage preview(m_folder->filePath("p.png"));
+    QCOMPARE(preview.size(), QSize(3, 3));
+    // 3-bit v shows as round(v * 255 / 7), 2-bit v as round(v * 255 / 3).
+    QCOMPARE(preview.pixel(0, 0), qRgb(255, 0, 0));     // 111 000 00
+    QCOMPARE(preview.pixel(0, 1), qRgb(255, 255, 255)); // 111 111 11
+    QCOMPARE(preview.pixel(1, 1), qRgb(0, 0, 0));       // 000 000 00
+    QCOMPARE(preview.pixel(2, 1), qRgb(146, 146, 170)); // 100 100 10
+    QCOMPARE(preview.pixel(0, 2), qRgb(0, 36, 85));     // 000 001 01
+    QCOMPARE(preview.pixel(1, 2), qRgb(255, 219, 170)); // 111 110 10
+    QCOMPARE(preview.pixel(2, 2), qRgb(109, 146, 255)); // 011 100 11
+
+    // The preview shows what is coded, so --invert shows the inverted picture.
+    QCOMPARE(run({"--invert", "--preview", "q.png", "-o", "t.txt", "pic.bmp"}).exitCode, 0);
+    QCOMPARE(QImage(m_folder->filePath("q.png")).pixel(0, 0), qRgb(0, 255, 255)); // 000 111 11
+}
+
+void TableCommandTest::failedWritesExitWithOne_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("standardOutput");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("standard output full")
+        << QStringList{"pic.bmp"} << "/dev/full"
+        << QByteArray("quenzil-table: cannot write the table: No space left on device\n");
+    QTest::newRow("-o on a full device")
+        << QStringList{"-o", "/dev/full", "pic.bmp"} << QString()
+        << QByteArray("quenzil-table: cannot write '/dev/full': No space left on device\n");
+    QTest::newRow("-o into a missing folder")
+        << QStringList{"-o", "nowhere/t.txt", "pic.bmp"} << QString()
+        << QByteArray("quenzil-table: cannot write 'nowhere/t.txt': No such file or directory\n");
+    QTest::newRow("-o onto a folder")
+        << QStringList{"-o", ".", "pic.bmp"} << QString()
+        << QByteArray("quenzil-table: cannot write '.': Is a directory\n");
+    QTest::newRow("preview on a full device")
+        << QStringList{"--preview", "/dev/full", "-o", "t.txt", "pic.bmp"} << QString()
+        << QByteArray("quenzil-table: cannot write '/dev/full': ");
+}
+
+void TableCommandTest::failedWritesExitWithOne()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, standardOutput);
+    QFETCH(QByteArray, err);
+
+    const QStringList before = folderEntries();
+    const Run result = run(arguments, standardOutput);
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.startsWith(err), result.err.constData());
+    QCOMPARE(folderEntries(), before);
+}
+
+void TableCommandTest::aClosedPipeExitsWithOne()
+{
+    // A table of several hundred KiB, more than a pipe holds, into a reader that stops at once.
+    TestPicture large{200, 200, std::vector<ColourValue>(40000, 0x123456)};
+    const std::string bmp = writeBmp(encodeBmp(large, BmpLayout::Rgb24));
+    writeFile("large.bmp", QByteArray(bmp.data(), qsizetype(bmp.size())));
+
+    QProcess shell;
+    shell.setWorkingDirectory(m_folder->path());
+    shell.start("bash",
+                {"-c", "set -o pipefail; \"$0\" large.bmp | head -c 1 >/dev/null", program});
+    QVERIFY(shell.waitForFinished(60000));
+    QCOMPARE(shell.exitCode(), 1);
+    QVERIFY(shell.readAllStandardError().startsWith("quenzil-table: cannot write the table: "));
+}
+
+QTEST_GUILESS_MAIN(TableCommandTest)
+#include "tablecommand_test.moc"

@@ -1,0 +1,372 @@
+#include "bmpwriter.h"
+#include "picturesurface.h"
+#include "tablebuilder.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <climits>
+
+using namespace quenzil;
+using namespace quenzil::testsupport;
+
+Q_DECLARE_METATYPE(quenzil::testsupport::TestPicture)
+
+namespace {
+
+QByteArray bytesOf(const std::string &bytes)
+{
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+QByteArray bmpOf(const TestPicture &picture, BmpLayout layout, RowOrder order = RowOrder::BottomUp,
+                 std::uint8_t alpha = 0xFF)
+{
+    return bytesOf(writeBmp(encodeBmp(picture, layout, order, alpha)));
+}
+
+// A picture whose colours run through `colours` pixel by pixel.
+TestPicture patterned(int width, int height, const std::vector<ColourValue> &colours)
+{
+    TestPicture picture{width, height, {}};
+    for (int i = 0; i < width * height; ++i)
+        picture.pixels.push_back(colours[std::size_t(i) % colours.size()]);
+    return picture;
+}
+
+// The surface's pixels, row by row, for comparing with what was written.
+std::vector<ColourValue> pixelsOf(const PictureSurface &surface)
+{
+    std::vector<ColourValue> pixels;
+    for (int y = 0; y < int(surface.height()); ++y)
+        for (int x = 0; x < int(surface.width()); ++x)
+            pixels.push_back(surface.colourAt(x, y));
+    return pixels;
+}
+
+QByteArray pngOf(const QImage &image)
+{
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return data;
+}
+
+const std::vector<ColourValue> someColours = {0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000,
+                                              0x123456, 0xFEDCBA, 0x808080, 0x00FFFF, 0x7F3F1F,
+                                              0xA0B0C0, 0x010203, 0xC0FFEE, 0xBADA55, 0x5A5A5A};
+
+} // namespace
+
+class PictureSurfaceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodesBmpLayouts_data();
+    void decodesBmpLayouts();
+    void keepsStoredColourOfTransparentPixels_data();
+    void keepsStoredColourOfTransparentPixels();
+    void readsJpeg();
+    void leavesRunLengthSkipsAtFirstPaletteColour();
+    void takesTheSizeOfEachPicture();
+    void readsOutsideAsUnreadable_data();
+    void readsOutsideAsUnreadable();
+    void invertsInPlace();
+    void failedLoadChangesNothing_data();
+    void failedLoadChangesNothing();
+};
+
+void PictureSurfaceTest::decodesBmpLayouts_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<TestPicture>("picture");
+
+    const auto add = [](const char *name, const TestPicture &picture, BmpLayout layout) {
+        QTest::newRow(qPrintable(QStringLiteral("%1, bottom-up").arg(QLatin1String(name))))
+            << bmpOf(picture, layout, RowOrder::BottomUp) << picture;
+        if (layout != BmpLayout::Rle8)
+            QTest::newRow(qPrintable(QStringLiteral("%1, top-down").arg(QLatin1String(name))))
+                << bmpOf(picture, layout, RowOrder::TopDown) << picture;
+    };
+
+    // Palette colours need not be black and white, and a row of 9 one-bit pixels spills into a
+    // second byte.
+    add("1 bit, 9 x 3", patterned(9, 3, {0x336699, 0xCCAA00, 0xCCAA00}), BmpLayout::Indexed1);
+    add("1 bit, dark palette entry second", patterned(3, 2, {0xFFFFFF, 0x000000}),
+        BmpLayout::Indexed1);
+    // Odd widths end a row in half a byte.
+    add("4 bit, 5 x 3", patterned(5, 3, someColours), BmpLayout::Indexed4);
+    add("8 bit, 3 x 4", patterned(3, 4, someColours), BmpLayout::Indexed8);
+    {
+        TestPicture runs = patterned(7, 3, {0x0000FF});
+        // A run of three, then four different pixels in absolute mode; a whole row as one run;
+        // and a short stretch of single pixels.
+        const std::vector<ColourValue> row0 = {0x0000FF, 0x0000FF, 0x0000FF, 0x00FF00,
+                                               0xFF0000, 0x123456, 0xFFFFFF};
+        const std::vector<ColourValue> row2 = {0x010203, 0x0000FF, 0x010203, 0x010203,
+                                               0x00FF00, 0x00FF00, 0x00FF00};
+        std::copy(row0.begin(), row0.end(), runs.pixels.begin());
+        std::copy(row2.begin(), row2.end(), runs.pixels.begin() + 14);
+        add("RLE8, 7 x 3", runs, BmpLayout::Rle8);
+    }
+    // 16-bit colours chosen to be exact: 5-bit 16 is 0x84 and 6-bit 32 is 0x82 in 8 bits, and
+    // full intensity stays 0xFF.
+    add("16 bit 5-5-5, 3 x 3",
+        patterned(3, 3, {0xFFFFFF, 0x000000, 0x0000FF, 0x00FF00, 0xFF0000, 0x848484, 0xFF84FF}),
+        BmpLayout::Rgb555);
+    add("16 bit 5-6-5, 3 x 3",
+        patterned(3, 3, {0xFFFFFF, 0x000000, 0x0000FF, 0x00FF00, 0xFF0000, 0x848284, 0x84FF84}),
+        BmpLayout::Rgb565);
+    for (int width : {1, 2, 3, 5})
+        add(qPrintable(QStringLiteral("24 bit, %1 x 3").arg(width)),
+            patterned(width, 3, someColours), BmpLayout::Rgb24);
+    add("32 bit, 3 x 3", patterned(3, 3, someColours), BmpLayout::Rgb32);
+    add("32 bit with alpha, 3 x 3", patterned(3, 3, someColours), BmpLayout::Argb32);
+}
+
+void PictureSurfaceTest::decodesBmpLayouts()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(TestPicture, picture);
+
+    PictureSurface surface;
+    QString error;
+    QVERIFY2(surface.loadFromData(file, &error), qPrintable(error));
+    QCOMPARE(surface.width(), double(picture.width));
+    QCOMPARE(surface.height(), double(picture.height));
+    QCOMPARE(pixelsOf(surface), picture.pixels);
+    QCOMPARE(surface.image().format(), QImage::Format_RGB32);
+}
+
+void PictureSurfaceTest::keepsStoredColourOfTransparentPixels_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<TestPicture>("picture");
+
+    const TestPicture picture = patterned(3, 2, someColours);
+    QImage image(3, 2, QImage::Format_ARGB32);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 3; ++x) {
+            const ColourValue c = picture.at(x, y);
+            // Alpha runs from fully transparent to opaque across the picture.
+            image.setPixel(x, y, qRgba(int(c & 0xFF), int(c >> 8 & 0xFF), int(c >> 16), 50 * x));
+        }
+    }
+    QTest::newRow("PNG, alpha 0 to 100") << pngOf(image) << picture;
+    {
+        // A 2 x 1 GIF whose second pixel uses the transparent palette entry 0x405060.
+        const unsigned char gif[] = {
+            'G',  'I',  'F',  '8',  '9',  'a',  2, 0, 1, 0, 0x81, 0, 0, // screen, 4-colour table
+            0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0, 0, 0, 0, 0,    0,    // the table
+            0x21, 0xF9, 4,    1,    0,    0,    1, 0,                   // entry 1 is transparent
+            0x2C, 0,    0,    0,    0,    2,    0, 1, 0, 0,             // the image, 2 x 1
+            2,    2,    0x44, 0x0A, 0,    0x3B}; // LZW codes clear, 0, 1, end; trailer
+        QTest::newRow("GIF, transparent palette entry")
+            << QByteArray(reinterpret_cast<const char *>(gif), sizeof gif)
+            << TestPicture{2, 1, {0x302010, 0x605040}};
+    }
+    QTest::newRow("BMP, alpha 0") << bmpOf(picture, BmpLayout::Argb32, RowOrder::BottomUp, 0)
+                                  << picture;
+    QTest::newRow("BMP, alpha 128")
+        << bmpOf(picture, BmpLayout::Argb32, RowOrder::TopDown, 128) << picture;
+}
+
+void PictureSurfaceTest::keepsStoredColourOfTransparentPixels()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(TestPicture, picture);
+
+    PictureSurface surface;
+    QString error;
+    QVERIFY2(surface.loadFromData(file, &error), qPrintable(error));
+    QCOMPARE(pixelsOf(surface), picture.pixels);
+    // The buffer itself is opaque, so drawing it shows the same colours.
+    QVERIFY(!surface.image().hasAlphaChannel());
+    QCOMPARE(qAlpha(surface.image().pixel(0, 0)), 255);
+}
+
+void PictureSurfaceTest::readsJpeg()
+{
+    // JPEG is lossy: a flat colour comes back within a step or two.
+    QImage image(16, 8, QImage::Format_RGB32);
+    image.fill(qRgb(200, 100, 40));
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(image.save(&buffer, "JPEG", 100));
+
+    PictureSurface surface;
+    QString error;
+    QVERIFY2(surface.loadFromData(data, &error), qPrintable(error));
+    QCOMPARE(surface.width(), 16.0);
+    QCOMPARE(surface.height(), 8.0);
+    const ColourValue colour = surface.colourAt(5, 5);
+    QVERIFY(qAbs(int(colour & 0xFF) - 200) <= 3);
+    QVERIFY(qAbs(int(colour >> 8 & 0xFF) - 100) <= 3);
+    QVERIFY(qAbs(int(colour >> 16 & 0xFF) - 40) <= 3);
+}
+
+void PictureSurfaceTest::leavesRunLengthSkipsAtFirstPaletteColour()
+{
+    // A delta escape skips pixels; they must not read as whatever memory held before.
+    BmpFile file = encodeBmp(patterned(4, 2, {0x112233, 0x445566}), BmpLayout::Rle8);
+    // Bottom row: two pixels of index 1, then jump to the end of the bitmap.
+    file.pixelData = {2, 1, 0, 1};
+    PictureSurface surface;
+    QString error;
+    QVERIFY2(surface.loadFromData(bytesOf(writeBmp(file)), &error), qPrintable(error));
+    const std::vector<ColourValue> expected = {0x112233, 0x112233, 0x112233, 0x112233,
+                                               0x445566, 0x445566, 0x112233, 0x112233};
+    QCOMPARE(pixelsOf(surface), expected);
+}
+
+void PictureSurfaceTest::takesTheSizeOfEachPicture()
+{
+    PictureSurface surface;
+    QCOMPARE(surface.width(), 0.0);
+    QCOMPARE(surface.height(), 0.0);
+    QCOMPARE(buildTableText(surface), std::string(tableHeader));
+
+    QVERIFY(surface.loadFromData(bmpOf(patterned(16, 2, someColours), BmpLayout::Rgb24)));
+    QCOMPARE(surface.width(), 16.0);
+    QCOMPARE(surface.height(), 2.0);
+    const std::string table = buildTableText(surface);
+    qsizetype entries = QByteArray::fromStdString(table).count("&B");
+    QCOMPARE(entries, qsizetype(32));
+
+    QVERIFY(surface.loadFromData(bmpOf(patterned(1, 5, someColours), BmpLayout::Rgb24)));
+    QCOMPARE(surface.width(), 1.0);
+    QCOMPARE(surface.height(), 5.0);
+}
+
+void PictureSurfaceTest::readsOutsideAsUnreadable_data()
+{
+    QTest::addColumn<bool>("loaded");
+    QTest::addColumn<int>("x");
+    QTest::addColumn<int>("y");
+
+    QTest::newRow("nothing loaded, origin") << false << 0 << 0;
+    QTest::newRow("one past the last column") << true << 4 << 0;
+    QTest::newRow("one past the last row") << true << 0 << 3;
+    QTest::newRow("x -1") << true << -1 << 0;
+    QTest::newRow("y -1") << true << 0 << -1;
+    QTest::newRow("most negative") << true << INT_MIN << INT_MIN;
+    QTest::newRow("largest") << true << INT_MAX << INT_MAX;
+}
+
+void PictureSurfaceTest::readsOutsideAsUnreadable()
+{
+    QFETCH(bool, loaded);
+    QFETCH(int, x);
+    QFETCH(int, y);
+
+    PictureSurface surface;
+    if (loaded)
+        QVERIFY(surface.loadFromData(bmpOf(patterned(4, 3, {0xFFFFFF}), BmpLayout::Rgb24)));
+    QCOMPARE(surface.colourAt(x, y), unreadableColour);
+}
+
+void PictureSurfaceTest::invertsInPlace()
+{
+    const TestPicture picture = patterned(5, 3, someColours);
+    PictureSurface surface;
+    QVERIFY(surface.loadFromData(bmpOf(picture, BmpLayout::Rgb24)));
+    // A copy of the buffer held elsewhere (the window's) must not keep the surface from
+    // changing, nor change with it.
+    const QImage held = surface.image();
+
+    surface.invert();
+    std::vector<ColourValue> inverted;
+    for (ColourValue colour : picture.pixels)
+        inverted.push_back(~colour & 0xFFFFFFu);
+    QCOMPARE(pixelsOf(surface), inverted);
+    QCOMPARE(surface.image().pixel(0, 0), ~held.pixel(0, 0) | 0xFF000000u);
+
+    surface.invert();
+    QCOMPARE(pixelsOf(surface), picture.pixels);
+
+    PictureSurface empty;
+    empty.invert(); // nothing loaded: nothing to do, no crash
+    QCOMPARE(empty.width(), 0.0);
+}
+
+void PictureSurfaceTest::failedLoadChangesNothing_data()
+{
+    QTest::addColumn<QString>("name");       // a file in the test folder, or empty
+    QTest::addColumn<QByteArray>("content"); // written to that file, or loaded from memory
+    QTest::addColumn<QString>("reason");     // part of the error text
+
+    const QByteArray valid = bmpOf(patterned(8, 8, someColours), BmpLayout::Rgb24);
+    QTest::newRow("missing file") << "missing.bmp" << QByteArray() << "No such file";
+    QTest::newRow("directory") << "folder.bmp" << QByteArray() << "directory";
+    QTest::newRow("text file") << "notes.bmp" << QByteArray("Data &B000 , not a picture")
+                               << "Unsupported image format";
+    QTest::newRow("empty file") << "empty.bmp" << QByteArray("") << "";
+    QTest::newRow("header cut in the middle") << "" << valid.left(30) << "";
+    QTest::newRow("pixel data cut short") << "" << valid.left(valid.size() - 10) << "cut short";
+    {
+        BmpFile file;
+        file.header.width = 5;
+        file.header.height = 5;
+        file.header.bitCount = 7;
+        file.pixelData.resize(100);
+        QTest::newRow("7 bits a pixel") << "" << bytesOf(writeBmp(file)) << "";
+    }
+    for (int side : {8000, 20000}) {
+        // Run-length data is not held against the picture's size, so only the size check stops
+        // these. 8000 x 8000 is 61 MiB as palette indices but 244 MiB as the 32-bit buffer.
+        BmpFile file = encodeBmp(patterned(2, 2, {0x0000FF}), BmpLayout::Rle8);
+        file.header.width = side;
+        file.header.height = side;
+        QTest::newRow(qPrintable(QStringLiteral("%1 x %1, beyond the allocation limit").arg(side)))
+            << "" << bytesOf(writeBmp(file)) << (side == 8000 ? "limit of 128 MB" : "");
+    }
+}
+
+void PictureSurfaceTest::failedLoadChangesNothing()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+
+    const TestPicture before = patterned(3, 2, someColours);
+    PictureSurface surface;
+    QVERIFY(surface.loadFromData(bmpOf(before, BmpLayout::Rgb24)));
+    surface.invert();
+    const std::vector<ColourValue> pixels = pixelsOf(surface);
+
+    QString error;
+    bool loaded = true;
+    if (name.isEmpty()) {
+        loaded = surface.loadFromData(content, &error);
+    } else {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString path = folder.filePath(name);
+        if (name.startsWith(QLatin1String("folder")))
+            QVERIFY(QDir(folder.path()).mkdir(name));
+        else if (!name.startsWith(QLatin1String("missing"))) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        loaded = surface.load(path, &error);
+    }
+
+    QVERIFY(!loaded);
+    QVERIFY(!error.isEmpty());
+    QVERIFY2(error.contains(reason, Qt::CaseInsensitive), qPrintable(error));
+    QCOMPARE(surface.width(), 3.0);
+    QCOMPARE(surface.height(), 2.0);
+    QCOMPARE(pixelsOf(surface), pixels);
+}
+
+QTEST_GUILESS_MAIN(PictureSurfaceTest)
+#include "picturesurface_test.moc"
