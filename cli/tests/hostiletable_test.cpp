@@ -1,0 +1,117 @@
+// quenzil-table over damaged and hostile picture files: it exits 1 with a message that names the
+// file, or, where the reader honestly accepts a damaged file, writes the same well-formed table
+// the surface gives in this process. Never a crash or a hang.
+#include "hostilefiles.h"
+#include "picturesurface.h"
+#include "tablebuilder.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quenzil;
+using namespace quenzil::testsupport;
+
+Q_DECLARE_METATYPE(quenzil::testsupport::LoadOutcome)
+
+namespace {
+
+const QString program = QStringLiteral(QUENZIL_TABLE_PATH);
+
+QByteArray bytesOf(const std::string &bytes)
+{
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+void addRows(const std::vector<HostileFile> &files)
+{
+    for (const HostileFile &file : files)
+        QTest::newRow(file.name.c_str()) << bytesOf(file.bytes) << file.outcome;
+}
+
+} // namespace
+
+class HostileTableTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hostileFiles_data();
+    void hostileFiles();
+};
+
+void HostileTableTest::hostileFiles_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<LoadOutcome>("outcome");
+    // One cut per header field is enough here: the surface's own test takes every cut.
+    QSet<QString> fields;
+    for (const HostileFile &file : cutShortBmps()) {
+        const QString name = QString::fromStdString(file.name);
+        const QString field = name.mid(name.indexOf(QLatin1Char('(')));
+        if (!fields.contains(field)) {
+            fields.insert(field);
+            QTest::newRow(file.name.c_str()) << bytesOf(file.bytes) << file.outcome;
+        }
+    }
+    addRows(lyingHeaderBmps());
+    addRows(runLengthAbuseBmps());
+    addRows(hugeAnnouncedBmps());
+    addRows(nonPictureFiles());
+}
+
+void HostileTableTest::hostileFiles()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(LoadOutcome, outcome);
+
+    // The message must name the file as given, spaces and all.
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    const QString name = QStringLiteral("Bild für Grüße.bmp");
+    QFile onDisk(folder.filePath(name));
+    QVERIFY(onDisk.open(QIODevice::WriteOnly));
+    onDisk.write(file);
+    onDisk.close();
+
+    QProcess process;
+    process.setWorkingDirectory(folder.path());
+    process.start(program, {name});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    const QByteArray out = process.readAllStandardOutput();
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+
+    PictureSurface surface;
+    QString reason;
+    const bool loads = surface.loadFromData(file, &reason);
+    if (process.exitCode() == 1) {
+        QVERIFY2(outcome != LoadOutcome::Loads, qPrintable(err));
+        // The last line is the command's message. libpng writes its own complaint to stderr
+        // before it, past Qt's message handler.
+        const QString prefix = QStringLiteral("quenzil-table: cannot load '%1': ").arg(name);
+        const QString message = err.section(QLatin1Char('\n'), -2);
+        QVERIFY2(message.startsWith(prefix) && message.endsWith(QLatin1Char('\n')) &&
+                     message.size() > prefix.size() + 1,
+                 qPrintable(err));
+        if (!err.startsWith(prefix))
+            QVERIFY2(err.startsWith(QLatin1String("libpng error: ")), qPrintable(err));
+        QVERIFY(out.isEmpty());
+        QVERIFY2(!loads, "the command refused a file the surface loads");
+        return;
+    }
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY2(outcome != LoadOutcome::Fails, "a file that must fail gave a table");
+    QVERIFY2(loads, qPrintable(reason));
+    QVERIFY2(err.isEmpty(), qPrintable(err));
+    const std::string table = buildTableText(surface);
+    QCOMPARE(out, bytesOf(table));
+    const std::string fault =
+        tableFault(table, std::uint64_t(surface.width()) * std::uint64_t(surface.height()));
+    QVERIFY2(fault.empty(), fault.c_str());
+}
+
+QTEST_GUILESS_MAIN(HostileTableTest)
+#include "hostiletable_test.moc"
