@@ -3,3 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./build/bin/table_bench
+./build/bin/window_bench

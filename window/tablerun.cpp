@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace quenzil {
 
 namespace {
@@ -36,21 +38,39 @@ private:
 WindowEventPump::WindowEventPump(TextAreaOutput &output, LabelProgress &progress,
                                  RunControl &control)
     : m_output(output), m_progress(progress), m_control(control),
-      m_checkEvery(control.processingIntervalMs() == 0 ? 1 : 64)
+      m_intervalNs(control.processingIntervalMs() * 1e6),
+      m_checkEvery(control.processingIntervalMs() == 0 ? 1 : 32)
 {
     m_clock.start();
 }
 
 void WindowEventPump::pass()
 {
+    QElapsedTimer flushClock;
+    flushClock.start();
+    const std::size_t bytes = m_output.pendingSize();
     m_output.flush();
     m_progress.show();
+    learnCost(bytes, flushClock.nsecsElapsed());
+
     if (m_control.beforeProcessing)
         m_control.beforeProcessing(m_progress.count());
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     if (m_control.cancelled())
         throw RunCancelled();
     m_clock.restart();
+}
+
+void WindowEventPump::learnCost(std::size_t bytes, qint64 nanoseconds)
+{
+    // Small flushes say little about the cost per byte. A flush slowed down by something
+    // else on the machine moves the estimate only part of the way, and the bounds keep one
+    // odd measurement from making passes needlessly frequent or rare.
+    constexpr std::size_t enoughBytes = 4 * 1024;
+    if (bytes < enoughBytes)
+        return;
+    const double measured = double(nanoseconds) / double(bytes);
+    m_flushNsPerByte = std::clamp(0.75 * m_flushNsPerByte + 0.25 * measured, 2.0, 500.0);
 }
 
 TableRun::TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,

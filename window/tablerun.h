@@ -56,6 +56,11 @@ private:
 // The table run's event pump. Called after every pixel, it returns at once until a pass is
 // due; a pass brings the area and the label up to date, processes the pending events and then
 // throws RunCancelled if the window has begun to close.
+//
+// Coding a pixel costs little; moving its text into the area costs far more. So a pass is due
+// when the time since the last one plus the expected cost of the next flush (the pending text
+// times the cost per byte the last flushes took) reaches the interval: the window then never
+// goes much longer than the interval without processing events.
 class WindowEventPump
 {
 public:
@@ -67,19 +72,24 @@ public:
         if (++m_pixelsSinceCheck < m_checkEvery)
             return;
         m_pixelsSinceCheck = 0;
-        if (m_clock.elapsed() >= m_control.processingIntervalMs())
+        const double expected = double(m_output.pendingSize()) * m_flushNsPerByte;
+        if (double(m_clock.nsecsElapsed()) + expected >= m_intervalNs)
             pass();
     }
 
 private:
     void pass();
+    void learnCost(std::size_t bytes, qint64 nanoseconds);
 
     TextAreaOutput &m_output;
     LabelProgress &m_progress;
     RunControl &m_control;
-    QElapsedTimer m_clock;
+    QElapsedTimer m_clock; // since the end of the last pass
+    double m_intervalNs;
     int m_checkEvery;
     int m_pixelsSinceCheck = 0;
+    // What a flush costs per byte of text; learnt as the run goes.
+    double m_flushNsPerByte = 50;
 };
 
 // One run of the table command over the window's surface, text area and progress label.

@@ -52,6 +52,10 @@ Tavro::Tavro(QWidget *parent) : QWidget(parent)
 {
     setWindowTitle(QStringLiteral("Tavro"));
     setAcceptDrops(true);
+    // The layout was made for a font of 8.25 points; larger ones would not fit the note.
+    QFont smaller = font();
+    smaller.setPointSizeF(8.25);
+    setFont(smaller);
     createControls();
     resize(clientSize);
     placeControls();

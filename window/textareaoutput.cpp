@@ -97,9 +97,12 @@ void TextAreaOutput::flush()
 {
     if (m_pending.empty())
         return;
-    QTextCursor cursor(m_area.document());
+    QTextDocument *document = m_area.document();
+    document->setUndoRedoEnabled(false);
+    QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(fromUtf8(m_pending));
+    document->setUndoRedoEnabled(true);
     m_pending.clear();
 }
 

@@ -40,6 +40,8 @@ public:
     void cutTail(std::size_t count);
     // Moves the pending text into the area.
     void flush();
+    // Bytes waiting for the next flush.
+    std::size_t pendingSize() const { return m_pending.size(); }
 
 private:
     void appendWithBreaks(std::string_view piece);

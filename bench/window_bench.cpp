@@ -1,0 +1,182 @@
+// Runs "RGB-Tabelle" in the real window (offscreen) over generated pictures and prints, for each
+// size, the run's time, the longest stretch in which the window processed no events, and the
+// peak memory of the process.
+// Usage: window_bench [SIDE...]      (256 512 1024 when none given)
+//
+// Each size runs in a process of its own, so that its peak memory is its own.
+#include "tablebuilder.h"
+#include "tavro.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QFile>
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Answers a posted event and posts the next one: the gaps between its answers are the stretches
+// in which the window processed no events.
+class Heartbeat : public QObject
+{
+public:
+    void start()
+    {
+        m_clock.start();
+        m_last = 0;
+        m_beating = true;
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+    void beat()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        m_longest = std::max(m_longest, now - m_last);
+        if (qEnvironmentVariableIsSet("BENCH_GAPS"))
+            std::fprintf(stderr, "gap %d %.1f\n", m_beats++, (now - m_last) / 1e6);
+        m_last = now;
+    }
+    void stop()
+    {
+        beat();
+        m_beating = false;
+    }
+    double longestMs() const { return m_longest / 1e6; }
+    double elapsedSeconds() const { return m_clock.nsecsElapsed() / 1e9; }
+
+protected:
+    void customEvent(QEvent *) override
+    {
+        if (!m_beating)
+            return;
+        beat();
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+    }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+    int m_beats = 0;
+    bool m_beating = false;
+};
+
+double peakMemoryMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+// One size in this process; prints one line of figures.
+int measure(int side, int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    QTemporaryDir dir;
+    QImage picture(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < side; ++x)
+            line[x] = qRgb(x * 37 + y * 11, x * 5 + y * 71, x * 97 + y * 23);
+    }
+    const QString path = dir.filePath(QStringLiteral("picture.bmp"));
+    if (!dir.isValid() || !picture.save(path, "BMP")) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    picture = QImage();
+
+    quenzil::Tavro window;
+    window.setFileChooser([&path](QWidget *) { return path; });
+    window.show();
+    QCoreApplication::processEvents();
+    window.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    if (window.surface().width() != side) {
+        std::fprintf(stderr, "the picture did not load\n");
+        return 1;
+    }
+    int passes = 0;
+    window.runControl().beforeProcessing = [&passes](double) { ++passes; };
+
+    // The second run also replaces the first run's table.
+    double seconds[2] = {};
+    double longestMs[2] = {};
+    for (int run = 0; run < 2; ++run) {
+        Heartbeat heartbeat;
+        heartbeat.start();
+        window.findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        heartbeat.stop();
+        seconds[run] = heartbeat.elapsedSeconds();
+        longestMs[run] = heartbeat.longestMs();
+    }
+
+    const auto *area = window.findChild<QPlainTextEdit *>(QStringLiteral("RichTextBox1"));
+    // The area holds line breaks as single characters; the table has CR LF.
+    const std::size_t lines = std::size_t(area->document()->blockCount());
+    const bool textOk = std::size_t(area->document()->characterCount() - 1) + lines - 1 ==
+                        quenzil::tableLength(std::size_t(side) * std::size_t(side));
+
+    std::printf("%5d x %-5d  run %6.3f s  longest stretch %5.1f ms  | again: run %6.3f s  "
+                "longest stretch %5.1f ms  | passes %4d  peak memory %6.1f MB  text %s\n",
+                side, side, seconds[0], longestMs[0], seconds[1], longestMs[1], passes / 2,
+                peakMemoryMb(), textOk ? "ok" : "WRONG LENGTH");
+    std::fflush(stdout);
+    return textOk ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "--one") == 0)
+        return measure(std::atoi(argv[2]), argc, argv);
+
+    std::vector<int> sides;
+    for (int i = 1; i < argc; ++i)
+        sides.push_back(std::atoi(argv[i]));
+    if (sides.empty())
+        sides = {256, 512, 1024};
+
+    std::printf("RGB-Tabelle in the window (goals: 1024 x 1024 within 2 s, no stretch over 50 ms "
+                "without event processing, 4x the pixels within 5x the time, peak memory within "
+                "300 MB)\n");
+    std::fflush(stdout);
+    std::vector<double> times;
+    for (int side : sides) {
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QString::fromLocal8Bit(argv[0]),
+                    {QStringLiteral("--one"), QString::number(side)});
+        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
+            std::printf("%5d x %-5d  failed\n", side, side);
+            return 1;
+        }
+        const QByteArray line = child.readAllStandardOutput();
+        std::fputs(line.constData(), stdout);
+        const int at = line.indexOf("run ");
+        times.push_back(line.mid(at + 4).trimmed().split(' ').first().toDouble());
+    }
+    for (std::size_t i = 1; i < sides.size(); ++i) {
+        if (sides[i] == 2 * sides[i - 1] && times[i - 1] > 0)
+            std::printf("%d -> %d: 4x the pixels took %.2fx the time\n", sides[i - 1], sides[i],
+                        times[i] / times[i - 1]);
+    }
+    return 0;
+}
