@@ -48,7 +48,7 @@ public:
 
 private:
     friend class TableRun;
-    int m_intervalMs = 10;
+    int m_intervalMs = 5;
     int m_activeRuns = 0;
     bool m_cancelled = false;
 };

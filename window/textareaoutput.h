@@ -19,6 +19,10 @@ namespace quenzil {
 // The area keeps line breaks as block separators; text() gives each one back as CR LF, and a
 // cut counts it as those two characters. A cut that reaches a line break removes it whole, so a
 // cut of two characters after "ab" CR LF "c" leaves "ab": a break is never split into a lone CR.
+//
+// Text moved in by a flush is not recorded for undo (the record would cost as much memory as the
+// text, and undoing half a table makes no sense); like replacing the text, a flush clears the
+// area's undo history.
 class TextAreaOutput
 {
 public:
