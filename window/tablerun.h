@@ -27,8 +27,8 @@ public:
 class RunControl
 {
 public:
-    // Longest time a run works between two passes of event processing. 0 makes a pass after
-    // every pixel.
+    // The time a run aims to keep between two passes of event processing, the moving of its
+    // text into the area included. 0 makes a pass after every pixel.
     int processingIntervalMs() const { return m_intervalMs; }
     void setProcessingInterval(int milliseconds)
     {
