@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ make      # the build
     qt6-base-dev libgl-dev          # Qt 6 Widgets, Gui and Test
     libgtest-dev                    # GoogleTest for the toolkit-free core
-    xvfb xauth                      # the test that starts the real window
+    xvfb xauth xdotool libx11-dev   # the test that starts the real window and clicks in it
 )
 packages+=("$@")                    # callers may ask for more (the benchmarks want ffmpeg)
 

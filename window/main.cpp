@@ -1,0 +1,14 @@
+#include "tavro.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("QUENZIL"));
+    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+
+    quenzil::Tavro window;
+    window.show();
+    return QApplication::exec();
+}

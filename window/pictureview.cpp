@@ -1,0 +1,56 @@
+#include "pictureview.h"
+
+#include "picturesurface.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quenzil {
+
+PictureView::PictureView(const PictureSurface &surface, QWidget *parent)
+    : QFrame(parent), m_surface(surface)
+{
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+}
+
+QRect PictureView::fittedRect(QSize picture, QRect area)
+{
+    if (picture.isEmpty() || area.isEmpty())
+        return {};
+    const double scale =
+        std::min(double(area.width()) / picture.width(), double(area.height()) / picture.height());
+    const int width = std::clamp(int(std::lround(picture.width() * scale)), 1, area.width());
+    const int height = std::clamp(int(std::lround(picture.height() * scale)), 1, area.height());
+    return {area.x() + (area.width() - width) / 2, area.y() + (area.height() - height) / 2, width,
+            height};
+}
+
+void PictureView::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    const QImage &image = m_surface.image();
+    const QRect target = fittedRect(image.size(), contentsRect());
+    if (target.isEmpty())
+        return;
+
+    QPainter painter(this);
+    if (target.width() >= image.width()) {
+        // Enlarged: each picture pixel becomes a sharp block.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        painter.drawImage(target, image);
+        return;
+    }
+    // Shrunk: averaged down once, then drawn as it is on every repaint.
+    const qint64 key = image.cacheKey();
+    if (key != m_shrunkKey || m_shrunk.size() != target.size()) {
+        m_shrunk = image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        m_shrunkKey = key;
+    }
+    painter.drawImage(target.topLeft(), m_shrunk);
+}
+
+} // namespace quenzil

@@ -1,0 +1,260 @@
+#include "tavro.h"
+
+#include "numbertext.h"
+#include "pictureview.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QUrl>
+
+#include <algorithm>
+#include <exception>
+
+namespace quenzil {
+
+namespace {
+
+// The window opens with a client area of 564 x 251. The text area grows with the window and
+// the column of controls on the right keeps its distance from the right edge.
+constexpr QSize clientSize(564, 251);
+constexpr int columnLeft = 456;
+constexpr int columnMargin = clientSize.width() - columnLeft;
+constexpr QRect areaPlace(100, 8, 349, 233);
+
+// The first local file among dropped URLs, or the empty text.
+QString droppedFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            return url.toLocalFile();
+    }
+    return {};
+}
+
+QString captionFor(const char *prefix, double value)
+{
+    return QString::fromLatin1(prefix) + QString::fromStdString(numberText(value));
+}
+
+} // namespace
+
+Tavro::Tavro(QWidget *parent) : QWidget(parent)
+{
+    setWindowTitle(QStringLiteral("Tavro"));
+    setAcceptDrops(true);
+    // The layout was made for a font of 8.25 points; larger ones would not fit the note.
+    QFont smaller = font();
+    smaller.setPointSizeF(8.25);
+    setFont(smaller);
+    createControls();
+    resize(clientSize);
+    placeControls();
+}
+
+void Tavro::createControls()
+{
+    m_loadButton = new QPushButton(QStringLiteral("Load Bitmap"), this);
+    m_loadButton->setObjectName(QStringLiteral("Command1"));
+    m_tableButton = new QPushButton(QStringLiteral("RGB-Tabelle"), this);
+    m_tableButton->setObjectName(QStringLiteral("Command2"));
+    m_noteLabel = new QLabel(QStringLiteral("Gespeichert wird als 8bit RGB 3x3x2"), this);
+    m_noteLabel->setObjectName(QStringLiteral("Label1"));
+    m_noteLabel->setWordWrap(true);
+    m_noteLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_picture = new PictureView(m_surface, this);
+    m_picture->setObjectName(QStringLiteral("Picture1"));
+    m_progressLabel = new QLabel(this);
+    m_progressLabel->setObjectName(QStringLiteral("Label2"));
+    m_widthLabel = new QLabel(this);
+    m_widthLabel->setObjectName(QStringLiteral("Label3"));
+    m_heightLabel = new QLabel(this);
+    m_heightLabel->setObjectName(QStringLiteral("Label4"));
+    m_invertBox = new QCheckBox(QStringLiteral("Invers"), this);
+    m_invertBox->setObjectName(QStringLiteral("Check1"));
+    m_area = new QPlainTextEdit(QStringLiteral("RichTextBox1"), this);
+    m_area->setObjectName(QStringLiteral("RichTextBox1"));
+    // A file dropped on the text area loads the picture instead of pasting its name.
+    m_area->viewport()->installEventFilter(this);
+
+    for (QLabel *label : {m_noteLabel, m_progressLabel, m_widthLabel, m_heightLabel})
+        label->setAlignment(label->alignment() | Qt::AlignTop);
+
+    QWidget::setTabOrder(m_loadButton, m_tableButton);
+    QWidget::setTabOrder(m_tableButton, m_noteLabel);
+    QWidget::setTabOrder(m_noteLabel, m_picture);
+    QWidget::setTabOrder(m_picture, m_progressLabel);
+    QWidget::setTabOrder(m_progressLabel, m_widthLabel);
+    QWidget::setTabOrder(m_widthLabel, m_heightLabel);
+    QWidget::setTabOrder(m_heightLabel, m_invertBox);
+    QWidget::setTabOrder(m_invertBox, m_area);
+
+    connect(m_loadButton, &QPushButton::clicked, this, &Tavro::loadBitmap);
+    connect(m_invertBox, &QCheckBox::clicked, this, &Tavro::invertPicture);
+    connect(m_tableButton, &QPushButton::clicked, this, &Tavro::buildTable);
+}
+
+void Tavro::placeControls()
+{
+    const int left = std::max(columnLeft, width() - columnMargin);
+    // A label or box grows downwards when the font needs more room than its place has.
+    const auto place = [left](QWidget *control, int top, int width, int height) {
+        const int needed = control->hasHeightForWidth() ? control->heightForWidth(width)
+                                                        : control->sizeHint().height();
+        control->setGeometry(left, top, width, std::max(height, needed));
+    };
+    place(m_loadButton, 8, 105, 21);
+    place(m_tableButton, 36, 105, 21);
+    place(m_noteLabel, 64, 105, 33);
+    place(m_invertBox, 104, 97, 13);
+    place(m_widthLabel, 128, 105, 13);
+    place(m_heightLabel, 148, 105, 17);
+    place(m_progressLabel, 172, 105, 17);
+    m_picture->setGeometry(4, 12, 81, 73);
+    m_area->setGeometry(
+        areaPlace.x(), areaPlace.y(),
+        std::max(areaPlace.width(), left - columnLeft + areaPlace.width()),
+        std::max(areaPlace.height(), height() - (clientSize.height() - areaPlace.height())));
+}
+
+bool Tavro::loadFile(const QString &fileName)
+{
+    try {
+        if (!m_surface.load(fileName))
+            return false;
+    } catch (...) {
+        // Whatever goes wrong while loading ends the command without a word.
+        return false;
+    }
+    m_picture->update();
+    m_widthLabel->setText(captionFor("X: ", m_surface.width()));
+    m_heightLabel->setText(captionFor("Y: ", m_surface.height()));
+    return true;
+}
+
+void Tavro::loadBitmap()
+{
+    QString fileName;
+    try {
+        fileName = m_chooseFile ? m_chooseFile(this) : QString();
+    } catch (...) {
+        return;
+    }
+    if (!fileName.isEmpty())
+        loadFile(fileName);
+}
+
+void Tavro::invertPicture()
+{
+    try {
+        m_surface.invert();
+        m_picture->update();
+    } catch (const std::exception &error) {
+        reportFailure(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        reportFailure(tr("Unknown error"));
+    }
+}
+
+void Tavro::buildTable()
+{
+    try {
+        TableRun(m_surface, *m_area, *m_progressLabel, m_runControl).run();
+    } catch (const RunCancelled &) {
+        // The window is closing; the run just stops.
+    } catch (const std::exception &error) {
+        reportFailure(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        reportFailure(tr("Unknown error"));
+    }
+}
+
+void Tavro::reportFailure(const QString &text)
+{
+    if (m_reportFailure)
+        m_reportFailure(this, text);
+}
+
+QString Tavro::chooseBitmap(QWidget *parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("*.bmp"));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+void Tavro::showFailure(QWidget *parent, const QString &text)
+{
+    QMessageBox::critical(parent, QStringLiteral("QUENZIL"), text);
+}
+
+void Tavro::closeEvent(QCloseEvent *event)
+{
+    // Every table run stops at its next pass; the program then ends as the window has gone.
+    m_runControl.cancelAll();
+    QWidget::closeEvent(event);
+}
+
+void Tavro::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeControls();
+}
+
+void Tavro::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void Tavro::dropEvent(QDropEvent *event)
+{
+    const QString fileName = droppedFile(event->mimeData());
+    if (fileName.isEmpty())
+        return;
+    event->acceptProposedAction();
+    loadFile(fileName);
+}
+
+bool Tavro::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_area->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDragMoveEvent *>(event);
+            if (!droppedFile(drag->mimeData()).isEmpty()) {
+                drag->acceptProposedAction();
+                return true;
+            }
+            break;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            if (!droppedFile(drop->mimeData()).isEmpty()) {
+                dropEvent(drop);
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace quenzil

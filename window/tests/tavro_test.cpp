@@ -1,0 +1,566 @@
+#include "picturesurface.h"
+#include "tablebuilder.h"
+#include "tavro.h"
+#include "testpictures.h"
+#include "textareaoutput.h"
+
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <new>
+#include <stdexcept>
+
+using namespace quenzil;
+
+namespace {
+
+// Runs an action at the n-th call, as the window's pump runs the user's doing between pixels.
+struct ScriptedPump
+{
+    int at = 0;
+    std::function<void()> action;
+    int calls = 0;
+    void processPending()
+    {
+        if (++calls == at && action)
+            action();
+    }
+};
+
+// The table the core builds in memory from a copy of the picture, with the same thing done to
+// that copy and text at the same pixel: what the window's area must show.
+struct ExpectedRun
+{
+    PictureSurface source;
+    StringTableOutput output;
+    ProgressCounter progress;
+
+    void run(int at, const std::function<void()> &action)
+    {
+        ScriptedPump pump{at, action};
+        TableBuilder(source, output, progress, pump).run();
+    }
+    QString text() const { return QString::fromStdString(std::string(output.text())); }
+};
+
+// Thrown by the model's pump where the window's run is stopped.
+struct Stop
+{
+};
+
+} // namespace
+
+class TavroTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void controls_data();
+    void controls();
+    void tabOrder();
+    void load_data();
+    void load();
+    void dropLoads_data();
+    void dropLoads();
+    void invertOnEveryClick();
+    void tableText();
+    void tableMatchesCore_data();
+    void tableMatchesCore();
+    void midRun_data();
+    void midRun();
+    void closingStopsEveryRun_data();
+    void closingStopsEveryRun();
+    void closingEndsTheEventLoop();
+    void failureIsReported();
+
+private:
+    template <typename T> T *control(const char *name)
+    {
+        auto *found = m_window->findChild<T *>(QString::fromLatin1(name));
+        if (!found)
+            qFatal("no control %s", name);
+        return found;
+    }
+    QString picture(const QString &name, int width, int height)
+    {
+        return testing::saveBitmap(m_dir->path(), name,
+                                   testing::makePicture(width, height, testing::patternColour));
+    }
+    QString areaText() { return QString::fromStdString(TextAreaOutput(*area()).text()); }
+    QPlainTextEdit *area() { return control<QPlainTextEdit>("RichTextBox1"); }
+    QString caption(const char *label) { return control<QLabel>(label)->text(); }
+    void click(const char *name)
+    {
+        QTest::mouseClick(control<QAbstractButton>(name), Qt::LeftButton);
+    }
+    // Acts once, the first time any run has done `pixel` pixels.
+    void actAtPixel(double pixel, std::function<void()> action)
+    {
+        auto done = std::make_shared<bool>(false);
+        m_window->runControl().beforeProcessing = [=](double pixels) {
+            if (pixels == pixel && !*done) {
+                *done = true;
+                action();
+            }
+        };
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Tavro> m_window;
+    QString m_chosen;
+    QStringList m_failures;
+};
+
+void TavroTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_window = std::make_unique<Tavro>();
+    m_chosen.clear();
+    m_failures.clear();
+    m_window->setFileChooser([this](QWidget *) { return m_chosen; });
+    m_window->setFailureReporter([this](QWidget *, const QString &text) { m_failures << text; });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TavroTest::cleanup()
+{
+    m_window.reset();
+    m_dir.reset();
+}
+
+void TavroTest::controls_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QRect>("place");
+
+    // Labels and the box may be taller than laid out when the font needs it.
+    QTest::newRow("Command1") << "Command1"
+                              << "Load Bitmap" << QRect(456, 8, 105, 21);
+    QTest::newRow("Command2") << "Command2"
+                              << "RGB-Tabelle" << QRect(456, 36, 105, 21);
+    QTest::newRow("Label1") << "Label1"
+                            << "Gespeichert wird als 8bit RGB 3x3x2" << QRect(456, 64, 105, 33);
+    QTest::newRow("Check1") << "Check1"
+                            << "Invers" << QRect(456, 104, 97, 13);
+    QTest::newRow("Label3") << "Label3"
+                            << "" << QRect(456, 128, 105, 13);
+    QTest::newRow("Label4") << "Label4"
+                            << "" << QRect(456, 148, 105, 17);
+    QTest::newRow("Label2") << "Label2"
+                            << "" << QRect(456, 172, 105, 17);
+    QTest::newRow("Picture1") << "Picture1"
+                              << "" << QRect(4, 12, 81, 73);
+    QTest::newRow("RichTextBox1") << "RichTextBox1"
+                                  << "RichTextBox1" << QRect(100, 8, 349, 233);
+}
+
+void TavroTest::controls()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(QRect, place);
+
+    QCOMPARE(m_window->windowTitle(), QString("Tavro"));
+    QCOMPARE(m_window->size(), QSize(564, 251));
+    auto *widget = m_window->findChild<QWidget *>(name);
+    QVERIFY(widget);
+    QString text;
+    if (auto *button = qobject_cast<QAbstractButton *>(widget))
+        text = button->text();
+    else if (auto *label = qobject_cast<QLabel *>(widget))
+        text = label->text();
+    else if (auto *edit = qobject_cast<QPlainTextEdit *>(widget))
+        text = edit->toPlainText();
+    QCOMPARE(text, caption);
+
+    const QRect geometry = widget->geometry();
+    QCOMPARE(geometry.topLeft(), place.topLeft());
+    QCOMPARE(geometry.width(), place.width());
+    QVERIFY(geometry.height() >= place.height());
+    if (auto *label = qobject_cast<QLabel *>(widget)) {
+        // A caption of the longest kind it shows reads in full.
+        label->setText(caption.isEmpty() ? QString("Pixel:  1048576") : caption);
+        const int needed = label->hasHeightForWidth() ? label->heightForWidth(geometry.width())
+                                                      : label->sizeHint().height();
+        QVERIFY2(needed <= geometry.height(), qPrintable(QString::number(needed)));
+    } else if (qobject_cast<QCheckBox *>(widget)) {
+        QVERIFY(widget->sizeHint().height() <= geometry.height());
+        QVERIFY(!static_cast<QCheckBox *>(widget)->isChecked());
+    }
+    // Grown labels keep clear of the control below them.
+    for (auto *other : m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (other != widget && other->geometry().left() == geometry.left())
+            QVERIFY2(!other->geometry().intersects(geometry), qPrintable(other->objectName()));
+    }
+}
+
+void TavroTest::tabOrder()
+{
+    const QStringList expected{"Command1", "Command2", "Label1", "Picture1",    "Label2",
+                               "Label3",   "Label4",   "Check1", "RichTextBox1"};
+    QStringList order;
+    QWidget *widget = control<QWidget>("Command1");
+    while (order.size() < expected.size()) {
+        if (expected.contains(widget->objectName()))
+            order << widget->objectName();
+        widget = widget->nextInFocusChain();
+        QVERIFY(widget != control<QWidget>("Command1") || order.size() == expected.size());
+    }
+    QCOMPARE(order, expected);
+}
+
+void TavroTest::load_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("loads");
+
+    QTest::newRow("cancelled") << "" << false;
+    QTest::newRow("no such file") << "missing.bmp" << false;
+    QTest::newRow("not a picture") << "notes.bmp" << false;
+    QTest::newRow("a directory") << "." << false;
+    QTest::newRow("a bitmap") << "wide.bmp" << true;
+    // Any name typed into the dialog reaches the loader, which goes by the content.
+    QTest::newRow("a bitmap by another name") << "wide.txt" << true;
+}
+
+void TavroTest::load()
+{
+    QFETCH(QString, chosen);
+    QFETCH(bool, loads);
+
+    const QImage wide = testing::makePicture(77, 3, testing::patternColour);
+    testing::saveBitmap(m_dir->path(), "wide.bmp", wide);
+    wide.save(m_dir->filePath("wide.txt"), "BMP");
+    QFile notes(m_dir->filePath("notes.bmp"));
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("not a picture\n");
+    notes.close();
+
+    m_chosen = picture("first.bmp", 16, 8);
+    click("Command1");
+    QCOMPARE(caption("Label3"), QString("X:  16"));
+    QCOMPARE(caption("Label4"), QString("Y:  8"));
+    area()->setPlainText("kept");
+
+    m_chosen = chosen.isEmpty() ? QString() : m_dir->filePath(chosen);
+    click("Command1");
+
+    QCOMPARE(caption("Label3"), loads ? QString("X:  77") : QString("X:  16"));
+    QCOMPARE(caption("Label4"), loads ? QString("Y:  3") : QString("Y:  8"));
+    QCOMPARE(m_window->surface().width(), loads ? 77.0 : 16.0);
+    QCOMPARE(m_window->surface().height(), loads ? 3.0 : 8.0);
+    QCOMPARE(area()->toPlainText(), QString("kept"));
+    QCOMPARE(caption("Label2"), QString());
+    QVERIFY(m_failures.isEmpty()); // a failed load says nothing
+}
+
+void TavroTest::dropLoads_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("isFile");
+
+    QTest::newRow("file on the window") << "window" << true;
+    QTest::newRow("file on the text area") << "area" << true;
+    QTest::newRow("web address on the window") << "window" << false;
+}
+
+void TavroTest::dropLoads()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, isFile);
+
+    const QString path = picture("dropped.bmp", 5, 4);
+    QMimeData data;
+    data.setUrls({isFile ? QUrl::fromLocalFile(path) : QUrl("https://example.org/x.bmp")});
+    QWidget *receiver =
+        target == "window" ? static_cast<QWidget *>(m_window.get()) : area()->viewport();
+    const QPoint where(10, 10);
+    QDragEnterEvent enter(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(receiver, &enter);
+    QCOMPARE(enter.isAccepted(), isFile);
+    QDropEvent drop(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(receiver, &drop);
+
+    QCOMPARE(caption("Label3"), isFile ? QString("X:  5") : QString());
+    QCOMPARE(caption("Label4"), isFile ? QString("Y:  4") : QString());
+    QCOMPARE(area()->toPlainText(), QString("RichTextBox1")); // no file name pasted
+}
+
+void TavroTest::invertOnEveryClick()
+{
+    m_chosen = picture("p.bmp", 3, 2);
+    click("Command1");
+    const ColourValue loaded = m_window->surface().colourAt(2, 1);
+    auto *box = control<QCheckBox>("Check1");
+    for (int clicks = 1; clicks <= 4; ++clicks) {
+        click("Check1");
+        const bool odd = clicks % 2 == 1;
+        QCOMPARE(box->isChecked(), odd);
+        QCOMPARE(m_window->surface().colourAt(2, 1), odd ? ~loaded & 0xFFFFFFu : loaded);
+    }
+    // A click that unchecks the box inverts as well, and a load neither clears it nor inverts.
+    click("Check1");
+    click("Command1");
+    QVERIFY(box->isChecked());
+    QCOMPARE(m_window->surface().colourAt(2, 1), loaded);
+}
+
+void TavroTest::tableText()
+{
+    // Two rows of three: red, green, blue / white, black, grey. Rows do not start lines.
+    const QRgb colours[2][3] = {{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)},
+                                {qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(128, 128, 128)}};
+    testing::saveBitmap(m_dir->path(), "six.bmp",
+                        testing::makePicture(3, 2, [&](int x, int y) { return colours[y][x]; }));
+    m_chosen = m_dir->filePath("six.bmp");
+    click("Command1");
+    click("Command2");
+    QCOMPARE(areaText(), QString("Picture:\r\n"
+                                 "Data &B11100000 , &B00011100 , &B00000011 , &B11111111 , "
+                                 "&B00000000 , &B10010010"));
+    QCOMPARE(caption("Label2"), QString("Pixel:  6"));
+}
+
+void TavroTest::tableMatchesCore_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("intervalMs");
+
+    QTest::newRow("1 x 1") << QSize(1, 1) << 10;
+    QTest::newRow("8 x 1") << QSize(8, 1) << 10;
+    QTest::newRow("3 x 3, pass after every pixel") << QSize(3, 3) << 0;
+    QTest::newRow("16 x 8") << QSize(16, 8) << 10;
+    QTest::newRow("60 x 20, pass after every pixel") << QSize(60, 20) << 0;
+}
+
+void TavroTest::tableMatchesCore()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, intervalMs);
+
+    m_window->runControl().setProcessingInterval(intervalMs);
+    m_chosen = picture("p.bmp", size.width(), size.height());
+    click("Command1");
+    const std::string expected = buildTableText(m_window->surface());
+    // Twice: the second run replaces the first's text.
+    for (int run = 0; run < 2; ++run) {
+        click("Command2");
+        QCOMPARE(areaText(), QString::fromStdString(expected));
+        QCOMPARE(caption("Label2"), "Pixel:  " + QString::number(size.width() * size.height()));
+    }
+    // Copied out, each data line ends in one line break.
+    QCOMPARE(area()->toPlainText().count('\n'), QString::fromStdString(expected).count("\r\n"));
+}
+
+// What the user does between two pixels, and its model on the in-memory copy.
+void TavroTest::midRun_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("pixel");
+
+    QTest::newRow("typing at the end") << "type" << 5;
+    QTest::newRow("typing just before a line break") << "type" << 8;
+    QTest::newRow("typing a line break") << "return" << 3;
+    QTest::newRow("emptying the area") << "clear" << 9;
+    QTest::newRow("Invers") << "invert" << 6;
+    QTest::newRow("Load Bitmap of a wider picture") << "load" << 4;
+    QTest::newRow("Load Bitmap, cancelled") << "cancel" << 4;
+    QTest::newRow("a second RGB-Tabelle") << "table" << 7;
+    QTest::newRow("a second RGB-Tabelle at the last pixel") << "table" << 20;
+}
+
+void TavroTest::midRun()
+{
+    QFETCH(QString, action);
+    QFETCH(int, pixel);
+
+    const QString first = picture("first.bmp", 5, 4);
+    const QString other = picture("other.bmp", 7, 9);
+    m_chosen = first;
+    click("Command1");
+    m_window->runControl().setProcessingInterval(0);
+
+    ExpectedRun model;
+    QVERIFY(model.source.load(first));
+    std::function<void()> modelAction;
+    std::function<void()> userAction;
+    if (action == "type") {
+        modelAction = [&] { model.output.append("XY"); };
+        userAction = [&] {
+            area()->moveCursor(QTextCursor::End);
+            QTest::keyClicks(area(), "XY");
+        };
+    } else if (action == "return") {
+        modelAction = [&] { model.output.append("\r\n"); };
+        userAction = [&] {
+            area()->moveCursor(QTextCursor::End);
+            QTest::keyClick(area(), Qt::Key_Return);
+        };
+    } else if (action == "clear") {
+        modelAction = [&] { model.output.setText(""); };
+        userAction = [&] {
+            area()->selectAll();
+            QTest::keyClick(area(), Qt::Key_Delete);
+        };
+    } else if (action == "invert") {
+        modelAction = [&] { model.source.invert(); };
+        userAction = [&] { click("Check1"); };
+    } else if (action == "load" || action == "cancel") {
+        modelAction = [&] {
+            if (action == "load")
+                model.source.load(other);
+        };
+        userAction = [&] {
+            m_chosen = action == "load" ? other : QString();
+            click("Command1");
+        };
+    } else if (action == "table") {
+        modelAction = [&] {
+            ProgressCounter innerProgress;
+            NoEventPump noPump;
+            TableBuilder(model.source, model.output, innerProgress, noPump).run();
+        };
+        userAction = [&] { click("Command2"); };
+    }
+    model.run(pixel, modelAction);
+    actAtPixel(pixel, userAction);
+
+    click("Command2");
+
+    QCOMPARE(areaText(), model.text());
+    // The outer run finishes with its own count.
+    QCOMPARE(caption("Label2"), "Pixel:  " + QString::number(model.progress.count()));
+    QVERIFY(m_failures.isEmpty());
+    QCOMPARE(m_window->runControl().activeRuns(), 0);
+}
+
+void TavroTest::closingStopsEveryRun_data()
+{
+    QTest::addColumn<int>("pixel");
+    QTest::addColumn<int>("innerPixel"); // 0: no second run
+
+    QTest::newRow("one run") << 11 << 0;
+    QTest::newRow("a run inside a run") << 11 << 3;
+}
+
+void TavroTest::closingStopsEveryRun()
+{
+    QFETCH(int, pixel);
+    QFETCH(int, innerPixel);
+
+    m_chosen = picture("p.bmp", 6, 5);
+    click("Command1");
+    m_window->runControl().setProcessingInterval(0);
+
+    // The window's run stops right after processing the close.
+    ExpectedRun model;
+    QVERIFY(model.source.load(m_chosen));
+    try {
+        model.run(pixel, [&] {
+            if (innerPixel == 0)
+                throw Stop();
+            try {
+                ProgressCounter innerProgress;
+                ScriptedPump innerPump{innerPixel, [] { throw Stop(); }};
+                TableBuilder(model.source, model.output, innerProgress, innerPump).run();
+            } catch (const Stop &) {
+            }
+            throw Stop();
+        });
+        QFAIL("the model run was not stopped");
+    } catch (const Stop &) {
+    }
+
+    int outerPasses = 0;
+    m_window->runControl().beforeProcessing = [&](double pixels) {
+        if (m_window->runControl().activeRuns() == 1) {
+            ++outerPasses;
+            if (pixels != pixel)
+                return;
+            if (innerPixel == 0)
+                m_window->close();
+            else
+                click("Command2");
+        } else if (pixels == innerPixel) {
+            m_window->close();
+        }
+    };
+    click("Command2");
+
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(outerPasses, pixel);
+    QCOMPARE(m_window->runControl().activeRuns(), 0);
+    QCOMPARE(areaText(), model.text());
+    QCOMPARE(caption("Label2"), "Pixel:  " + QString::number(innerPixel ? innerPixel : pixel));
+
+    // Shown again, the window runs tables as before.
+    m_window->runControl().beforeProcessing = nullptr;
+    m_window->show();
+    click("Command2");
+    QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
+}
+
+// As in the program: closing the window mid-run ends the event loop with exit code 0.
+void TavroTest::closingEndsTheEventLoop()
+{
+    m_chosen = picture("p.bmp", 40, 40);
+    click("Command1");
+    m_window->runControl().setProcessingInterval(0);
+    double lastPass = 0;
+    m_window->runControl().beforeProcessing = [&](double pixels) {
+        lastPass = pixels;
+        if (pixels == 100)
+            m_window->close();
+    };
+    QTimer::singleShot(0, this, [this] { click("Command2"); });
+    // Should the loop not end, this ends it with a code the test rejects.
+    QTimer::singleShot(30000, this, [] { QCoreApplication::exit(99); });
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(lastPass, 100.0);
+    QCOMPARE(m_window->runControl().activeRuns(), 0);
+}
+
+void TavroTest::failureIsReported()
+{
+    m_chosen = picture("p.bmp", 4, 4);
+    click("Command1");
+    m_window->runControl().setProcessingInterval(0);
+    actAtPixel(10, [] { throw std::bad_alloc(); });
+
+    ExpectedRun model;
+    QVERIFY(model.source.load(m_chosen));
+    try {
+        model.run(10, [] { throw Stop(); });
+    } catch (const Stop &) {
+    }
+
+    click("Command2");
+    QCOMPARE(m_failures, QStringList{QString::fromLatin1(std::bad_alloc().what())});
+    QCOMPARE(areaText(), model.text()); // the text written so far stays
+    QCOMPARE(caption("Label2"), QString("Pixel:  10"));
+    QCOMPARE(m_window->runControl().activeRuns(), 0);
+
+    // The program goes on.
+    m_window->runControl().beforeProcessing = nullptr;
+    click("Command2");
+    QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
+}
+
+QTEST_MAIN(TavroTest)
+#include "tavro_test.moc"

@@ -1,0 +1,180 @@
+#include "labelprogress.h"
+#include "picturesurface.h"
+#include "tablebuilder.h"
+#include "tablerun.h"
+#include "testpictures.h"
+#include "textareaoutput.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCursor>
+
+using namespace quenzil;
+
+class TextAreaOutputTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void steps_data();
+    void steps();
+    void copiedTextHasOneBreakPerLine();
+    void labelShowsOnlyNewCounts();
+    void passes_data();
+    void passes();
+};
+
+// Each step is "set:", "append:", "cut:", "flush" or "type:" (a user's typing at the end,
+// which can only happen while events are processed, so after a flush).
+void TextAreaOutputTest::steps_data()
+{
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("header, entry, separator cut")
+        << QStringList{"set:Picture:\r\n", "append:Data", "append: &B11100000 ,", "cut:2"}
+        << "Picture:\r\nData &B11100000";
+    QTest::newRow("a cut reaching past the pending text into the area")
+        << QStringList{"set:ab", "append:cd", "flush", "append:e", "cut:3"} << "ab";
+    QTest::newRow("a line break cut in the pending text")
+        << QStringList{"set:ab\r\n", "append:\r\nc", "cut:1"} << "ab\r\n\r\n";
+    // A break counts as CR LF; a cut that reaches it takes it whole.
+    QTest::newRow("a cut meeting a break in the pending text")
+        << QStringList{"set:x", "append:y\r\nz", "cut:2"} << "xy";
+    QTest::newRow("a cut meeting a break in the area")
+        << QStringList{"set:x", "append:y\r\nz", "flush", "cut:2"} << "xy";
+    QTest::newRow("a cut of exactly one break") << QStringList{"set:ab\r\n", "cut:2"} << "ab";
+    QTest::newRow("a cut longer than the text") << QStringList{"set:ab", "append:c", "cut:5"} << "";
+    QTest::newRow("typed text is kept and extended")
+        << QStringList{"set:Picture:\r\n", "append:Data", "flush", "type:!!", "append: x"}
+        << "Picture:\r\nData!! x";
+    QTest::newRow("a typed line break reads as CR LF")
+        << QStringList{"set:a", "type:\n", "append:b"} << "a\r\nb";
+    QTest::newRow("a cut never splits a character")
+        << QStringList{"set:a", "type:\u00e4\U0001F600", "cut:1"} << "a\u00e4";
+    QTest::newRow("replacing drops pending text")
+        << QStringList{"set:a", "append:b", "set:c"} << "c";
+    QTest::newRow("a cut of an emptied area")
+        << QStringList{"set:ab", "type-clear", "append:", "cut:2", "append:z"} << "z";
+}
+
+void TextAreaOutputTest::steps()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QString, expected);
+
+    QPlainTextEdit area;
+    TextAreaOutput output(area);
+    for (const QString &step : steps) {
+        const QString argument = step.section(QLatin1Char(':'), 1);
+        const std::string bytes = argument.toStdString();
+        if (step.startsWith("set:")) {
+            output.setText(bytes);
+        } else if (step.startsWith("append:")) {
+            output.append(bytes);
+        } else if (step.startsWith("cut:")) {
+            output.cutTail(argument.toULong());
+        } else if (step == "flush") {
+            output.flush();
+        } else if (step.startsWith("type:")) {
+            output.flush();
+            area.moveCursor(QTextCursor::End);
+            area.insertPlainText(argument);
+        } else if (step == "type-clear") {
+            output.flush();
+            area.selectAll();
+            area.textCursor().removeSelectedText();
+        } else {
+            QFAIL(qPrintable("unknown step " + step));
+        }
+    }
+    QCOMPARE(QString::fromStdString(output.text()), expected);
+    // After a flush the area itself holds the text; line breaks are its own.
+    QCOMPARE(area.toPlainText(), QString(expected).replace("\r\n", "\n"));
+}
+
+void TextAreaOutputTest::copiedTextHasOneBreakPerLine()
+{
+    QPlainTextEdit area;
+    TextAreaOutput output(area);
+    output.setText(tableHeader);
+    output.append("Data &B1");
+    output.append(lineBreak);
+    output.append("Data &B0");
+    output.flush();
+    area.selectAll();
+    area.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("Picture:\nData &B1\nData &B0"));
+}
+
+void TextAreaOutputTest::labelShowsOnlyNewCounts()
+{
+    QLabel label("Pixel:  5");
+    LabelProgress progress(label);
+    progress.show(); // no pixel yet: the last run's caption stays
+    QCOMPARE(label.text(), QString("Pixel:  5"));
+    progress.setCount(127);
+    progress.setCount(128);
+    QCOMPARE(label.text(), QString("Pixel:  5")); // written only when shown
+    progress.show();
+    QCOMPARE(label.text(), QString("Pixel:  128"));
+}
+
+// How often a run processes events depends on the interval; the text never does.
+void TextAreaOutputTest::passes_data()
+{
+    QTest::addColumn<int>("intervalMs");
+    QTest::addColumn<bool>("passAfterEveryPixel");
+
+    QTest::newRow("after every pixel") << 0 << true;
+    QTest::newRow("not due during a short run") << 3600000 << false;
+}
+
+void TextAreaOutputTest::passes()
+{
+    QFETCH(int, intervalMs);
+    QFETCH(bool, passAfterEveryPixel);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    PictureSurface surface;
+    QVERIFY(surface.load(testing::saveBitmap(dir.path(), "p.bmp",
+                                             testing::makePicture(7, 5, testing::patternColour))));
+
+    QPlainTextEdit area;
+    QLabel label;
+    RunControl control;
+    control.setProcessingInterval(intervalMs);
+    QList<double> counts;
+    QList<QString> texts;
+    control.beforeProcessing = [&](double pixels) {
+        counts << pixels;
+        texts << area.toPlainText();
+    };
+    TableRun(surface, area, label, control).run();
+
+    QList<double> expectedCounts;
+    if (passAfterEveryPixel) {
+        for (int pixel = 1; pixel <= 35; ++pixel)
+            expectedCounts << pixel;
+    }
+    QCOMPARE(counts, expectedCounts);
+    const std::string table = buildTableText(surface);
+    QCOMPARE(QString::fromStdString(TextAreaOutput(area).text()), QString::fromStdString(table));
+    QCOMPARE(label.text(), QString("Pixel:  35"));
+    // At every pass the area held exactly the text made so far: the table up to that pixel,
+    // separator included.
+    if (passAfterEveryPixel) {
+        const QString seventh = texts.at(6);
+        QVERIFY(seventh.startsWith("Picture:\nData "));
+        QCOMPARE(seventh.count("&B"), 7);
+        QVERIFY(seventh.endsWith(" ,"));
+    }
+}
+
+QTEST_MAIN(TextAreaOutputTest)
+#include "textareaoutput_test.moc"
