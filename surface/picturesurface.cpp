@@ -93,9 +93,11 @@ BmpFacts inspectBmp(QIODevice *device)
     const bool uncompressed = compression == plain || compression == bitfields;
     if (uncompressed && !device->isSequential() && width > 0 && bitCount > 0 &&
         dataOffset >= fileHeader + headerSize) {
+        // Compared by division: a lying header's stride times its height need not fit 64 bits.
         const qint64 stride = (width * bitCount + 31) / 32 * 4;
-        const qint64 needed = qint64(dataOffset) + stride * (height < 0 ? -height : height);
-        facts.truncated = device->size() - device->pos() < needed;
+        const qint64 rows = height < 0 ? -height : height;
+        const qint64 pixelBytes = device->size() - device->pos() - qint64(dataOffset);
+        facts.truncated = pixelBytes < 0 || (rows > 0 && stride > pixelBytes / rows);
     }
     return facts;
 }
