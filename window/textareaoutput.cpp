@@ -99,9 +99,22 @@ void TextAreaOutput::flush()
         return;
     QTextDocument *document = m_area.document();
     document->setUndoRedoEnabled(false);
+    QString text = fromUtf8(m_pending);
+    // Every new block costs the document far more than a line inside a block, and the cost
+    // grows with the number of blocks: so most line breaks go in as line separators, and only
+    // every linesPerBlock-th one starts a new block. Both read back and copy out as a line break.
+    for (QChar &character : text) {
+        if (character != QLatin1Char('\n'))
+            continue;
+        if (++m_linesInBlock < linesPerBlock) {
+            character = QChar::LineSeparator;
+        } else {
+            m_linesInBlock = 0;
+        }
+    }
     QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(fromUtf8(m_pending));
+    cursor.insertText(text);
     document->setUndoRedoEnabled(true);
     m_pending.clear();
 }

@@ -16,7 +16,8 @@ namespace quenzil {
 // user can see or edit the area it holds the whole text produced so far; the pending buffer is
 // empty again by then, and the next pieces extend whatever the area holds.
 //
-// The area keeps line breaks as block separators; text() gives each one back as CR LF, and a
+// The area keeps line breaks as block or line separators (a flush puts several lines into one
+// block, which the document handles far faster); text() gives each one back as CR LF, and a
 // cut counts it as those two characters. A cut that reaches a line break removes it whole, so a
 // cut of two characters after "ab" CR LF "c" leaves "ab": a break is never split into a lone CR.
 //
@@ -51,7 +52,11 @@ private:
     void appendWithBreaks(std::string_view piece);
     void cutInArea(std::size_t count);
 
+    // Lines a flush puts into one block of the document before it starts the next.
+    static constexpr int linesPerBlock = 64;
+
     QPlainTextEdit &m_area;
+    int m_linesInBlock = 0;
     // Appended text not yet in the area, line breaks as a single '\n'.
     std::string m_pending;
 };
