@@ -347,6 +347,8 @@ void TavroTest::tableMatchesCore_data()
     QTest::newRow("3 x 3, pass after every pixel") << QSize(3, 3) << 0;
     QTest::newRow("16 x 8") << QSize(16, 8) << 10;
     QTest::newRow("60 x 20, pass after every pixel") << QSize(60, 20) << 0;
+    // Hundreds of lines in one flush: the area groups them into blocks.
+    QTest::newRow("100 x 40, one flush") << QSize(100, 40) << 10000;
 }
 
 void TavroTest::tableMatchesCore()
