@@ -206,6 +206,14 @@ std::vector<HostileFile> lyingHeaderBmps()
     add(lying(
         "width times height overflows 32 bits", indexed8Bmp(),
         [](H &h) { h.width = h.height = 70000; }, O::Fails));
+    // Row bytes times rows do not fit 64 bits.
+    add(lying(
+        "width, height and bits per pixel huge", rgb24Bmp(),
+        [](H &h) {
+            h.width = h.height = INT_MAX;
+            h.bitCount = 0xFFFF;
+        },
+        O::Fails));
     add(lying(
         "width negative", rgb24Bmp(), [](H &h) { h.width = -2; }, O::Fails));
     add(lying(
