@@ -53,7 +53,7 @@ private:
     void cutInArea(std::size_t count);
 
     // Lines a flush puts into one block of the document before it starts the next.
-    static constexpr int linesPerBlock = 64;
+    static constexpr int linesPerBlock = 32;
 
     QPlainTextEdit &m_area;
     int m_linesInBlock = 0;
