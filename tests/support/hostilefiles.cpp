@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <set>
 #include <utility>
 
 namespace quenzil::testsupport {
@@ -170,6 +171,18 @@ BmpFile rleBmp(int bits, std::string_view streamHex, std::int32_t width, std::in
     bmp.palette = fourColours;
     bmp.pixelData = hex(streamHex);
     return bmp;
+}
+
+std::vector<HostileFile> oneCutPerField()
+{
+    // The field is named in brackets at the end of each cut's name.
+    std::vector<HostileFile> firstCuts;
+    std::set<std::string> fields;
+    for (HostileFile &file : cutShortBmps()) {
+        if (fields.insert(file.name.substr(file.name.find('('))).second)
+            firstCuts.push_back(std::move(file));
+    }
+    return firstCuts;
 }
 
 std::vector<HostileFile> cutShortBmps()

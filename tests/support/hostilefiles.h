@@ -39,6 +39,8 @@ BmpFile rleBmp(int bits, std::string_view streamHex, std::int32_t width = 4,
 // One well-formed file of each header kind, depth and compression, cut at every length short
 // of whole; each named by the field the cut falls in ("24 bit, cut at 20 (width)").
 std::vector<HostileFile> cutShortBmps();
+// The first of cutShortBmps() in each header field, for tests that need not take every cut.
+std::vector<HostileFile> oneCutPerField();
 // Headers that lie: sizes huge, negative or zero; bits per pixel 0, 3, 7, 64 and more; palette
 // counts beyond the file; pixel offsets past the end; unknown compressions and odd masks.
 std::vector<HostileFile> lyingHeaderBmps();
