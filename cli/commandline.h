@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quenzilversion.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,7 +9,7 @@
 namespace quenzil {
 
 inline constexpr std::string_view tableCommandName = "quenzil-table";
-inline constexpr std::string_view tableCommandVersion = "quenzil-table 1.00";
+inline constexpr std::string_view tableCommandVersion = "quenzil-table " QUENZIL_VERSION;
 extern const std::string_view tableCommandUsage;
 
 // What quenzil-table was asked to do.

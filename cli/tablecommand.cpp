@@ -1,6 +1,7 @@
 #include "tablecommand.h"
 
 #include "commandline.h"
+#include "displaycolour.h"
 #include "picturesurface.h"
 #include "streamtableoutput.h"
 #include "tablebuilder.h"
@@ -167,10 +168,9 @@ QImage displayPreview(const PictureSurface &surface)
         return {};
     std::array<QRgb, 256> colours{};
     for (unsigned code = 0; code < 256; ++code) {
-        const auto widen = [](unsigned value, unsigned top) {
-            return int(std::lround(value * 255.0 / top));
-        };
-        colours[code] = qRgb(widen(code >> 5, 7), widen(code >> 2 & 7u, 7), widen(code & 3u, 3));
+        const ColourValue colour = displayColour(std::uint8_t(code));
+        colours[code] =
+            qRgb(int(colour & 0xFFu), int(colour >> 8 & 0xFFu), int(colour >> 16 & 0xFFu));
     }
     QImage preview(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {

@@ -9,8 +9,7 @@ namespace quenzil {
 class PictureSurface;
 struct TableOptions;
 
-// The picture as a display of 3-3-2 colours shows it: each pixel's code with its channels
-// widened back to 8 bits, 3-bit v to round(v * 255 / 7) and 2-bit v to round(v * 255 / 3).
+// The picture as a display of 3-3-2 colours shows it: each pixel's code in its display colour.
 QImage displayPreview(const PictureSurface &surface);
 
 // Loads the picture, writes its table to `standardOutput` (a file descriptor) or to the -o file,

@@ -1,5 +1,7 @@
 #include "picturesurface.h"
 
+#include "displaycolour.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
@@ -154,9 +156,7 @@ void widenChannels(QImage &image, const std::array<int, 3> &narrowBits)
                 table[channel][value] = quint8(value);
                 continue;
             }
-            const unsigned stored = value >> (8 - bits);
-            const unsigned top = (1u << bits) - 1;
-            table[channel][value] = quint8((stored * 255 + top / 2) / top);
+            table[channel][value] = widenChannel(value >> (8 - bits), unsigned(bits));
         }
     }
     for (int y = 0; y < image.height(); ++y) {
@@ -228,7 +228,7 @@ bool PictureSurface::load(const QString &fileName, QString *errorText)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return fail(errorText, file.errorString());
-    return loadFrom(&file, errorText);
+    return load(&file, errorText);
 }
 
 qint64 PictureSurface::pixelLimit()
@@ -244,10 +244,10 @@ bool PictureSurface::loadFromData(const QByteArray &data, QString *errorText)
     QBuffer buffer;
     buffer.setData(data);
     buffer.open(QIODevice::ReadOnly);
-    return loadFrom(&buffer, errorText);
+    return load(&buffer, errorText);
 }
 
-bool PictureSurface::loadFrom(QIODevice *device, QString *errorText)
+bool PictureSurface::load(QIODevice *device, QString *errorText)
 {
     try {
         const BmpFacts bmp = inspectBmp(device);

@@ -23,6 +23,8 @@ public:
     bool load(const QString &fileName, QString *errorText = nullptr);
     // The same for a picture held in memory.
     bool loadFromData(const QByteArray &data, QString *errorText = nullptr);
+    // The same for a device opened for reading (a file opened by the caller, say).
+    bool load(QIODevice *device, QString *errorText = nullptr);
 
     double width() const { return m_width; }
     double height() const { return m_height; }
@@ -50,7 +52,6 @@ public:
     const QImage &image() const { return m_image; }
 
 private:
-    bool loadFrom(QIODevice *device, QString *errorText);
     void setImage(QImage image);
 
     QImage m_image;

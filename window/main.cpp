@@ -1,3 +1,4 @@
+#include "quenzilversion.h"
 #include "tavro.h"
 
 #include <QApplication>
@@ -6,7 +7,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QUENZIL"));
-    QApplication::setApplicationVersion(QStringLiteral("1.00"));
+    QApplication::setApplicationVersion(QStringLiteral(QUENZIL_VERSION));
 
     quenzil::Tavro window;
     window.show();
