@@ -169,21 +169,25 @@ void widenChannels(QImage &image, const std::array<int, 3> &narrowBits)
     }
 }
 
-// Turns a decoded picture into the opaque 32-bit buffer. Transparent pixels keep their stored
-// colour and lose only the alpha: nothing is blended against a background.
-QImage opaqueBuffer(QImage decoded)
+// Turns a decoded picture into the 32-bit buffer. Transparent pixels keep their stored colour;
+// unless `keepAlpha`, they lose the alpha: nothing is blended against a background.
+QImage pictureBuffer(QImage decoded, bool keepAlpha)
 {
     const QImage::Format format = decoded.format();
     if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32)
         decoded = std::move(decoded).convertToFormat(QImage::Format_ARGB32);
     if (decoded.isNull())
         return decoded;
-    for (int y = 0; y < decoded.height(); ++y) {
-        auto *line = reinterpret_cast<QRgb *>(decoded.scanLine(y));
-        for (int x = 0; x < decoded.width(); ++x)
-            line[x] |= 0xFF000000u;
+    // An RGB32 picture's pixels count as opaque whatever their alpha bytes hold (pixels a damaged
+    // file leaves unset among them).
+    if (!keepAlpha || decoded.format() == QImage::Format_RGB32) {
+        for (int y = 0; y < decoded.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(decoded.scanLine(y));
+            for (int x = 0; x < decoded.width(); ++x)
+                line[x] |= 0xFF000000u;
+        }
     }
-    decoded.reinterpretAsFormat(QImage::Format_RGB32);
+    decoded.reinterpretAsFormat(keepAlpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     return decoded;
 }
 
@@ -274,7 +278,7 @@ bool PictureSurface::load(QIODevice *device, QString *errorText)
             (decoded.format() == QImage::Format_RGB32 || decoded.format() == QImage::Format_ARGB32))
             widenChannels(decoded, bmp.narrowBits);
 
-        QImage buffer = opaqueBuffer(std::move(decoded));
+        QImage buffer = pictureBuffer(std::move(decoded), m_keepsTransparency);
         if (buffer.isNull())
             return fail(errorText, QStringLiteral("Not enough memory for the picture"));
         setImage(std::move(buffer));
@@ -283,6 +287,23 @@ bool PictureSurface::load(QIODevice *device, QString *errorText)
         return fail(errorText, QStringLiteral("Not enough memory for the picture"));
     } catch (const std::exception &error) {
         return fail(errorText, QString::fromLocal8Bit(error.what()));
+    }
+}
+
+bool PictureSurface::loadImage(const QImage &image, QString *errorText)
+{
+    try {
+        if (image.isNull())
+            return fail(errorText, QStringLiteral("There is no picture"));
+        if (!fitsPixelLimit(image.size()))
+            return fail(errorText, tooLargeText(image.size()));
+        QImage buffer = pictureBuffer(image, m_keepsTransparency);
+        if (buffer.isNull())
+            return fail(errorText, QStringLiteral("Not enough memory for the picture"));
+        setImage(std::move(buffer));
+        return true;
+    } catch (const std::bad_alloc &) {
+        return fail(errorText, QStringLiteral("Not enough memory for the picture"));
     }
 }
 

@@ -25,6 +25,15 @@ public:
     bool loadFromData(const QByteArray &data, QString *errorText = nullptr);
     // The same for a device opened for reading (a file opened by the caller, say).
     bool load(QIODevice *device, QString *errorText = nullptr);
+    // Takes a picture already decoded (from the clipboard, or prepared by the caller), held to
+    // the same pixel limit as a file. A null image fails.
+    bool loadImage(const QImage &image, QString *errorText = nullptr);
+
+    // Whether later loads keep each pixel's alpha in the buffer (Format_ARGB32, for blending over
+    // a background later) instead of dropping it (Format_RGB32, the default). colourAt() never
+    // reports the alpha.
+    void setKeepsTransparency(bool keep) { m_keepsTransparency = keep; }
+    bool keepsTransparency() const { return m_keepsTransparency; }
 
     double width() const { return m_width; }
     double height() const { return m_height; }
@@ -48,7 +57,8 @@ public:
     // otherwise), so 33,554,432 by default, such as 8192 x 4096. A larger one fails to load.
     static qint64 pixelLimit();
 
-    // The buffer, for drawing it: Format_RGB32, null before the first load.
+    // The buffer, for drawing it: Format_RGB32 (Format_ARGB32 when transparency is kept), null
+    // before the first load.
     const QImage &image() const { return m_image; }
 
 private:
@@ -60,6 +70,7 @@ private:
     std::size_t m_stride = 0;
     int m_width = 0;
     int m_height = 0;
+    bool m_keepsTransparency = false;
 };
 
 } // namespace quenzil

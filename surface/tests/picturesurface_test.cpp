@@ -81,6 +81,8 @@ private slots:
     void invertsInPlace();
     void failedLoadChangesNothing_data();
     void failedLoadChangesNothing();
+    void loadsDecodedImages_data();
+    void loadsDecodedImages();
 };
 
 void PictureSurfaceTest::decodesBmpLayouts_data()
@@ -366,6 +368,48 @@ void PictureSurfaceTest::failedLoadChangesNothing()
     QCOMPARE(surface.width(), 3.0);
     QCOMPARE(surface.height(), 2.0);
     QCOMPARE(pixelsOf(surface), pixels);
+}
+
+void PictureSurfaceTest::loadsDecodedImages_data()
+{
+    QTest::addColumn<QImage>("image");
+    QTest::addColumn<bool>("keepTransparency");
+    QTest::addColumn<bool>("loads");
+    QTest::addColumn<QRgb>("bufferPixel"); // the buffer's first pixel, alpha included
+
+    QImage halfSeen(2, 1, QImage::Format_ARGB32);
+    halfSeen.fill(qRgba(200, 100, 50, 128));
+    QImage opaque(2, 1, QImage::Format_RGB32);
+    opaque.fill(qRgb(1, 2, 3));
+    QTest::newRow("no picture") << QImage() << false << false << QRgb(0);
+    QTest::newRow("opaque") << opaque << true << true << qRgb(1, 2, 3);
+    QTest::newRow("alpha dropped") << halfSeen << false << true << qRgb(200, 100, 50);
+    QTest::newRow("alpha kept") << halfSeen << true << true << qRgba(200, 100, 50, 128);
+    QTest::newRow("beyond the pixel limit")
+        << QImage(8193, 4096, QImage::Format_Mono) << false << false << QRgb(0);
+}
+
+void PictureSurfaceTest::loadsDecodedImages()
+{
+    QFETCH(QImage, image);
+    QFETCH(bool, keepTransparency);
+    QFETCH(bool, loads);
+    QFETCH(QRgb, bufferPixel);
+
+    PictureSurface surface;
+    QVERIFY(surface.loadFromData(bmpOf(patterned(3, 2, someColours), BmpLayout::Rgb24)));
+    surface.setKeepsTransparency(keepTransparency);
+    QString error;
+    QCOMPARE(surface.loadImage(image, &error), loads);
+    if (!loads) {
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(surface.width(), 3.0);
+        return;
+    }
+    QCOMPARE(surface.image().pixel(0, 0), bufferPixel);
+    QCOMPARE(surface.colourAt(1, 0),
+             ColourValue((bufferPixel >> 16 & 0xFF) | (bufferPixel & 0xFF00) |
+                         (bufferPixel & 0xFF) << 16));
 }
 
 QTEST_GUILESS_MAIN(PictureSurfaceTest)
