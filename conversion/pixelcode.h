@@ -1,34 +1,13 @@
 #pragma once
 
 #include "colourvalue.h"
+#include "tableformat.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 namespace quenzil {
-
-namespace detail {
-
-using EntryTable = std::array<std::array<char, 13>, 256>;
-
-constexpr EntryTable makeEntryTable()
-{
-    EntryTable table{};
-    for (unsigned code = 0; code < 256; ++code) {
-        auto &entry = table[code];
-        entry = {' ', '&', 'B', '0', '0', '0', '0', '0', '0', '0', '0', ' ', ','};
-        for (unsigned bit = 0; bit < 8; ++bit)
-            entry[3 + bit] = (code >> (7 - bit)) & 1u ? '1' : '0';
-    }
-    return table;
-}
-
-// All 256 entries are made at compile time, so coding a pixel is one lookup.
-inline constexpr EntryTable entryTable = makeEntryTable();
-
-} // namespace detail
 
 // Codes one pixel as a byte of 3 bits red, 3 bits green and 2 bits blue (red on top), and as
 // the table entry that carries that byte: " &B" + eight binary digits + " ,".
@@ -52,18 +31,15 @@ public:
         return std::uint8_t((red >> 5) << 5 | (green >> 5) << 2 | blue >> 6);
     }
 
-    // The entry text of a code byte, e.g. " &B11100000 ," for 0xE0. The view stays valid for
-    // the life of the program.
-    static constexpr std::string_view entryForCode(std::uint8_t code)
+    // The entry text of a code byte, e.g. " &B11100000 ," for 0xE0: the binary entry of the
+    // table format. The view stays valid for the life of the program.
+    static std::string_view entryForCode(std::uint8_t code)
     {
-        return {detail::entryTable[code].data(), entryLength};
+        return RadixEntries::of(Radix::binary).code(code);
     }
 
     // The entry text of a colour.
-    static constexpr std::string_view entry(ColourValue colour)
-    {
-        return entryForCode(code(colour));
-    }
+    static std::string_view entry(ColourValue colour) { return entryForCode(code(colour)); }
 };
 
 } // namespace quenzil

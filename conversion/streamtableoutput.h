@@ -1,5 +1,7 @@
 #pragma once
 
+#include "forceinline.h"
+
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -33,7 +35,7 @@ public:
     std::string_view text() const { return {m_buffer.get(), m_length}; }
     // Starts the text afresh. Throws std::logic_error once part of it has been handed on.
     void setText(std::string_view text);
-    void append(std::string_view piece)
+    QUENZIL_FORCE_INLINE void append(std::string_view piece)
     {
         if (m_capacity - m_length < piece.size())
             makeRoom(piece.size());

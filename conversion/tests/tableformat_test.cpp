@@ -1,0 +1,282 @@
+#include "tablebuilder.h"
+#include "tablereader.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+using namespace quenzil;
+using quenzil::testsupport::readTable;
+
+namespace {
+
+// A picture whose colours come from a function of the place.
+struct GridSource
+{
+    int w;
+    int h;
+    std::function<ColourValue(int, int)> colour;
+    double width() const { return w; }
+    double height() const { return h; }
+    ColourValue colourAt(int x, int y) const { return colour(x, y); }
+};
+
+ColourValue black(int, int)
+{
+    return 0;
+}
+// A different code in every column, the same in every row.
+ColourValue columns(int x, int)
+{
+    return colourFromRgb(std::uint8_t(x * 37), std::uint8_t(x * 91), std::uint8_t(x * 53));
+}
+// Nearly every pixel a code of its own.
+ColourValue noise(int x, int y)
+{
+    return (std::uint32_t(x) * 2654435761u ^ std::uint32_t(y) * 40503u) & 0xFFFFFFu;
+}
+
+TableFormat shape(Radix radix, unsigned perLine, bool rowLines, bool runLength, bool sizeLine)
+{
+    TableFormat format;
+    format.radix = radix;
+    format.perLine = perLine;
+    format.rowLines = rowLines;
+    format.runLength = runLength;
+    format.sizeLine = sizeLine;
+    return format;
+}
+
+const TableFormat plain;
+const TableFormat hex = shape(Radix::hexadecimal, 8, false, false, false);
+const TableFormat dec = shape(Radix::decimal, 8, false, false, false);
+
+// Exact texts, for the digits and spacing of each base.
+struct TextCase
+{
+    const char *name;
+    TableFormat format;
+    int width;
+    int height;
+    ColourValue (*colour)(int, int);
+    std::string text;
+};
+void PrintTo(const TextCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class TableTexts : public testing::TestWithParam<TextCase>
+{
+};
+
+TEST_P(TableTexts, areExactlyAsShaped)
+{
+    GridSource source{GetParam().width, GetParam().height, GetParam().colour};
+    EXPECT_EQ(buildTableText(source, GetParam().format), GetParam().text);
+}
+
+TableFormat labelled(const char *label)
+{
+    TableFormat format;
+    format.label = label;
+    return format;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, TableTexts,
+    testing::Values(
+        TextCase{"hexOnePixel", hex, 1, 1, black, "Picture:\r\nData &H00"},
+        TextCase{"decThreeColumns", dec, 3, 1, columns, "Picture:\r\nData 0 , 40 , 85"},
+        TextCase{"hexThreeColumns", hex, 3, 1, columns, "Picture:\r\nData &H00 , &H28 , &H55"},
+        TextCase{"label", labelled("Sprite_2"), 1, 1, black, "Sprite_2:\r\nData &B00000000"},
+        TextCase{"sizeLineBinary", shape(Radix::binary, 8, false, false, true), 5, 2, black,
+                 "Picture:\r\nData &B101 , &B10\r\nData &B00000000 , &B00000000 , &B00000000 , "
+                 "&B00000000 , &B00000000 , "
+                 "&B00000000 , &B00000000 , &B00000000\r\nData &B00000000 , &B00000000"},
+        TextCase{"sizeLineWithoutPixels", shape(Radix::hexadecimal, 8, false, false, true), 0, 0,
+                 black, "Picture:\r\nData &H0 , &H0"},
+        TextCase{"runsInHex", shape(Radix::hexadecimal, 4, false, true, false), 20, 1,
+                 [](int x, int) { return x < 17 ? ColourValue(0) : ColourValue(0xFFFFFF); },
+                 "Picture:\r\nData &H11 , &H00 , &H3 , &HFF"},
+        TextCase{"runsInBinaryWithRowLines", shape(Radix::binary, 8, true, true, false), 2, 2,
+                 black, "Picture:\r\nData &B10 , &B00000000\r\nData &B10 , &B00000000"},
+        TextCase{"runsInDecimalWithSizeLine", shape(Radix::decimal, 2, false, true, true), 320, 1,
+                 black, "Picture:\r\nData 320 , 1\r\nData 255 , 0\r\nData 65 , 0"}),
+    [](const testing::TestParamInfo<TextCase> &info) { return std::string(info.param.name); });
+
+// Shapes read back: the codes of every pixel in order, and how many numbers each line holds.
+struct LineCase
+{
+    const char *name;
+    TableFormat format;
+    int width;
+    int height;
+    ColourValue (*colour)(int, int);
+    std::vector<std::size_t> numbersPerLine;
+};
+void PrintTo(const LineCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class TableLines : public testing::TestWithParam<LineCase>
+{
+};
+
+TEST_P(TableLines, holdEveryPixelsCodeInOrder)
+{
+    const LineCase &row = GetParam();
+    GridSource source{row.width, row.height, row.colour};
+    StringTableOutput output;
+    output.reserve(tableRoom(row.format, std::size_t(row.width), std::size_t(row.height)));
+    ProgressCounter progress;
+    NoEventPump pump;
+    TableBuilder builder(source, output, progress, pump, row.format);
+    builder.run();
+    const std::string text(output.text());
+
+    const auto read = readTable(text, row.format.sizeLine, row.format.runLength);
+    ASSERT_EQ(read.error, "") << text;
+    EXPECT_EQ(read.label, row.format.label);
+    std::vector<std::uint8_t> expected;
+    for (int y = 0; y < row.height; ++y) {
+        for (int x = 0; x < row.width; ++x)
+            expected.push_back(PixelCode::code(row.colour(x, y)));
+    }
+    EXPECT_EQ(read.codes, expected);
+    EXPECT_EQ(read.numbersPerLine, row.numbersPerLine);
+    if (row.format.sizeLine) {
+        EXPECT_EQ(read.width, std::uint64_t(row.width));
+        EXPECT_EQ(read.height, std::uint64_t(row.height));
+    }
+    if (row.format.rowLines) {
+        // Each row is a whole number of lines.
+        std::size_t line = 0;
+        for (int y = 0; y < row.height; ++y) {
+            std::size_t pixels = 0;
+            while (pixels < std::size_t(row.width) && line < read.pixelsPerLine.size())
+                pixels += read.pixelsPerLine[line++];
+            EXPECT_EQ(pixels, std::size_t(row.width)) << "row " << y;
+        }
+    }
+
+    // What the builder counts for --stats, and the room it reserves.
+    std::size_t numbers = 0;
+    for (std::size_t count : row.numbersPerLine)
+        numbers += count;
+    EXPECT_EQ(builder.items(), row.format.runLength ? numbers / 2 : numbers);
+    EXPECT_EQ(builder.dataLines(), row.numbersPerLine.size() + (row.format.sizeLine ? 1 : 0));
+    const std::size_t room = tableRoom(row.format, std::size_t(row.width), std::size_t(row.height));
+    if (row.format.runLength || row.format.radix == Radix::decimal)
+        EXPECT_LE(text.size() + RadixEntries::separatorLength, room);
+    else
+        EXPECT_EQ(text.size() + RadixEntries::separatorLength, room);
+}
+
+using Sizes = std::vector<std::size_t>;
+const TableFormat perLine1 = shape(Radix::hexadecimal, 1, false, false, false);
+const TableFormat perLine64 = shape(Radix::decimal, 64, false, false, false);
+const TableFormat rowLines = shape(Radix::hexadecimal, 8, true, false, false);
+const TableFormat sizeLine = shape(Radix::decimal, 8, false, false, true);
+const TableFormat runs = shape(Radix::hexadecimal, 8, false, true, false);
+const TableFormat runsPerLine2 = shape(Radix::decimal, 2, false, true, false);
+const TableFormat runsByRow = shape(Radix::binary, 8, true, true, true);
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, TableLines,
+    testing::Values(
+        LineCase{"hex1x1", hex, 1, 1, noise, {1}}, LineCase{"hex8", hex, 8, 1, noise, {8}},
+        LineCase{"dec9", dec, 9, 1, noise, {8, 1}}, LineCase{"dec17", dec, 17, 1, noise, {8, 8, 1}},
+        LineCase{"hexRowsRunOn", hex, 5, 3, noise, {8, 7}},
+        LineCase{"perLine1_1x1", perLine1, 1, 1, noise, {1}},
+        LineCase{"perLine1_9", perLine1, 9, 1, noise, Sizes(9, 1)},
+        LineCase{"perLine64_17", perLine64, 17, 1, noise, {17}},
+        LineCase{"perLine64_9x9", perLine64, 9, 9, noise, {64, 17}},
+        LineCase{"rowLines1x1", rowLines, 1, 1, noise, {1}},
+        LineCase{"rowLines8x2", rowLines, 8, 2, noise, {8, 8}},
+        LineCase{"rowLines9x2", rowLines, 9, 2, noise, {8, 1, 8, 1}},
+        LineCase{"rowLines17x2", rowLines, 17, 2, noise, {8, 8, 1, 8, 8, 1}},
+        LineCase{"rowLines5x3", rowLines, 5, 3, noise, {5, 5, 5}},
+        LineCase{"sizeLine1x1", sizeLine, 1, 1, noise, {1}},
+        LineCase{"sizeLine9", sizeLine, 9, 1, noise, {8, 1}},
+        LineCase{"sizeLine17x3", sizeLine, 17, 3, noise, {8, 8, 8, 8, 8, 8, 3}},
+        // Run-length pairs: runs of 1 (every code differs), 255, 256 and across rows.
+        LineCase{"runs1x1", runs, 1, 1, noise, {2}},
+        LineCase{"runsOf1_9", runs, 9, 1, columns, {8, 8, 2}},
+        LineCase{"runsOf1_17PerLine2", runsPerLine2, 17, 1, columns, Sizes(17, 2)},
+        LineCase{"runOf8", runs, 8, 1, black, {2}}, LineCase{"runOf255", runs, 255, 1, black, {2}},
+        LineCase{"runOf256", runs, 256, 1, black, {4}},
+        LineCase{"runOf256PerLine2", runsPerLine2, 256, 1, black, {2, 2}},
+        LineCase{"runAcrossRows", runs, 3, 3, black, {2}},
+        LineCase{"runAcrossRowsPast255", runs, 300, 2, black, {6}},
+        LineCase{"runsEndWithTheRow", runsByRow, 3, 3, black, {2, 2, 2}},
+        LineCase{"runsEndWithTheRowPast255", runsByRow, 300, 2, black, {4, 4}},
+        LineCase{"runsOf1ByRow", runsByRow, 5, 2, columns, {8, 2, 8, 2}}),
+    [](const testing::TestParamInfo<LineCase> &info) { return std::string(info.param.name); });
+
+TEST(TableFormat, writesOtherNumbersWithTheDigitsTheyNeed)
+{
+    struct Row
+    {
+        std::uint64_t value;
+        Radix radix;
+        const char *text;
+    };
+    for (const Row &row :
+         {Row{320, Radix::binary, "&B101000000"}, Row{320, Radix::hexadecimal, "&H140"},
+          Row{320, Radix::decimal, "320"}, Row{0, Radix::binary, "&B0"},
+          Row{0, Radix::hexadecimal, "&H0"}, Row{255, Radix::hexadecimal, "&HFF"},
+          Row{5792, Radix::hexadecimal, "&H16A0"}})
+        EXPECT_EQ(numberLiteral(row.value, row.radix), row.text) << row.value;
+}
+
+TEST(TableFormat, acceptsOnlyBasicLabelsAndSoundLineLengths)
+{
+    struct Row
+    {
+        const char *label;
+        unsigned perLine;
+        bool runLength;
+        bool sound;
+    };
+    const std::string longest(32, 'a');
+    const std::string tooLong(33, 'a');
+    for (const Row &row :
+         {Row{"Picture", 8, false, true}, Row{"a", 1, false, true}, Row{"A1_b", 64, true, true},
+          Row{longest.c_str(), 8, false, true}, Row{tooLong.c_str(), 8, false, false},
+          Row{"", 8, false, false}, Row{"1abc", 8, false, false}, Row{"_abc", 8, false, false},
+          Row{"a-b", 8, false, false}, Row{"a b", 8, false, false},
+          Row{"\xc3\xa9t\xc3\xa9", 8, false, false}, Row{"Ok", 0, false, false},
+          Row{"Ok", 65, false, false}, Row{"Ok", 7, true, false}, Row{"Ok", 2, true, true}}) {
+        TableFormat format;
+        format.label = row.label;
+        format.perLine = row.perLine;
+        format.runLength = row.runLength;
+        EXPECT_EQ(formatError(format).empty(), row.sound) << row.label << " " << row.perLine;
+    }
+}
+
+TEST(TableFormat, makesDistinctLabelsFromFileNames)
+{
+    const std::string longName(40, 'x');
+    struct Row
+    {
+        std::string name;
+        std::string label;
+    };
+    LabelRegistry registry;
+    for (const Row &row :
+         {Row{"cat", "cat"}, Row{"my picture", "my_picture"}, Row{"2x", "P2x"}, Row{"", "P"},
+          Row{"_a", "P_a"}, Row{"\xc3\xa9t\xc3\xa9", "P_t_"}, Row{"cat", "cat_2"},
+          Row{"Cat", "Cat_3"}, Row{"cat_2", "cat_2_2"}, Row{longName, std::string(32, 'x')},
+          Row{longName, std::string(30, 'x') + "_2"}}) {
+        const std::string label = registry.claim(labelFromName(row.name));
+        EXPECT_EQ(label, row.label) << row.name;
+        EXPECT_TRUE(isValidLabel(label)) << label;
+    }
+}
+
+} // namespace
