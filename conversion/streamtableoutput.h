@@ -17,16 +17,23 @@ namespace quenzil {
 //
 // The sink gets each chunk once, in order, and answers false when it could not take it; from
 // then on nothing more is handed on and finish() reports the failure.
+//
+// Handed on in a thread of its own, the sink writes one chunk while the run fills the next, so
+// building and writing overlap. The sink is then called from that thread only, and must not be
+// used by anyone else until finish() has returned or the output is destroyed. At most three
+// chunks exist at a time: when the sink is slower than the run, the run waits for it.
 class StreamTableOutput
 {
 public:
     using Sink = std::function<bool(std::string_view chunk)>;
+    enum class HandOn { inCallersThread, inThreadOfItsOwn };
 
     static constexpr std::size_t defaultChunkSize = std::size_t(1) << 20;
     // Characters kept back from the sink: more than any cut a table run makes.
     static constexpr std::size_t heldBack = 16;
 
-    explicit StreamTableOutput(Sink sink, std::size_t chunkSize = defaultChunkSize);
+    explicit StreamTableOutput(Sink sink, std::size_t chunkSize = defaultChunkSize,
+                               HandOn handOn = HandOn::inCallersThread);
     ~StreamTableOutput();
     StreamTableOutput(const StreamTableOutput &) = delete;
     StreamTableOutput &operator=(const StreamTableOutput &) = delete;
@@ -45,14 +52,18 @@ public:
     // Throws std::logic_error when the cut reaches into text already handed on.
     void cutTail(std::size_t count);
 
-    // Hands on the rest of the text. True when the sink took every chunk.
+    // Hands on the rest of the text and waits until the sink has taken it. True when the sink
+    // took every chunk.
     bool finish();
     // False once the sink has refused a chunk.
-    bool ok() const { return m_ok; }
+    bool ok() const;
 
 private:
+    class Writer;
+
     void makeRoom(std::size_t needed);
     void handOn(std::string_view chunk);
+    void grow(std::size_t needed);
 
     Sink m_sink;
     std::size_t m_chunkSize;
@@ -61,6 +72,7 @@ private:
     std::size_t m_length = 0;
     bool m_handedOn = false; // some text has gone to the sink
     bool m_ok = true;
+    std::unique_ptr<Writer> m_writer; // when handing on in a thread of its own
 };
 
 } // namespace quenzil

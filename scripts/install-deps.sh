@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libgl-dev          # Qt 6 Widgets, Gui and Test
     libgtest-dev                    # GoogleTest for the toolkit-free core
     xvfb xauth xdotool libx11-dev   # the test that starts the real window and clicks in it
+    bwbasic                         # the test that reads tables back in a real BASIC
 )
 packages+=("$@")                    # callers may ask for more (the benchmarks want ffmpeg)
 

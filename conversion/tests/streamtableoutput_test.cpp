@@ -124,3 +124,46 @@ TEST(StreamTableOutput, CutsOnlyWhatItStillHolds)
     EXPECT_TRUE(output.finish());
     EXPECT_EQ(sink.received, "Picture:0123401234012340123401234012340123401234");
 }
+
+// In a thread of its own the output hands on the same text, and a refusal still stops it.
+class StreamTableOutputInThread : public ::testing::TestWithParam<std::tuple<std::size_t, int>>
+{
+};
+
+TEST_P(StreamTableOutputInThread, HandsOnExactlyTheTableTextInOrder)
+{
+    const auto [chunkSize, refuseFrom] = GetParam();
+    GridSource source{37, 29};
+    RecordingSink sink;
+    sink.refuseFrom = std::size_t(refuseFrom);
+    StreamTableOutput output(sink.sink(), chunkSize, StreamTableOutput::HandOn::inThreadOfItsOwn);
+    ProgressCounter progress;
+    NoEventPump pump;
+    TableBuilder(source, output, progress, pump).run();
+    const bool ok = output.finish();
+    const std::string table = buildTableText(source);
+    // A table of one chunk is never refused from the second chunk on.
+    EXPECT_EQ(ok, refuseFrom < 0 || (refuseFrom == 2 && chunkSize == 1 << 20));
+    if (ok)
+        EXPECT_EQ(sink.received, table);
+    else
+        EXPECT_EQ(sink.chunkSizes.size(), std::size_t(refuseFrom));
+    EXPECT_EQ(sink.received, table.substr(0, sink.received.size()));
+}
+
+INSTANTIATE_TEST_SUITE_P(ChunksAndRefusals, StreamTableOutputInThread,
+                         ::testing::Combine(::testing::Values(1, 13, 17, 1000, 1 << 20),
+                                            ::testing::Values(-1, 0, 2)));
+
+TEST(StreamTableOutput, GivenUpInAThreadOfItsOwnWritesNoMore)
+{
+    // A run that fails midway destroys the output without finish(): the thread ends.
+    RecordingSink sink;
+    {
+        StreamTableOutput output(sink.sink(), 8, StreamTableOutput::HandOn::inThreadOfItsOwn);
+        output.setText("Picture:");
+        for (int i = 0; i < 100; ++i)
+            output.append("0123456789");
+    }
+    EXPECT_LE(sink.received.size(), 1008u);
+}
