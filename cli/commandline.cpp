@@ -40,7 +40,8 @@ const FileOption fileOptions[] = {
 
 const char description[] =
     "Writes the table of PICTURE: a \"Picture:\" line, then Data lines of eight 3-3-2 colour\n"
-    "codes, CR LF between lines. After \"--\" every argument is a PICTURE, even one that\n"
+    "codes, CR LF between lines. Several pictures give their tables one after another, each\n"
+    "labelled from its file name. After \"--\" every argument is a PICTURE, even one that\n"
     "starts with '-'.";
 
 // The arguments reach the parser as Latin-1, one character a byte, so every value gives back
@@ -72,7 +73,10 @@ void declareOptions(QCommandLineParser &parser)
     for (const FileOption &option : fileOptions)
         parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.description),
                           QString::fromLatin1(option.valueName)});
-    parser.addPositionalArgument("PICTURE", "The picture to read: BMP, PNG, GIF or JPEG.");
+    declareShapeOptions(parser);
+    parser.addPositionalArgument(
+        "PICTURE", "The pictures to read: BMP, PNG, GIF or JPEG; - is standard input.",
+        "PICTURE...");
 }
 
 // An option as it was typed, with its dashes: "--name" if given so before "--", else "-name".
@@ -159,7 +163,7 @@ std::string tableCommandUsage()
     declareOptions(parser);
     // The parser names the program by its path (or not at all without an application object).
     QString help = parser.helpText();
-    help.replace(0, help.indexOf(u'\n'), "Usage: quenzil-table [options] PICTURE");
+    help.replace(0, help.indexOf(u'\n'), "Usage: quenzil-table [options] PICTURE...");
     return help.toStdString();
 }
 
@@ -183,7 +187,8 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     if (!parsed) {
         // The parser's only other complaint: the last argument is an option that lacks its value.
         const std::string last = arguments.empty() ? std::string() : arguments.back();
-        return usageError("option '" + readableName(last) + "' needs a file name");
+        return usageError("option '" + readableName(last) + "' needs " +
+                          (isShapeValueOption(last) ? "a value" : "a file name"));
     }
 
     CommandLine result;
@@ -208,10 +213,13 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     const QStringList pictures = parser.positionalArguments();
     if (pictures.isEmpty())
         return usageError("no PICTURE given");
-    if (pictures.size() > 1)
-        return usageError("more than one PICTURE given (" + quotedName(toBytes(pictures[0])) +
-                          ", " + quotedName(toBytes(pictures[1])) + ")");
-    options.picture = toBytes(pictures.constFirst());
+    for (const QString &picture : pictures)
+        options.pictures.push_back(toBytes(picture));
+    options.picture = options.pictures.front();
+    if (const std::string error =
+            readShapeOptions(parser, options.pictures, !options.preview.empty(), options.shape);
+        !error.empty())
+        return usageError(error);
     if (!options.output.empty() && !options.preview.empty() &&
         sameDestination(options.output, options.preview))
         return usageError("the table and the preview cannot both go to " +

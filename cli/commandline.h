@@ -1,6 +1,7 @@
 #pragma once
 
 #include "quenzilversion.h"
+#include "shapeoptions.h"
 
 #include <string>
 #include <string_view>
@@ -15,10 +16,12 @@ inline constexpr std::string_view tableCommandVersion = "quenzil-table " QUENZIL
 // that is not valid UTF-8 still names its file.
 struct TableOptions
 {
-    std::string picture;
+    std::string picture; // the first PICTURE
     std::string output;  // empty: standard output
     std::string preview; // empty: no preview
     bool invert = false;
+    std::vector<std::string> pictures{}; // every PICTURE, in order; "-" is standard input
+    ShapeOptions shape{};
 };
 
 struct CommandLine

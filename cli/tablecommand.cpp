@@ -18,7 +18,9 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quenzil {
 
@@ -125,6 +127,16 @@ std::string quotedName(const std::string &name)
 // that. The opened file is an ordinary QFile to the surface, so it gets every check a file gets.
 bool loadPicture(PictureSurface &surface, const std::string &name, std::string &reason)
 {
+    if (name == standardInputName) {
+        QFile input;
+        QString text;
+        if (!input.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) ||
+            !surface.load(&input, &text)) {
+            reason = (text.isEmpty() ? input.errorString() : text).toStdString();
+            return false;
+        }
+        return true;
+    }
     std::error_code ignored;
     if (std::filesystem::is_directory(std::filesystem::path(name), ignored)) {
         reason = std::strerror(EISDIR);
@@ -143,6 +155,68 @@ bool loadPicture(PictureSurface &surface, const std::string &name, std::string &
         return false;
     }
     return true;
+}
+
+// Pictures loaded in the check before writing stay loaded while they hold no more pixels than
+// this in all (the first picture is always kept); the others are loaded again when written.
+constexpr qint64 keptPixelBudget = qint64(16) << 20;
+
+// Several tables into one output, one after another, each starting on a line of its own; counts
+// the characters of the table being written.
+class TableSequence
+{
+public:
+    explicit TableSequence(StreamTableOutput &output) : m_output(output) {}
+
+    void setText(std::string_view text)
+    {
+        if (m_tables++ == 0) {
+            m_output.setText(text);
+        } else {
+            m_output.append(lineBreak);
+            m_output.append(text);
+        }
+        m_length = text.size();
+    }
+    QUENZIL_FORCE_INLINE void append(std::string_view piece)
+    {
+        m_output.append(piece);
+        m_length += piece.size();
+    }
+    void cutTail(std::size_t count)
+    {
+        m_output.cutTail(count);
+        m_length -= std::min(count, m_length);
+    }
+    std::size_t tableLength() const { return m_length; }
+
+private:
+    StreamTableOutput &m_output;
+    std::size_t m_tables = 0;
+    std::size_t m_length = 0;
+};
+
+// What --stats tells of one table.
+struct TableFigures
+{
+    std::string label;
+    int width;
+    int height;
+    std::uint64_t items; // codes, or run-length pairs
+    std::size_t characters;
+    std::uint64_t dataLines;
+};
+
+void reportFigures(std::FILE *errors, const std::vector<TableFigures> &figures, bool runLength)
+{
+    for (const TableFigures &table : figures)
+        std::fprintf(errors, "%s: %d x %d, %lld pixels, %llu %s, %zu characters, %llu Data lines\n",
+                     table.label.c_str(), table.width, table.height,
+                     static_cast<long long>(table.width) * table.height,
+                     static_cast<unsigned long long>(table.items),
+                     runLength ? "pairs" : "data bytes", table.characters,
+                     static_cast<unsigned long long>(table.dataLines));
+    std::fflush(errors);
 }
 
 bool writePreview(const PictureSurface &surface, OutputFile &file, std::string &error)
@@ -182,14 +256,32 @@ QImage displayPreview(const PictureSurface &surface)
 
 int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std::FILE *errors)
 {
-    PictureSurface surface;
+    const std::vector<std::string> &names = options.pictures;
+    const std::vector<std::string> labels = tableLabels(names, options.shape.format);
+
+    // Every picture is loaded before anything is written: if one cannot be, each failing name
+    // is reported and nothing is written. Pictures are kept loaded up to a budget; the others
+    // are loaded again when their table is due.
+    std::vector<std::optional<PictureSurface>> pictures(names.size());
     std::string error;
-    if (!loadPicture(surface, options.picture, error)) {
-        report(errors, "cannot load " + quotedName(options.picture), error);
-        return 1;
+    bool allLoaded = true;
+    qint64 keptPixels = 0;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        PictureSurface &surface = pictures[i].emplace();
+        if (!loadPicture(surface, names[i], error)) {
+            report(errors, "cannot load " + quotedName(names[i]), error);
+            allLoaded = false;
+            pictures[i].reset();
+            continue;
+        }
+        const qint64 pixels = qint64(surface.width()) * qint64(surface.height());
+        if (names[i] != standardInputName && i > 0 && keptPixels + pixels > keptPixelBudget)
+            pictures[i].reset();
+        else
+            keptPixels += pixels;
     }
-    if (options.invert)
-        surface.invert();
+    if (!allLoaded)
+        return 1;
 
     // From the first temporary file to the last commit a stopping signal only stops the writing;
     // the output files go first, so their temporary files are removed while it still does.
@@ -201,9 +293,11 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
         return 1;
     };
 
+    if (options.invert)
+        pictures.front()->invert();
     OutputFile preview;
     if (!options.preview.empty() && (!preview.open(options.preview, standardOutput, error) ||
-                                     !writePreview(surface, preview, error)))
+                                     !writePreview(*pictures.front(), preview, error)))
         return failed(quotedName(options.preview));
 
     const std::string tableName =
@@ -211,14 +305,43 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
     OutputFile table;
     if (!table.open(options.output, standardOutput, error))
         return failed(tableName);
-    StreamTableOutput output([&](std::string_view chunk) { return table.write(chunk, error); });
-    ProgressCounter progress;
-    NoEventPump pump;
-    TableBuilder(surface, output, progress, pump).run();
-    if (!output.finish() || interruption() != 0 || !table.commit(error))
-        return failed(tableName);
+    std::vector<TableFigures> figures;
+    {
+        // The sink runs in the output's own thread, so writing overlaps building.
+        StreamTableOutput output([&](std::string_view chunk) { return table.write(chunk, error); },
+                                 StreamTableOutput::defaultChunkSize,
+                                 StreamTableOutput::HandOn::inThreadOfItsOwn);
+        TableSequence sequence(output);
+        for (std::size_t i = 0; i < names.size() && interruption() == 0; ++i) {
+            if (!pictures[i]) {
+                std::string loadError;
+                if (!loadPicture(pictures[i].emplace(), names[i], loadError)) {
+                    output.finish();
+                    report(errors, "cannot load " + quotedName(names[i]), loadError);
+                    return 1;
+                }
+            }
+            PictureSurface &surface = *pictures[i];
+            if (options.invert && i > 0)
+                surface.invert();
+            TableFormat format = options.shape.format;
+            format.label = labels[i];
+            ProgressCounter progress;
+            NoEventPump pump;
+            TableBuilder builder(surface, sequence, progress, pump, format);
+            builder.run();
+            figures.push_back({labels[i], int(surface.width()), int(surface.height()),
+                               builder.items(), sequence.tableLength(), builder.dataLines()});
+            if (i > 0)
+                pictures[i].reset();
+        }
+        if (!output.finish() || interruption() != 0 || !table.commit(error))
+            return failed(tableName);
+    }
     if (!options.preview.empty() && !preview.commit(error))
         return failed(quotedName(options.preview));
+    if (options.shape.stats)
+        reportFigures(errors, figures, options.shape.format.runLength);
     // A signal during the commits came too late to stop anything, but it still asked to stop.
     return interruption() != 0 ? 128 + interruption() : 0;
 }
