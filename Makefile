@@ -37,7 +37,7 @@ fuzz:
 	    fuzz-out/corpus fuzz/corpus
 
 bench: build
-	@bash scripts/install-deps.sh ffmpeg
+	@bash scripts/install-deps.sh ffmpeg time
 	bash bench/run-all.sh
 
 clean:

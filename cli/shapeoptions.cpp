@@ -103,6 +103,16 @@ std::string readShapeOptions(const QCommandLineParser &parser,
     return {};
 }
 
+void noteLongLines(const TableFormat &format, std::FILE *errors)
+{
+    const std::size_t longest = longestDataLine(format);
+    if (longest > commonLineLimit)
+        std::fprintf(errors,
+                     "quenzil-table: note: a Data line may hold up to %zu characters; many BASICs "
+                     "read at most %zu\n",
+                     longest, commonLineLimit);
+}
+
 std::vector<std::string> tableLabels(const std::vector<std::string> &pictures,
                                      const TableFormat &format)
 {

@@ -2,6 +2,7 @@
 
 #include "tableformat.h"
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,11 @@ bool isShapeValueOption(std::string_view typed);
 std::string readShapeOptions(const QCommandLineParser &parser,
                              const std::vector<std::string> &pictures, bool preview,
                              ShapeOptions &shape);
+
+// Many BASICs read lines of at most this many characters (bwbasic drops a longer line without a
+// word), so a format whose Data lines may be longer gets a note on standard error.
+inline constexpr std::size_t commonLineLimit = 255;
+void noteLongLines(const TableFormat &format, std::FILE *errors);
 
 // The name standard input goes by among the pictures.
 inline constexpr std::string_view standardInputName = "-";

@@ -258,6 +258,7 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
 {
     const std::vector<std::string> &names = options.pictures;
     const std::vector<std::string> labels = tableLabels(names, options.shape.format);
+    noteLongLines(options.shape.format, errors);
 
     // Every picture is loaded before anything is written: if one cannot be, each failing name
     // is reported and nothing is written. Pictures are kept loaded up to a budget; the others

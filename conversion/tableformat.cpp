@@ -125,6 +125,15 @@ std::string LabelRegistry::claim(const std::string &label)
     return claimed;
 }
 
+std::size_t longestDataLine(const TableFormat &format)
+{
+    const RadixEntries &entries = RadixEntries::of(format.radix);
+    const std::size_t items = std::max(1u, format.runLength ? format.perLine / 2 : format.perLine);
+    const std::size_t item =
+        entries.longestCode() + (format.runLength ? entries.longestCount() : 0);
+    return std::string_view("Data").size() + items * item - RadixEntries::separatorLength;
+}
+
 std::string numberLiteral(std::uint64_t value, Radix radix)
 {
     return std::string(prefix(radix)) + digits(value, radix, 1);

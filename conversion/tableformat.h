@@ -65,6 +65,9 @@ private:
     std::vector<std::string> m_taken; // lower case
 };
 
+// The most characters a Data line of the format can hold, the size line apart.
+std::size_t longestDataLine(const TableFormat &format);
+
 // A number that is not a code (a width, a height, a run length) in the radix: "&B101000000",
 // "&H140" or "320".
 std::string numberLiteral(std::uint64_t value, Radix radix);

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Times the shaped tables of quenzil-table side by side, each the best of RUNS runs:
+# - the plain table of a 4096 x 4096 24-bit BMP written with -o to a file, against cp copying the
+#   finished table file on the same disk (goal: at most 1.3 times the copy), and its peak memory
+#   (goal: under 100 MB);
+# - the same picture with --rle and with --radix hex (goal: no slower than the plain table);
+# - 200 pictures of 32 x 32 in one call against 200 separate calls (goal: at most one fifth).
+# The pictures are made as in bench/cli_bench.sh.
+# Usage: bench/shape_bench.sh [SIDE] [RUNS]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+side=${1:-4096}
+runs=${2:-5}
+table=$PWD/build/bin/quenzil-table
+for tool in "$table" ffmpeg /usr/bin/time; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "shape_bench: $tool is missing (make bench builds it and installs ffmpeg and time)" >&2
+        exit 1
+    fi
+done
+
+work=$(mktemp -d "$PWD/build/shape_bench.XXXXXX") # on the disk the build is on, not a tmpfs
+trap 'rm -rf "$work"' EXIT
+picture=$work/picture.bmp
+ffmpeg -v error -f lavfi -i "testsrc2=size=${side}x${side}" -frames:v 1 -pix_fmt bgr24 "$picture"
+small=$work/small.bmp
+ffmpeg -v error -f lavfi -i "testsrc2=size=32x32" -frames:v 1 -pix_fmt bgr24 "$small"
+mkdir "$work/many" "$work/each"
+for ((i = 1; i <= 200; i++)); do cp "$small" "$work/many/p$i.bmp"; done
+
+now() { date +%s%N; }
+# best_of COMMAND...: the shortest wall time of $runs runs, in seconds.
+best_of() {
+    local best=
+    for ((i = 0; i < runs; i++)); do
+        local start end
+        start=$(now)
+        "$@"
+        end=$(now)
+        local took=$((end - start))
+        if [ -z "$best" ] || [ "$took" -lt "$best" ]; then best=$took; fi
+    done
+    awk -v ns="$best" 'BEGIN { printf "%.3f", ns / 1e9 }'
+}
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+"$table" -o "$work/plain.txt" "$picture"
+copy() { rm -f "$work/copy.txt" && cp "$work/plain.txt" "$work/copy.txt"; }
+plain_and_copy() {
+    # Alternated, so that both meet the same load on the machine.
+    local best_plain= best_copy=
+    for ((r = 0; r < runs; r++)); do
+        local p c
+        p=$(runs=1 best_of "$table" -o "$work/table.txt" "$picture")
+        c=$(runs=1 best_of copy)
+        best_plain=$(awk -v a="$p" -v b="${best_plain:-$p}" 'BEGIN { print (a < b ? a : b) }')
+        best_copy=$(awk -v a="$c" -v b="${best_copy:-$c}" 'BEGIN { print (a < b ? a : b) }')
+    done
+    echo "$best_plain $best_copy"
+}
+read -r plain copied < <(plain_and_copy)
+stdout=$(best_of sh -c '"$0" "$1" >"$2"' "$table" "$picture" "$work/stdout.txt")
+memory=$(/usr/bin/time -f %M "$table" -o "$work/table.txt" "$picture" 2>&1 >/dev/null | tail -1)
+rle=$(best_of "$table" --rle -o "$work/rle.txt" "$picture")
+hex=$(best_of "$table" --radix hex -o "$work/hex.txt" "$picture")
+each() {
+    for ((i = 1; i <= 200; i++)); do "$table" -o "$work/each/p$i.txt" "$work/many/p$i.bmp"; done
+}
+separate=$(best_of each)
+together=$(best_of "$table" -o "$work/many.txt" "$work"/many/p*.bmp)
+
+size() { stat -c %s "$1"; }
+echo "picture: ${side} x ${side}, 24-bit BMP; best of $runs runs"
+echo "plain table -o FILE:      ${plain} s, peak ${memory} KB ($(size "$work/table.txt") bytes)"
+echo "cp of the table file:     ${copied} s"
+echo "ratio table / cp:         $(ratio "$plain" "$copied") (goal: at most 1.3; memory under 100 MB)"
+echo "plain table > stdout:     ${stdout} s"
+echo "--rle -o FILE:            ${rle} s, $(ratio "$rle" "$plain") of plain (goal: at most 1)" \
+    "($(size "$work/rle.txt") bytes)"
+echo "--radix hex -o FILE:      ${hex} s, $(ratio "$hex" "$plain") of plain (goal: at most 1)" \
+    "($(size "$work/hex.txt") bytes)"
+echo "200 pictures of 32 x 32:  one call ${together} s, 200 calls ${separate} s," \
+    "ratio $(ratio "$together" "$separate") (goal: at most 0.2)"
