@@ -321,7 +321,8 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
             if (!pictures[i]) {
                 std::string loadError;
                 if (!loadPicture(pictures[i].emplace(), names[i], loadError)) {
-                    output.finish();
+                    // It changed since the check. Nothing more is written, and the -o file
+                    // is not given its name.
                     report(errors, "cannot load " + quotedName(names[i]), loadError);
                     return 1;
                 }
