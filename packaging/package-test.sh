@@ -11,6 +11,7 @@ build=$1
 built_table=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/quenzil-package.XXXXXX")
 trap 'rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM # a test timeout cleans up too
 
 failures=0
 fail() {
