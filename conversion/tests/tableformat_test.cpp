@@ -188,6 +188,7 @@ const TableFormat runsByRow = shape(Radix::binary, 8, true, true, true);
 INSTANTIATE_TEST_SUITE_P(
     Shapes, TableLines,
     testing::Values(
+        LineCase{"default9x2", plain, 9, 2, noise, {8, 8, 2}},
         LineCase{"hex1x1", hex, 1, 1, noise, {1}}, LineCase{"hex8", hex, 8, 1, noise, {8}},
         LineCase{"dec9", dec, 9, 1, noise, {8, 1}}, LineCase{"dec17", dec, 17, 1, noise, {8, 8, 1}},
         LineCase{"hexRowsRunOn", hex, 5, 3, noise, {8, 7}},
