@@ -49,8 +49,9 @@ class Channel
 {
 public:
     explicit Channel(std::uint32_t mask, std::uint8_t absent = 0)
-        : m_mask(mask), m_shift(mask ? std::countr_zero(mask) : 0), m_bits(std::popcount(mask)),
-          m_absent(absent)
+        : m_mask(mask), m_shift(mask ? std::countr_zero(mask) : 0),
+          // The mask's width, gaps included, so that no masked value passes the table.
+          m_bits(std::bit_width(mask >> m_shift)), m_absent(absent)
     {
         // A table where it stays small: every 16-bit pixel and the usual 32-bit ones.
         if (m_bits > 0 && m_bits <= 16) {

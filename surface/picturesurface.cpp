@@ -160,17 +160,19 @@ bool PictureSurface::load(QIODevice *device, QString *errorText)
         }
 
         BmpHeader bmp(device);
-        if (bmp.isBmp() && bmp.size().isValid() && !fitsPixelLimit(bmp.size()))
-            return fail(errorText, tooLargeText(bmp.size()));
-        if (const QString refusal = bmp.refusal(); !refusal.isEmpty())
-            return fail(errorText, refusal);
         if (bmp.needsKnownHeader()) {
             if (device->size() - device->pos() > wholeReadLimit())
                 return fail(errorText, tooLongText());
             device = openBuffer(whole, bmp.withKnownHeader(device->readAll()));
             bmp = BmpHeader(device);
         }
+        if (bmp.isBmp() && bmp.size().isValid() && !fitsPixelLimit(bmp.size()))
+            return fail(errorText, tooLargeText(bmp.size()));
+        if (const QString refusal = bmp.refusal(); !refusal.isEmpty())
+            return fail(errorText, refusal);
 
+        // The reader lives only within its branch: a handler that keeps the picture it gave
+        // (GIF keeps the last frame) would make the first write below copy the whole buffer.
         QImage decoded;
         if (bmp.decodesPixelsItself()) {
             QString error;
