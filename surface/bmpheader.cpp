@@ -169,7 +169,7 @@ QByteArray BmpHeader::withKnownHeader(QByteArray file) const
     file.insert(end, QByteArray(grow, '\0'));
     putLe32(file, 14, v4HeaderSize);
     putLe32(file, 2, le32(file, 2) + std::uint32_t(grow));
-    if (m_dataOffset >= std::uint32_t(end))
+    if (m_dataOffset >= std::uint32_t(end) && m_dataOffset <= UINT32_MAX - std::uint32_t(grow))
         putLe32(file, 10, m_dataOffset + std::uint32_t(grow));
     return file;
 }
