@@ -47,23 +47,23 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 "$table" -o "$work/plain.txt" "$picture"
 copy() { rm -f "$work/copy.txt" && cp "$work/plain.txt" "$work/copy.txt"; }
-plain_and_copy() {
-    # Alternated, so that both meet the same load on the machine.
-    local best_plain= best_copy=
-    for ((r = 0; r < runs; r++)); do
-        local p c
-        p=$(runs=1 best_of "$table" -o "$work/table.txt" "$picture")
-        c=$(runs=1 best_of copy)
-        best_plain=$(awk -v a="$p" -v b="${best_plain:-$p}" 'BEGIN { print (a < b ? a : b) }')
-        best_copy=$(awk -v a="$c" -v b="${best_copy:-$c}" 'BEGIN { print (a < b ? a : b) }')
+# One round runs each of the 4096 x 4096 commands once, so that all meet the same load on the
+# machine; each keeps its best round.
+declare -A best
+for ((r = 0; r < runs; r++)); do
+    for what in plain copy stdout rle hex; do
+        case $what in
+        plain) took=$(runs=1 best_of "$table" -o "$work/table.txt" "$picture") ;;
+        copy) took=$(runs=1 best_of copy) ;;
+        stdout) took=$(runs=1 best_of sh -c '"$0" "$1" >"$2"' "$table" "$picture" "$work/out.txt") ;;
+        rle) took=$(runs=1 best_of "$table" --rle -o "$work/rle.txt" "$picture") ;;
+        hex) took=$(runs=1 best_of "$table" --radix hex -o "$work/hex.txt" "$picture") ;;
+        esac
+        best[$what]=$(awk -v a="$took" -v b="${best[$what]:-$took}" 'BEGIN { print (a < b ? a : b) }')
     done
-    echo "$best_plain $best_copy"
-}
-read -r plain copied < <(plain_and_copy)
-stdout=$(best_of sh -c '"$0" "$1" >"$2"' "$table" "$picture" "$work/stdout.txt")
+done
+plain=${best[plain]} copied=${best[copy]} stdout=${best[stdout]} rle=${best[rle]} hex=${best[hex]}
 memory=$(/usr/bin/time -f %M "$table" -o "$work/table.txt" "$picture" 2>&1 >/dev/null | tail -1)
-rle=$(best_of "$table" --rle -o "$work/rle.txt" "$picture")
-hex=$(best_of "$table" --radix hex -o "$work/hex.txt" "$picture")
 each() {
     for ((i = 1; i <= 200; i++)); do "$table" -o "$work/each/p$i.txt" "$work/many/p$i.bmp"; done
 }
