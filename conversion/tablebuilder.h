@@ -145,9 +145,10 @@ public:
         // The entry length is a constant wherever it can be, so that appending an entry is a
         // fixed move.
         switch (m_entries.codeLength()) {
-        case 13:
-            return m_runLength ? runPairs<13>() : runCodes<13>();
-        case 7:
+        case PixelCode::entryLength: // binary: " &B11100000 ,"
+            return m_runLength ? runPairs<PixelCode::entryLength>()
+                               : runCodes<PixelCode::entryLength>();
+        case 7: // hexadecimal: " &HE0 ,"
             return m_runLength ? runPairs<7>() : runCodes<7>();
         default:
             return m_runLength ? runPairs<0>() : runCodes<0>();
