@@ -169,6 +169,20 @@ bool loadPicture(PictureSurface &surface, const std::string &name, std::string &
     return true;
 }
 
+// Loads a picture and makes it what its table codes: inverted when asked. On failure `failure`
+// is the message's first part ("cannot load 'NAME'") and `reason` says why.
+bool loadForTable(PictureSurface &surface, const std::string &name, const TableOptions &options,
+                  std::string &failure, std::string &reason)
+{
+    if (!loadPicture(surface, name, reason)) {
+        failure = "cannot load " + quotedName(name);
+        return false;
+    }
+    if (options.invert)
+        surface.invert();
+    return true;
+}
+
 // Pictures loaded in the check before writing stay loaded while they hold no more pixels than
 // this in all (the first picture is always kept); the others are loaded again when written.
 constexpr qint64 keptPixelBudget = qint64(16) << 20;
@@ -276,13 +290,14 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
     // is reported and nothing is written. Pictures are kept loaded up to a budget; the others
     // are loaded again when their table is due.
     std::vector<std::optional<PictureSurface>> pictures(names.size());
+    std::string failure;
     std::string error;
     bool allLoaded = true;
     qint64 keptPixels = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         PictureSurface &surface = pictures[i].emplace();
-        if (!loadPicture(surface, names[i], error)) {
-            report(errors, "cannot load " + quotedName(names[i]), error);
+        if (!loadForTable(surface, names[i], options, failure, error)) {
+            report(errors, failure, error);
             allLoaded = false;
             pictures[i].reset();
             continue;
@@ -310,8 +325,6 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
         return 1;
     };
 
-    if (options.invert)
-        pictures.front()->invert();
     OutputFile preview;
     if (!options.preview.empty() && (!preview.open(options.preview, standardOutput, error) ||
                                      !writePreview(*pictures.front(), preview, error)))
@@ -332,16 +345,14 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
         for (std::size_t i = 0; i < names.size() && interruption() == 0; ++i) {
             if (!pictures[i]) {
                 std::string loadError;
-                if (!loadPicture(pictures[i].emplace(), names[i], loadError)) {
+                if (!loadForTable(pictures[i].emplace(), names[i], options, failure, loadError)) {
                     // It changed since the check. Nothing more is written, and the -o file
                     // is not given its name.
-                    report(errors, "cannot load " + quotedName(names[i]), loadError);
+                    report(errors, failure, loadError);
                     return 1;
                 }
             }
             PictureSurface &surface = *pictures[i];
-            if (options.invert && i > 0)
-                surface.invert();
             TableFormat format = options.shape.format;
             format.label = labels[i];
             ProgressCounter progress;
