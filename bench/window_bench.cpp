@@ -115,7 +115,7 @@ int measure(int side, int argc, char **argv)
         return 1;
     }
     int passes = 0;
-    window.runControl().beforeProcessing = [&passes](double) { ++passes; };
+    window.runControl().testSeam().beforeProcessing = [&passes](double) { ++passes; };
 
     // Several runs, each replacing the last one's table; the machine may be busy with other
     // work, so the median time is the figure, and the worst stretch of all runs is shown.

@@ -1,8 +1,8 @@
 #include "picturesurface.h"
 #include "tablebuilder.h"
+#include "tablerun.h"
 #include "tavro.h"
 #include "testpictures.h"
-#include "textareaoutput.h"
 
 #include <QCheckBox>
 #include <QDropEvent>
@@ -99,7 +99,7 @@ private:
         return testing::saveBitmap(m_dir->path(), name,
                                    testing::makePicture(width, height, testing::patternColour));
     }
-    QString areaText() { return QString::fromStdString(TextAreaOutput(*area()).text()); }
+    QString areaText() { return quenzil::tableText(*area()); }
     QPlainTextEdit *area() { return control<QPlainTextEdit>("RichTextBox1"); }
     QString caption(const char *label) { return control<QLabel>(label)->text(); }
     void click(const char *name)
@@ -110,7 +110,7 @@ private:
     void actAtPixel(double pixel, std::function<void()> action)
     {
         auto done = std::make_shared<bool>(false);
-        m_window->runControl().beforeProcessing = [=](double pixels) {
+        m_window->runControl().testSeam().beforeProcessing = [=](double pixels) {
             if (pixels == pixel && !*done) {
                 *done = true;
                 action();
@@ -356,7 +356,7 @@ void TavroTest::tableMatchesCore()
     QFETCH(QSize, size);
     QFETCH(int, intervalMs);
 
-    m_window->runControl().setProcessingInterval(intervalMs);
+    m_window->runControl().testSeam().processingIntervalMs = intervalMs;
     m_chosen = picture("p.bmp", size.width(), size.height());
     click("Command1");
     const std::string expected = buildTableText(m_window->surface());
@@ -396,7 +396,7 @@ void TavroTest::midRun()
     const QString other = picture("other.bmp", 7, 9);
     m_chosen = first;
     click("Command1");
-    m_window->runControl().setProcessingInterval(0);
+    m_window->runControl().testSeam().processingIntervalMs = 0;
 
     ExpectedRun model;
     QVERIFY(model.source.load(first));
@@ -468,7 +468,7 @@ void TavroTest::closingStopsEveryRun()
 
     m_chosen = picture("p.bmp", 6, 5);
     click("Command1");
-    m_window->runControl().setProcessingInterval(0);
+    m_window->runControl().testSeam().processingIntervalMs = 0;
 
     // The window's run stops right after processing the close.
     ExpectedRun model;
@@ -490,7 +490,7 @@ void TavroTest::closingStopsEveryRun()
     }
 
     int outerPasses = 0;
-    m_window->runControl().beforeProcessing = [&](double pixels) {
+    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
         if (m_window->runControl().activeRuns() == 1) {
             ++outerPasses;
             if (pixels != pixel)
@@ -512,7 +512,7 @@ void TavroTest::closingStopsEveryRun()
     QCOMPARE(caption("Label2"), "Pixel:  " + QString::number(innerPixel ? innerPixel : pixel));
 
     // Shown again, the window runs tables as before.
-    m_window->runControl().beforeProcessing = nullptr;
+    m_window->runControl().testSeam().beforeProcessing = nullptr;
     m_window->show();
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
@@ -523,9 +523,9 @@ void TavroTest::closingEndsTheEventLoop()
 {
     m_chosen = picture("p.bmp", 40, 40);
     click("Command1");
-    m_window->runControl().setProcessingInterval(0);
+    m_window->runControl().testSeam().processingIntervalMs = 0;
     double lastPass = 0;
-    m_window->runControl().beforeProcessing = [&](double pixels) {
+    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
         lastPass = pixels;
         if (pixels == 100)
             m_window->close();
@@ -542,7 +542,7 @@ void TavroTest::failureIsReported()
 {
     m_chosen = picture("p.bmp", 4, 4);
     click("Command1");
-    m_window->runControl().setProcessingInterval(0);
+    m_window->runControl().testSeam().processingIntervalMs = 0;
     actAtPixel(10, [] { throw std::bad_alloc(); });
 
     ExpectedRun model;
@@ -559,7 +559,7 @@ void TavroTest::failureIsReported()
     QCOMPARE(m_window->runControl().activeRuns(), 0);
 
     // The program goes on.
-    m_window->runControl().beforeProcessing = nullptr;
+    m_window->runControl().testSeam().beforeProcessing = nullptr;
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
 }
