@@ -59,6 +59,10 @@ Tavro::Tavro(QWidget *parent) : QWidget(parent)
     createControls();
     resize(clientSize);
     placeControls();
+    // The controls never move left of or above their first places, and the text area never
+    // shrinks below its first size: smaller, the window would cut them off.
+    const QRect used = childrenRect();
+    setMinimumSize(clientSize.expandedTo(QSize(used.right() + 1, used.bottom() + 1)));
 }
 
 void Tavro::createControls()

@@ -1,7 +1,7 @@
+#include "bmpwriter.h"
 #include "picturesurface.h"
 #include "tablebuilder.h"
 #include "tablerun.h"
-#include "testpictures.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -154,8 +154,10 @@ void TableRunTest::passes()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     PictureSurface surface;
-    QVERIFY(surface.load(testing::saveBitmap(dir.path(), "p.bmp",
-                                             testing::makePicture(7, 5, testing::patternColour))));
+    const QString path = dir.filePath("p.bmp");
+    QVERIFY(testsupport::saveBmp(path.toStdU16String(),
+                                 testsupport::makePicture(7, 5, testsupport::patternColour)));
+    QVERIFY(surface.load(path));
 
     QPlainTextEdit area;
     QLabel label;

@@ -1,8 +1,9 @@
+#include "bmpwriter.h"
 #include "picturesurface.h"
+#include "scriptedpump.h"
 #include "tablebuilder.h"
 #include "tablerun.h"
 #include "tavro.h"
-#include "testpictures.h"
 
 #include <QCheckBox>
 #include <QDropEvent>
@@ -24,18 +25,13 @@ using namespace quenzil;
 
 namespace {
 
-// Runs an action at the n-th call, as the window's pump runs the user's doing between pixels.
-struct ScriptedPump
+using testsupport::ScriptedPump;
+
+// Saves a picture as a BMP file and returns its path; the empty text if that fails.
+QString saveBitmap(const QString &path, const testsupport::TestPicture &picture)
 {
-    int at = 0;
-    std::function<void()> action;
-    int calls = 0;
-    void processPending()
-    {
-        if (++calls == at && action)
-            action();
-    }
-};
+    return testsupport::saveBmp(path.toStdU16String(), picture) ? path : QString();
+}
 
 // The table the core builds in memory from a copy of the picture, with the same thing done to
 // that copy and text at the same pixel: what the window's area must show.
@@ -47,7 +43,8 @@ struct ExpectedRun
 
     void run(int at, const std::function<void()> &action)
     {
-        ScriptedPump pump{at, action};
+        ScriptedPump pump;
+        pump.actions[at] = action;
         TableBuilder(source, output, progress, pump).run();
     }
     QString text() const { return QString::fromStdString(std::string(output.text())); }
@@ -96,8 +93,8 @@ private:
     }
     QString picture(const QString &name, int width, int height)
     {
-        return testing::saveBitmap(m_dir->path(), name,
-                                   testing::makePicture(width, height, testing::patternColour));
+        return saveBitmap(m_dir->filePath(name),
+                          testsupport::makePicture(width, height, testsupport::patternColour));
     }
     QString areaText() { return quenzil::tableText(*area()); }
     QPlainTextEdit *area() { return control<QPlainTextEdit>("RichTextBox1"); }
@@ -244,9 +241,9 @@ void TavroTest::load()
     QFETCH(QString, chosen);
     QFETCH(bool, loads);
 
-    const QImage wide = testing::makePicture(77, 3, testing::patternColour);
-    testing::saveBitmap(m_dir->path(), "wide.bmp", wide);
-    wide.save(m_dir->filePath("wide.txt"), "BMP");
+    const auto wide = testsupport::makePicture(77, 3, testsupport::patternColour);
+    saveBitmap(m_dir->filePath("wide.bmp"), wide);
+    saveBitmap(m_dir->filePath("wide.txt"), wide);
     QFile notes(m_dir->filePath("notes.bmp"));
     QVERIFY(notes.open(QIODevice::WriteOnly));
     notes.write("not a picture\n");
@@ -324,10 +321,11 @@ void TavroTest::invertOnEveryClick()
 void TavroTest::tableText()
 {
     // Two rows of three: red, green, blue / white, black, grey. Rows do not start lines.
-    const QRgb colours[2][3] = {{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)},
-                                {qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(128, 128, 128)}};
-    testing::saveBitmap(m_dir->path(), "six.bmp",
-                        testing::makePicture(3, 2, [&](int x, int y) { return colours[y][x]; }));
+    const ColourValue colours[2][3] = {
+        {colourFromRgb(255, 0, 0), colourFromRgb(0, 255, 0), colourFromRgb(0, 0, 255)},
+        {colourFromRgb(255, 255, 255), colourFromRgb(0, 0, 0), colourFromRgb(128, 128, 128)}};
+    saveBitmap(m_dir->filePath("six.bmp"),
+               testsupport::makePicture(3, 2, [&](int x, int y) { return colours[y][x]; }));
     m_chosen = m_dir->filePath("six.bmp");
     click("Command1");
     click("Command2");
@@ -479,7 +477,8 @@ void TavroTest::closingStopsEveryRun()
                 throw Stop();
             try {
                 ProgressCounter innerProgress;
-                ScriptedPump innerPump{innerPixel, [] { throw Stop(); }};
+                ScriptedPump innerPump;
+                innerPump.actions[innerPixel] = [] { throw Stop(); };
                 TableBuilder(model.source, model.output, innerProgress, innerPump).run();
             } catch (const Stop &) {
             }
