@@ -8,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -89,6 +90,8 @@ void Tavro::createControls()
     m_area->setObjectName(QStringLiteral("RichTextBox1"));
     // A file dropped on the text area loads the picture instead of pasting its name.
     m_area->viewport()->installEventFilter(this);
+    // Tab types a tab into the area; Ctrl+Tab leaves it.
+    m_area->installEventFilter(this);
 
     for (QLabel *label : {m_noteLabel, m_progressLabel, m_widthLabel, m_heightLabel})
         label->setAlignment(label->alignment() | Qt::AlignTop);
@@ -235,6 +238,15 @@ void Tavro::dropEvent(QDropEvent *event)
 
 bool Tavro::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_area && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        if (tab && key->modifiers().testFlag(Qt::ControlModifier)) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !key->modifiers().testFlag(Qt::ShiftModifier));
+            return true;
+        }
+    }
     if (watched == m_area->viewport()) {
         switch (event->type()) {
         case QEvent::DragEnter:

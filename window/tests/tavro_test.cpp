@@ -82,6 +82,13 @@ private slots:
     void closingStopsEveryRun();
     void closingEndsTheEventLoop();
     void failureIsReported();
+    void areaFull_data();
+    void areaFull();
+    void typingAtTheEndOfALine_data();
+    void typingAtTheEndOfALine();
+    void minimumSize();
+    void tabInTheArea_data();
+    void tabInTheArea();
 
 private:
     template <typename T> T *control(const char *name)
@@ -561,6 +568,144 @@ void TavroTest::failureIsReported()
     m_window->runControl().testSeam().beforeProcessing = nullptr;
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
+}
+
+// A run whose next text would take the area past its limit stops as a failure does, and the runs
+// around it stop with it: the text so far stays, and one message tells of the limit.
+void TavroTest::areaFull_data()
+{
+    QTest::addColumn<QList<int>>("nestAt"); // the pixel at which each run starts the next one
+    QTest::addColumn<int>("fullDepth");     // the run that fills the area, 0 the outermost
+    QTest::addColumn<int>("limit");
+
+    // The table of 6 x 5 pixels takes 411 characters of the area.
+    QTest::newRow("one run") << QList<int>{} << 0 << 200;
+    QTest::newRow("a run inside a run") << QList<int>{3} << 1 << 200;
+    QTest::newRow("three levels") << QList<int>{3, 5} << 2 << 200;
+    QTest::newRow("the outer run after the inner one ended") << QList<int>{3} << 0 << 500;
+}
+
+void TavroTest::areaFull()
+{
+    QFETCH(QList<int>, nestAt);
+    QFETCH(int, fullDepth);
+    QFETCH(int, limit);
+
+    m_chosen = picture("p.bmp", 6, 5);
+    click("Command1");
+    RunControl::TestSeam &seam = m_window->runControl().testSeam();
+    seam.processingIntervalMs = 0;
+    seam.textLimit = std::size_t(limit);
+    seam.beforeProcessing = [&](double pixels) {
+        const int depth = m_window->runControl().activeRuns() - 1;
+        if (depth < nestAt.size() && pixels == nestAt[depth])
+            click("Command2");
+    };
+    click("Command2");
+
+    QCOMPARE(m_failures, QStringList{TextAreaFull(std::size_t(limit)).what()});
+    QVERIFY(m_failures.first().contains(QString::number(limit)));
+    QVERIFY(area()->document()->characterCount() <= limit);
+    QCOMPARE(m_window->runControl().activeRuns(), 0);
+    // The area shows the text up to the pixel the label counts; the model stops there.
+    const int shown = caption("Label2").mid(7).trimmed().toInt();
+    ExpectedRun model;
+    QVERIFY(model.source.load(m_chosen));
+    std::function<void(int)> modelRun = [&](int depth) {
+        ScriptedPump pump;
+        if (depth < nestAt.size())
+            pump.actions[nestAt[depth]] = [&, depth] { modelRun(depth + 1); };
+        if (depth == fullDepth)
+            pump.actions[shown] = [] { throw Stop(); };
+        ProgressCounter progress;
+        TableBuilder(model.source, model.output, progress, pump).run();
+    };
+    try {
+        modelRun(0);
+        QFAIL("the model run was not stopped");
+    } catch (const Stop &) {
+    }
+    QCOMPARE(areaText(), model.text());
+
+    // The program goes on.
+    seam = RunControl::TestSeam();
+    click("Command2");
+    QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
+    QCOMPARE(m_failures.size(), 1);
+}
+
+// Passes of event processing come at every place of a line over a run, and text typed at the
+// end is kept or cut as it is when events are processed after every pixel.
+void TavroTest::typingAtTheEndOfALine_data()
+{
+    QTest::addColumn<int>("place"); // entries on the line when the user types
+
+    for (int place = 1; place <= 8; ++place)
+        QTest::addRow("after entry %d", place) << place;
+}
+
+void TavroTest::typingAtTheEndOfALine()
+{
+    QFETCH(int, place);
+
+    m_chosen = picture("p.bmp", 24, 24);
+    click("Command1");
+    // Passes at the run's own cadence, each as soon as it is looked for.
+    m_window->runControl().testSeam().passAtEveryCheck = true;
+    int typedAt = 0;
+    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
+        if (typedAt == 0 && (int(pixels) - 1) % 8 + 1 == place) {
+            typedAt = int(pixels);
+            area()->moveCursor(QTextCursor::End);
+            QTest::keyClicks(area(), "XY");
+        }
+    };
+    click("Command2");
+    QVERIFY2(typedAt > 0, "no pass at this place of a line");
+
+    ExpectedRun model;
+    QVERIFY(model.source.load(m_chosen));
+    model.run(typedAt, [&] { model.output.append("XY"); });
+    QCOMPARE(areaText(), model.text());
+}
+
+void TavroTest::minimumSize()
+{
+    QCOMPARE(m_window->minimumSize(), QSize(564, 251));
+    m_window->resize(60, 40);
+    QTRY_COMPARE(m_window->size(), m_window->minimumSize());
+    for (auto *control : m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(m_window->rect().contains(control->geometry()), qPrintable(control->objectName()));
+}
+
+// Tab types a tab into the text area; Ctrl+Tab and Ctrl+Shift+Tab leave it.
+void TavroTest::tabInTheArea_data()
+{
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("Tab") << int(Qt::NoModifier) << "RichTextBox1"
+                         << "RichTextBox1\t";
+    QTest::newRow("Ctrl+Tab") << int(Qt::ControlModifier) << "Command1"
+                              << "RichTextBox1";
+    QTest::newRow("Ctrl+Shift+Tab") << int(Qt::ControlModifier | Qt::ShiftModifier) << "Check1"
+                                    << "RichTextBox1";
+}
+
+void TavroTest::tabInTheArea()
+{
+    QFETCH(int, modifiers);
+    QFETCH(QString, focus);
+    QFETCH(QString, text);
+
+    m_window->activateWindow();
+    area()->setFocus();
+    area()->moveCursor(QTextCursor::End);
+    QTRY_VERIFY(area()->hasFocus());
+    QTest::keyClick(area(), Qt::Key_Tab, Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    QCOMPARE(area()->toPlainText(), text);
 }
 
 QTEST_MAIN(TavroTest)
