@@ -6,8 +6,10 @@
 #include "tavro.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDropEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -89,6 +91,10 @@ private slots:
     void minimumSize();
     void tabInTheArea_data();
     void tabInTheArea();
+    void pastePicture_data();
+    void pastePicture();
+    void saveTable_data();
+    void saveTable();
 
 private:
     template <typename T> T *control(const char *name)
@@ -106,6 +112,22 @@ private:
     QString areaText() { return quenzil::tableText(*area()); }
     QPlainTextEdit *area() { return control<QPlainTextEdit>("RichTextBox1"); }
     QString caption(const char *label) { return control<QLabel>(label)->text(); }
+    // Opens the text area's menu and returns its entry with this text.
+    QAction *menuEntry(const QString &text)
+    {
+        const QPoint where(5, 5);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, where,
+                                area()->viewport()->mapToGlobal(where));
+        QApplication::sendEvent(area()->viewport(), &event);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            qFatal("no menu");
+        for (QAction *action : menu->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        qFatal("no menu entry %s", qPrintable(text));
+    }
     void click(const char *name)
     {
         QTest::mouseClick(control<QAbstractButton>(name), Qt::LeftButton);
@@ -706,6 +728,199 @@ void TavroTest::tabInTheArea()
     QTest::keyClick(area(), Qt::Key_Tab, Qt::KeyboardModifiers(modifiers));
     QCOMPARE(QApplication::focusWidget()->objectName(), focus);
     QCOMPARE(area()->toPlainText(), text);
+}
+
+// Ctrl+V and "Paste picture" load the picture on the clipboard as "Load Bitmap" does; text is
+// left to the text area.
+void TavroTest::pastePicture_data()
+{
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QString>("via");
+    QTest::addColumn<bool>("offered"); // "Paste picture" enabled
+    QTest::addColumn<QSize>("loaded"); // empty: the first picture stays
+    QTest::addColumn<QString>("text");
+
+    const QSize none;
+    for (const char *via : {"Ctrl+V", "menu"}) {
+        const auto row = [via](const char *name) -> QTestData & {
+            return QTest::addRow("%s, %s", name, via);
+        };
+        row("image data") << "image"
+                          << "area" << via << true << QSize(5, 4) << "RichTextBox1";
+        row("a picture file") << "file"
+                              << "area" << via << true << QSize(6, 3) << "RichTextBox1";
+        row("a damaged picture file") << "damaged"
+                                      << "area" << via << true << none << "RichTextBox1";
+        row("nothing") << ""
+                       << "area" << via << false << none << "RichTextBox1";
+    }
+    QTest::newRow("image data, focus on a button")
+        << "image"
+        << "Command1"
+        << "Ctrl+V" << true << QSize(5, 4) << "RichTextBox1";
+    QTest::newRow("text, focus in the area") << "text"
+                                             << "area"
+                                             << "Ctrl+V" << false << none << "RichTextBox1pasted";
+    QTest::newRow("text, focus on a button") << "text"
+                                             << "Command1"
+                                             << "Ctrl+V" << false << none << "RichTextBox1";
+}
+
+void TavroTest::pastePicture()
+{
+    QFETCH(QString, clipboard);
+    QFETCH(QString, focus);
+    QFETCH(QString, via);
+    QFETCH(bool, offered);
+    QFETCH(QSize, loaded);
+    QFETCH(QString, text);
+
+    m_chosen = picture("first.bmp", 2, 2);
+    click("Command1");
+    click("Check1"); // a paste neither clears the box nor inverts the new picture
+    const ColourValue before = m_window->surface().colourAt(1, 1);
+    ColourValue expected = before;
+    auto *data = new QMimeData;
+    if (clipboard == "image") {
+        QImage image(5, 4, QImage::Format_RGB32);
+        image.fill(qRgb(200, 100, 50));
+        data->setImageData(image);
+        expected = colourFromRgb(200, 100, 50);
+    } else if (clipboard == "file") {
+        data->setUrls({QUrl::fromLocalFile(picture("copied.bmp", 6, 3))});
+        expected = testsupport::patternColour(1, 1);
+    } else if (clipboard == "damaged") {
+        QFile damaged(m_dir->filePath("damaged.bmp"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("BM" + QByteArray(20, '\0'));
+        damaged.close();
+        data->setUrls({QUrl::fromLocalFile(damaged.fileName())});
+    } else if (clipboard == "text") {
+        data->setText("pasted");
+    }
+    if (clipboard.isEmpty()) {
+        delete data;
+        QGuiApplication::clipboard()->clear();
+    } else {
+        QGuiApplication::clipboard()->setMimeData(data);
+    }
+
+    QWidget *target =
+        focus == "area" ? static_cast<QWidget *>(area()) : control<QWidget>(qPrintable(focus));
+    m_window->activateWindow();
+    target->setFocus();
+    QTRY_VERIFY(target->hasFocus());
+    area()->moveCursor(QTextCursor::End);
+    if (via == "menu") {
+        QAction *paste = menuEntry("Paste picture");
+        QCOMPARE(paste->isEnabled(), offered);
+        if (paste->isEnabled())
+            paste->trigger();
+        QApplication::activePopupWidget()->close();
+    } else {
+        QTest::keySequence(target, QKeySequence::Paste);
+    }
+
+    const QSize shown = loaded.isEmpty() ? QSize(2, 2) : loaded;
+    QCOMPARE(caption("Label3"), "X:  " + QString::number(shown.width()));
+    QCOMPARE(caption("Label4"), "Y:  " + QString::number(shown.height()));
+    QCOMPARE(m_window->surface().colourAt(1, 1), expected);
+    QVERIFY(control<QCheckBox>("Check1")->isChecked());
+    QCOMPARE(area()->toPlainText(), text);
+    QVERIFY(m_failures.isEmpty()); // a failed paste says nothing
+}
+
+// Ctrl+S and "Save table..." write the area's text as the table has it, whole or not at all.
+void TavroTest::saveTable_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("via");
+    QTest::addColumn<int>("atPixel"); // 0: after the run
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("after a run, Ctrl+S") << "table.bas"
+                                         << "Ctrl+S" << 0 << true;
+    QTest::newRow("after a run, menu") << "table.bas"
+                                       << "menu" << 0 << true;
+    QTest::newRow("during a run") << "table.bas"
+                                  << "Ctrl+S" << 11 << true;
+    QTest::newRow("over an earlier file") << "old.txt"
+                                          << "Ctrl+S" << 0 << true;
+    QTest::newRow("cancelled") << ""
+                               << "Ctrl+S" << 0 << false;
+    QTest::newRow("into a missing folder") << "missing/table.bas"
+                                           << "Ctrl+S" << 0 << false;
+    QTest::newRow("onto a folder") << "folder"
+                                   << "menu" << 0 << false;
+}
+
+void TavroTest::saveTable()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, via);
+    QFETCH(int, atPixel);
+    QFETCH(bool, saved);
+
+    QVERIFY(QDir(m_dir->path()).mkdir("folder"));
+    QFile old(m_dir->filePath("old.txt"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an earlier table that is longer than the new one, " + QByteArray(1000, 'x'));
+    old.close();
+    m_chosen = picture("p.bmp", 6, 5);
+    click("Command1");
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+    const QString path = target.isEmpty() ? QString() : m_dir->filePath(target);
+    int chooserCalls = 0;
+    m_window->setSaveChooser([&](QWidget *) {
+        ++chooserCalls;
+        return path;
+    });
+    const auto save = [&] {
+        if (via == "menu")
+            menuEntry("Save table...")->trigger();
+        else
+            QTest::keySequence(area(), QKeySequence::Save); // the area has the focus
+    };
+    m_window->activateWindow();
+    area()->setFocus();
+    QTRY_VERIFY(area()->hasFocus());
+    m_window->runControl().testSeam().processingIntervalMs = 0;
+    if (atPixel)
+        actAtPixel(atPixel, save);
+    click("Command2");
+    if (!atPixel)
+        save();
+    if (QWidget *menu = QApplication::activePopupWidget())
+        menu->close();
+    QCOMPARE(chooserCalls, 1);
+
+    // The table exactly as the area holds it, or at the pixel where it was saved.
+    ExpectedRun model;
+    QVERIFY(model.source.load(m_chosen));
+    if (atPixel) {
+        try {
+            model.run(atPixel, [] { throw Stop(); });
+        } catch (const Stop &) {
+        }
+    } else {
+        model.run(0, {});
+    }
+    QFile file(path);
+    if (saved) {
+        QVERIFY(m_failures.isEmpty());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), model.text().toUtf8());
+    } else {
+        QCOMPARE(m_failures.size(), path.isEmpty() ? 0 : 1);
+        if (!path.isEmpty())
+            QVERIFY2(m_failures.first().contains(QDir::toNativeSeparators(path)),
+                     qPrintable(m_failures.first()));
+        // Nothing half-written: the folder holds what it held, and no file was made.
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+        QVERIFY(QFileInfo(m_dir->filePath("folder")).isDir());
+    }
 }
 
 QTEST_MAIN(TavroTest)
