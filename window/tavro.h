@@ -50,6 +50,7 @@ public:
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     void setSaveChooser(FileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
     void setFailureReporter(FailureReporter reporter) { m_reportFailure = std::move(reporter); }
+    // What the window's table runs share; tests and the benchmark reach its test seam here.
     RunControl &runControl() { return m_runControl; }
     const PictureSurface &surface() const { return m_surface; }
 
