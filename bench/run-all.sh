@@ -5,4 +5,4 @@ cd "$(dirname "$0")/.."
 ./build/bin/table_bench
 bash bench/cli_bench.sh
 ./build/bin/window_bench
-./build/bin/largest_picture_bench
+./build/bin/largest_picture_bench all
