@@ -1,20 +1,124 @@
 #include "commandline.h"
 
+#include <QCommandLineParser>
+#include <QFile>
+
+#include <filesystem>
+#include <system_error>
+
 namespace quenzil {
 
-const std::string_view tableCommandUsage =
-    "Usage: quenzil-table [--invert] [--preview OUT.png] [-o OUT] PICTURE\n"
-    "Writes the table of PICTURE: a \"Picture:\" line, then Data lines of eight 3-3-2 colour\n"
-    "codes, CR LF between lines.\n"
-    "\n"
-    "  --invert           code the picture with its colours inverted\n"
-    "  --preview OUT.png  also write the picture as a 3-3-2 display shows it\n"
-    "  -o OUT             write the table to OUT instead of standard output\n"
-    "  --help             show this help and exit\n"
-    "  --version          show the version and exit\n"
-    "  --                 end of options: a PICTURE may then start with '-'\n";
-
 namespace {
+
+// Every option of the command is declared here, once: the parser, the help text and the
+// TableOptions they fill all come from these rows. An option with another kind of value gets a
+// table of its own beside these.
+struct SwitchOption
+{
+    const char *name;
+    const char *description;
+    bool TableOptions::*target;
+};
+
+struct FileOption
+{
+    const char *name;
+    const char *valueName;
+    const char *description;
+    std::string TableOptions::*target;
+};
+
+const SwitchOption switchOptions[] = {
+    {"invert", "Code the picture with its colours inverted.", &TableOptions::invert},
+};
+
+const FileOption fileOptions[] = {
+    {"preview", "OUT.png", "Also write the picture as a 3-3-2 display shows it.",
+     &TableOptions::preview},
+    {"o", "OUT", "Write the table to OUT instead of standard output.", &TableOptions::output},
+};
+
+const char description[] =
+    "Writes the table of PICTURE: a \"Picture:\" line, then Data lines of eight 3-3-2 colour\n"
+    "codes, CR LF between lines. After \"--\" every argument is a PICTURE, even one that\n"
+    "starts with '-'.";
+
+// The arguments reach the parser as Latin-1, one character a byte, so every value gives back
+// exactly the bytes it was typed as (a file name need not be valid UTF-8). Option names are
+// ASCII and read the same either way.
+QString fromBytes(const std::string &bytes)
+{
+    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+}
+
+std::string toBytes(const QString &text)
+{
+    return text.toLatin1().toStdString();
+}
+
+std::string quotedName(const std::string &name)
+{
+    return "'" + readableName(name) + "'";
+}
+
+void declareOptions(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QString::fromLatin1(description));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    for (const SwitchOption &option : switchOptions)
+        parser.addOption(
+            {QString::fromLatin1(option.name), QString::fromLatin1(option.description)});
+    for (const FileOption &option : fileOptions)
+        parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.description),
+                          QString::fromLatin1(option.valueName)});
+    parser.addPositionalArgument("PICTURE", "The picture to read: BMP, PNG, GIF or JPEG.");
+}
+
+// An option as it was typed, with its dashes: "--name" if given so before "--", else "-name".
+std::string typedOption(const std::vector<std::string> &arguments, const std::string &name)
+{
+    for (const std::string &argument : arguments) {
+        if (argument == "--")
+            break;
+        if (argument == "--" + name || argument.rfind("--" + name + "=", 0) == 0)
+            return "--" + name;
+    }
+    return "-" + name;
+}
+
+// The file a name writes to: links followed (a dangling one to the file it would create),
+// "." and ".." resolved, relative to the current folder.
+std::filesystem::path destinationOf(const std::string &name)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    fs::path path = fs::absolute(fs::path(name), error);
+    for (int links = 0; links < 40 && fs::is_symlink(path, error); ++links) {
+        const fs::path target = fs::read_symlink(path, error);
+        if (error)
+            break;
+        path = target.is_absolute() ? target : path.parent_path() / target;
+    }
+    const fs::path resolved = fs::weakly_canonical(path, error);
+    return (error ? path : resolved).lexically_normal();
+}
+
+bool sameDestination(const std::string &first, const std::string &second)
+{
+    std::error_code error;
+    if (std::filesystem::equivalent(first, second, error))
+        return true;
+    return destinationOf(first) == destinationOf(second);
+}
+
+// Output names are handed to Qt, which holds names as Unicode text: a name that does not
+// survive that would write to a file of another name.
+bool survivesAsText(const std::string &name)
+{
+    return QFile::encodeName(QFile::decodeName(QByteArray::fromStdString(name))).toStdString() ==
+           name;
+}
 
 CommandLine usageError(std::string text)
 {
@@ -26,86 +130,92 @@ CommandLine usageError(std::string text)
 
 } // namespace
 
+std::string readableName(std::string_view name)
+{
+    std::string readable;
+    const QByteArray bytes(name.data(), qsizetype(name.size()));
+    for (qsizetype i = 0; i < bytes.size();) {
+        // The longest valid UTF-8 sequence starting here, if any.
+        qsizetype length = 1;
+        const auto lead = uchar(bytes[i]);
+        if (lead >= 0xC2 && lead <= 0xF4)
+            length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const QByteArray piece = bytes.mid(i, length);
+        if (lead < 0x80 || (length > 1 && piece.size() == length && piece.isValidUtf8())) {
+            readable += piece.toStdString();
+        } else {
+            static const char digits[] = "0123456789ABCDEF";
+            readable += {'\\', 'x', digits[lead >> 4], digits[lead & 0xF]};
+            length = 1;
+        }
+        i += length;
+    }
+    return readable;
+}
+
+std::string tableCommandUsage()
+{
+    QCommandLineParser parser;
+    declareOptions(parser);
+    // The parser names the program by its path (or not at all without an application object).
+    QString help = parser.helpText();
+    help.replace(0, help.indexOf(u'\n'), "Usage: quenzil-table [options] PICTURE");
+    return help.toStdString();
+}
+
 CommandLine parseCommandLine(const std::vector<std::string> &arguments)
 {
-    CommandLine result;
-    result.action = CommandLine::Action::Run;
-    std::vector<std::string> pictures;
-    std::string error;
-    bool optionsEnded = false;
+    QCommandLineParser parser;
+    declareOptions(parser);
+    QStringList list{QString::fromLatin1(tableCommandName.data())};
+    for (const std::string &argument : arguments)
+        list.append(fromBytes(argument));
+    const bool parsed = parser.parse(list);
 
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string &argument = arguments[i];
-        if (optionsEnded || argument == "-" || argument.empty() || argument[0] != '-') {
-            pictures.push_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (argument == "--help" || argument == "-h") {
-            result.action = CommandLine::Action::Help;
-            return result;
-        }
-        if (argument == "--version") {
-            result.action = CommandLine::Action::Version;
-            return result;
-        }
-        if (!error.empty())
-            continue; // keep looking for --help and --version
-        if (argument == "--invert") {
-            result.options.invert = true;
-            continue;
-        }
-
-        // Options that take a file name: "-o OUT", "-oOUT", "--preview OUT", "--preview=OUT".
-        std::string *target = nullptr;
-        std::string value;
-        bool hasValue = false;
-        std::string name = argument;
-        if (argument.rfind("-o", 0) == 0 && argument.rfind("--", 0) != 0) {
-            name = "-o";
-            target = &result.options.output;
-            if (argument.size() > 2) {
-                value = argument.substr(2);
-                hasValue = true;
-            }
-        } else if (argument == "--preview" || argument.rfind("--preview=", 0) == 0) {
-            name = "--preview";
-            target = &result.options.preview;
-            if (argument.size() > name.size()) {
-                value = argument.substr(name.size() + 1);
-                hasValue = true;
-            }
-        } else {
-            error = "unknown option '" + argument + "'";
-            continue;
-        }
-        if (!hasValue) {
-            if (i + 1 == arguments.size()) {
-                error = "option '" + name + "' needs a file name";
-                continue;
-            }
-            value = arguments[++i];
-        }
-        if (value.empty())
-            error = "option '" + name + "' needs a file name";
-        else
-            *target = value;
+    if (parser.isSet("help") || parser.isSet("help-all"))
+        return CommandLine{CommandLine::Action::Help, {}, {}};
+    if (parser.isSet("version"))
+        return CommandLine{CommandLine::Action::Version, {}, {}};
+    if (!parser.unknownOptionNames().isEmpty()) {
+        const std::string name = toBytes(parser.unknownOptionNames().constFirst());
+        return usageError("unknown option '" + readableName(typedOption(arguments, name)) + "'");
+    }
+    if (!parsed) {
+        // The parser's only other complaint: the last argument is an option that lacks its value.
+        const std::string last = arguments.empty() ? std::string() : arguments.back();
+        return usageError("option '" + readableName(last) + "' needs a file name");
     }
 
-    if (!error.empty())
-        return usageError(error);
-    if (pictures.empty())
+    CommandLine result;
+    result.action = CommandLine::Action::Run;
+    TableOptions &options = result.options;
+    for (const SwitchOption &option : switchOptions)
+        options.*option.target = parser.isSet(QString::fromLatin1(option.name));
+    for (const FileOption &option : fileOptions) {
+        const QString name = QString::fromLatin1(option.name);
+        if (!parser.isSet(name))
+            continue;
+        const std::string typed = typedOption(arguments, option.name);
+        options.*option.target = toBytes(parser.values(name).constLast());
+        if ((options.*option.target).empty())
+            return usageError("option '" + typed + "' needs a file name");
+        if (!survivesAsText(options.*option.target))
+            return usageError("option '" + typed + "': the name " +
+                              quotedName(options.*option.target) +
+                              " is not valid UTF-8; only PICTURE may have such a name");
+    }
+
+    const QStringList pictures = parser.positionalArguments();
+    if (pictures.isEmpty())
         return usageError("no PICTURE given");
     if (pictures.size() > 1)
-        return usageError("more than one PICTURE given ('" + pictures[0] + "', '" + pictures[1] +
-                          "')");
-    if (!result.options.output.empty() && result.options.output == result.options.preview)
-        return usageError("the table and the preview cannot both go to '" + result.options.output +
-                          "'");
-    result.options.picture = pictures.front();
+        return usageError("more than one PICTURE given (" + quotedName(toBytes(pictures[0])) +
+                          ", " + quotedName(toBytes(pictures[1])) + ")");
+    options.picture = toBytes(pictures.constFirst());
+    if (!options.output.empty() && !options.preview.empty() &&
+        sameDestination(options.output, options.preview))
+        return usageError("the table and the preview cannot both go to " +
+                          quotedName(options.output));
     return result;
 }
 

@@ -10,9 +10,9 @@ namespace quenzil {
 
 inline constexpr std::string_view tableCommandName = "quenzil-table";
 inline constexpr std::string_view tableCommandVersion = "quenzil-table " QUENZIL_VERSION;
-extern const std::string_view tableCommandUsage;
 
-// What quenzil-table was asked to do.
+// What quenzil-table was asked to do. File names are the bytes the command was given, so a name
+// that is not valid UTF-8 still names its file.
 struct TableOptions
 {
     std::string picture;
@@ -29,8 +29,15 @@ struct CommandLine
     std::string error; // for UsageError: one line, without the command's name
 };
 
-// Reads the arguments after the program's name. --help and --version win over everything else
-// before "--"; a usage error is the first one met.
+// Reads the arguments after the program's name, as the bytes they were given in. --help and
+// --version win over everything else before "--"; an unknown option is reported before a
+// missing value, and both before a wrong number of pictures. Needs no application object.
 CommandLine parseCommandLine(const std::vector<std::string> &arguments);
+
+// The help text: the usage line, what the command does, every option and the PICTURE.
+std::string tableCommandUsage();
+
+// A file name as a message shows it: valid UTF-8 as it is, any other byte as \xFF.
+std::string readableName(std::string_view name);
 
 } // namespace quenzil

@@ -9,7 +9,13 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -27,31 +33,53 @@ int printed(std::string_view text)
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
+// Whether standard output was closed when the program started. Asked before anything opens a
+// file: a closed descriptor 1 would be given to the next file opened, and the table would go
+// there. The standard library cannot tell, so each system is asked in its own way.
+bool standardOutputClosed()
+{
+#ifdef _WIN32
+    return _get_osfhandle(1) == -1;
+#else
+    return ::fcntl(STDOUT_FILENO, F_GETFD) == -1 && errno == EBADF;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    // A closed pipe shows as a failed write, reported and ending in exit code 1.
+    const bool outputClosed = standardOutputClosed();
+#ifdef SIGPIPE
+    // A closed pipe shows as a failed write, reported and ending in exit code 1. Windows has no
+    // SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
+    // The arguments' bytes as given: QCoreApplication::arguments() would decode them as UTF-8 and
+    // lose the bytes of a file name that is not.
     const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
     const quenzil::CommandLine commandLine = quenzil::parseCommandLine(arguments);
     using Action = quenzil::CommandLine::Action;
     switch (commandLine.action) {
     case Action::Help:
-        return printed(quenzil::tableCommandUsage);
+        return printed(quenzil::tableCommandUsage());
     case Action::Version:
         return printed(std::string(quenzil::tableCommandVersion) + "\n");
     case Action::UsageError:
         std::fprintf(stderr, "quenzil-table: %s\n%s", commandLine.error.c_str(),
-                     quenzil::tableCommandUsage.data());
+                     quenzil::tableCommandUsage().c_str());
         return 2;
     case Action::Run:
         break;
+    }
+    if (outputClosed && commandLine.options.output.empty()) {
+        std::fprintf(stderr, "quenzil-table: cannot write the table: standard output is closed\n");
+        return 1;
     }
 
     qInstallMessageHandler(quietMessages);
     // The application object lets the picture reader find its format plugins.
     QCoreApplication application(argc, argv);
-    return quenzil::runTableCommand(commandLine.options, STDOUT_FILENO, stderr);
+    return quenzil::runTableCommand(commandLine.options, stdout, stderr);
 }

@@ -2,130 +2,111 @@
 
 #include "commandline.h"
 #include "displaycolour.h"
+#include "interruption.h"
 #include "picturesurface.h"
 #include "streamtableoutput.h"
 #include "tablebuilder.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
+#include <QSaveFile>
 
+#include <array>
 #include <cerrno>
-#include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace quenzil {
 
 namespace {
 
-std::string systemError(int error)
-{
-    return std::strerror(error);
-}
-
-// Writes all of `data` to a file descriptor, through short writes and interruptions.
-bool writeAll(int fd, std::string_view data, int &error)
-{
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            return false;
-        }
-        data.remove_prefix(std::size_t(written));
-    }
-    return true;
-}
-
-// An output file that only appears under its name once it is complete: it is written to a
-// temporary file in the same folder and renamed at the end, or removed when something fails.
-// A target that exists and is not a regular file (a device, a pipe) is written to directly.
-class PendingFile
+// A file device whose every write first asks whether a stopping signal came: then it fails, and
+// the writer (the table's sink, the PNG writer) stops at once.
+template <class File> class Interruptible : public File
 {
 public:
-    explicit PendingFile(std::string target) : m_target(std::move(target)) {}
-    ~PendingFile()
+    using File::File;
+
+protected:
+    qint64 writeData(const char *data, qint64 size) override
     {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        if (!m_temporary.empty())
-            ::unlink(m_temporary.c_str());
+        if (interruption() != 0) {
+            this->setErrorString(QStringLiteral("Interrupted"));
+            return -1;
+        }
+        return File::writeData(data, size);
     }
-    PendingFile(const PendingFile &) = delete;
-    PendingFile &operator=(const PendingFile &) = delete;
+};
 
-    bool open(std::string &error)
+// Where the table or the preview goes. A new or regular file is written through QSaveFile, so it
+// appears only complete, keeps an existing file's permissions and is written through a link to
+// its target; until commit() a temporary file beside it holds the text and is removed when this
+// goes uncommitted. An existing file that is not regular (a device, a pipe) is written directly,
+// as is standard output.
+class OutputFile
+{
+public:
+    // An empty name opens `standardOutput`.
+    bool open(const std::string &name, std::FILE *standardOutput, std::string &error)
     {
-        struct stat info
-        {
-        };
-        if (::stat(m_target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-            if (S_ISDIR(info.st_mode))
-                return fail(EISDIR, error);
-            m_fd = ::open(m_target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-            return m_fd >= 0 || fail(errno, error);
+        if (name.empty()) {
+            m_direct = std::make_unique<Interruptible<QFile>>();
+            return m_direct->open(standardOutput, QIODevice::WriteOnly,
+                                  QFileDevice::DontCloseHandle) ||
+                   failed(*m_direct, error);
         }
-        // Write through a symbolic link to the file it names.
-        std::string destination = m_target;
-        if (char *resolved = ::realpath(m_target.c_str(), nullptr)) {
-            destination = resolved;
-            std::free(resolved);
+        const QString fileName = QFile::decodeName(QByteArray::fromStdString(name));
+        const QFileInfo info(fileName);
+        if (info.isDir()) {
+            error = std::strerror(EISDIR);
+            return false;
         }
-        const std::size_t slash = destination.rfind('/');
-        const std::string folder =
-            slash == std::string::npos ? "" : destination.substr(0, slash + 1);
-        const std::string name =
-            slash == std::string::npos ? destination : destination.substr(slash + 1);
-        std::string pattern = folder + "." + name + ".XXXXXX";
-        m_fd = ::mkstemp(pattern.data());
-        if (m_fd < 0)
-            return fail(errno, error);
-        m_temporary = pattern;
-        m_destination = destination;
-        return true;
+        if (info.exists() && !info.isFile()) {
+            m_direct = std::make_unique<Interruptible<QFile>>(fileName);
+            return m_direct->open(QIODevice::WriteOnly) || failed(*m_direct, error);
+        }
+        m_saved = std::make_unique<Interruptible<QSaveFile>>(fileName);
+        return m_saved->open(QIODevice::WriteOnly) || failed(*m_saved, error);
     }
 
-    int fd() const { return m_fd; }
+    QIODevice &device() { return m_saved ? static_cast<QIODevice &>(*m_saved) : *m_direct; }
 
-    // Closes the file and gives it its name. The file gets the usual rights of a new file.
+    bool write(std::string_view data, std::string &error)
+    {
+        return device().write(data.data(), qint64(data.size())) == qint64(data.size()) ||
+               failed(device(), error);
+    }
+
+    // Hands on what is buffered, so a device or a full disk refuses the data now, before any
+    // other file is committed.
+    bool flush(std::string &error)
+    {
+        QFileDevice &file = m_saved ? static_cast<QFileDevice &>(*m_saved) : *m_direct;
+        return (file.flush() && file.error() == QFileDevice::NoError) || failed(file, error);
+    }
+
+    // Gives a saved file its name, or flushes a direct one.
     bool commit(std::string &error)
     {
-        if (!m_temporary.empty()) {
-            const mode_t mask = ::umask(0);
-            ::umask(mask);
-            if (::fchmod(m_fd, 0666 & ~mask) != 0)
-                return fail(errno, error);
-        }
-        const int fd = m_fd;
-        m_fd = -1;
-        if (::close(fd) != 0)
-            return fail(errno, error);
-        if (m_temporary.empty())
-            return true;
-        if (::rename(m_temporary.c_str(), m_destination.c_str()) != 0)
-            return fail(errno, error);
-        m_temporary.clear();
-        return true;
+        if (m_saved)
+            return m_saved->commit() || failed(*m_saved, error);
+        return (m_direct->flush() && m_direct->error() == QFileDevice::NoError) ||
+               failed(*m_direct, error);
     }
 
 private:
-    static bool fail(int code, std::string &error)
+    static bool failed(const QIODevice &device, std::string &error)
     {
-        error = systemError(code);
+        error = device.errorString().toStdString();
         return false;
     }
 
-    std::string m_target;
-    std::string m_destination;
-    std::string m_temporary;
-    int m_fd = -1;
+    std::unique_ptr<Interruptible<QSaveFile>> m_saved;
+    std::unique_ptr<Interruptible<QFile>> m_direct;
 };
 
 void report(std::FILE *errors, const std::string &what, const std::string &reason)
@@ -134,28 +115,46 @@ void report(std::FILE *errors, const std::string &what, const std::string &reaso
     std::fflush(errors);
 }
 
-std::string quoted(const std::string &name)
+std::string quotedName(const std::string &name)
 {
-    return "'" + name + "'";
+    return "'" + readableName(name) + "'";
 }
 
-bool writePreview(const PictureSurface &surface, PendingFile &file, std::string &error)
+// Opens the picture by the bytes of its name as given, through the standard library: Qt would
+// turn the name into Unicode text first, and a name that is not valid UTF-8 does not survive
+// that. The opened file is an ordinary QFile to the surface, so it gets every check a file gets.
+bool loadPicture(PictureSurface &surface, const std::string &name, std::string &reason)
 {
-    QFile device;
-    if (!device.open(file.fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
-        error = device.errorString().toStdString();
+    std::error_code ignored;
+    if (std::filesystem::is_directory(std::filesystem::path(name), ignored)) {
+        reason = std::strerror(EISDIR);
         return false;
     }
-    QImageWriter writer(&device, "png");
-    if (!writer.write(displayPreview(surface))) {
-        error = writer.errorString().toStdString();
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(std::fopen(name.c_str(), "rb"),
+                                                                  &std::fclose);
+    if (!stream) {
+        reason = std::strerror(errno);
         return false;
     }
-    if (!device.flush() || device.error() != QFileDevice::NoError) {
-        error = device.errorString().toStdString();
+    QFile file;
+    QString text;
+    if (!file.open(stream.get(), QIODevice::ReadOnly) || !surface.load(&file, &text)) {
+        reason = (text.isEmpty() ? file.errorString() : text).toStdString();
         return false;
     }
     return true;
+}
+
+bool writePreview(const PictureSurface &surface, OutputFile &file, std::string &error)
+{
+    QImageWriter writer(&file.device(), "png");
+    if (!writer.write(displayPreview(surface))) {
+        error = file.device().errorString().toStdString();
+        if (error.empty() || error == "Unknown error")
+            error = writer.errorString().toStdString();
+        return false;
+    }
+    return file.flush(error);
 }
 
 } // namespace
@@ -181,57 +180,47 @@ QImage displayPreview(const PictureSurface &surface)
     return preview;
 }
 
-int runTableCommand(const TableOptions &options, int standardOutput, std::FILE *errors)
+int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std::FILE *errors)
 {
     PictureSurface surface;
-    QString reason;
-    if (!surface.load(QFile::decodeName(options.picture.c_str()), &reason)) {
-        report(errors, "cannot load " + quoted(options.picture), reason.toStdString());
+    std::string error;
+    if (!loadPicture(surface, options.picture, error)) {
+        report(errors, "cannot load " + quotedName(options.picture), error);
         return 1;
     }
     if (options.invert)
         surface.invert();
 
-    std::string error;
-    PendingFile preview(options.preview);
-    if (!options.preview.empty()) {
-        if (!preview.open(error) || !writePreview(surface, preview, error)) {
-            report(errors, "cannot write " + quoted(options.preview), error);
-            return 1;
-        }
-    }
+    // From the first temporary file to the last commit a stopping signal only stops the writing;
+    // the output files go first, so their temporary files are removed while it still does.
+    const InterruptionGuard guard;
+    const auto failed = [&](const std::string &what) {
+        if (const int signal = interruption())
+            return 128 + signal;
+        report(errors, "cannot write " + what, error);
+        return 1;
+    };
 
-    PendingFile tableFile(options.output);
-    int fd = standardOutput;
-    if (!options.output.empty()) {
-        if (!tableFile.open(error)) {
-            report(errors, "cannot write " + quoted(options.output), error);
-            return 1;
-        }
-        fd = tableFile.fd();
-    }
-    int writeError = 0;
-    StreamTableOutput output(
-        [fd, &writeError](std::string_view chunk) { return writeAll(fd, chunk, writeError); });
+    OutputFile preview;
+    if (!options.preview.empty() && (!preview.open(options.preview, standardOutput, error) ||
+                                     !writePreview(surface, preview, error)))
+        return failed(quotedName(options.preview));
+
+    const std::string tableName =
+        options.output.empty() ? std::string("the table") : quotedName(options.output);
+    OutputFile table;
+    if (!table.open(options.output, standardOutput, error))
+        return failed(tableName);
+    StreamTableOutput output([&](std::string_view chunk) { return table.write(chunk, error); });
     ProgressCounter progress;
     NoEventPump pump;
     TableBuilder(surface, output, progress, pump).run();
-    const std::string tableName =
-        options.output.empty() ? std::string("the table") : quoted(options.output);
-    if (!output.finish()) {
-        report(errors, "cannot write " + tableName, systemError(writeError));
-        return 1;
-    }
-
-    if (!options.output.empty() && !tableFile.commit(error)) {
-        report(errors, "cannot write " + tableName, error);
-        return 1;
-    }
-    if (!options.preview.empty() && !preview.commit(error)) {
-        report(errors, "cannot write " + quoted(options.preview), error);
-        return 1;
-    }
-    return 0;
+    if (!output.finish() || interruption() != 0 || !table.commit(error))
+        return failed(tableName);
+    if (!options.preview.empty() && !preview.commit(error))
+        return failed(quotedName(options.preview));
+    // A signal during the commits came too late to stop anything, but it still asked to stop.
+    return interruption() != 0 ? 128 + interruption() : 0;
 }
 
 } // namespace quenzil

@@ -1,7 +1,7 @@
 // quenzil-table over damaged and hostile picture files: it exits 1 with a message that names the
 // file, or, where the reader honestly accepts a damaged file, writes the same well-formed table
 // the surface gives in this process. Never a crash or a hang.
-#include "hostilefiles.h"
+#include "hostilerows.h"
 #include "picturesurface.h"
 #include "tablebuilder.h"
 
@@ -13,22 +13,9 @@
 using namespace quenzil;
 using namespace quenzil::testsupport;
 
-Q_DECLARE_METATYPE(quenzil::testsupport::LoadOutcome)
-
 namespace {
 
 const QString program = QStringLiteral(QUENZIL_TABLE_PATH);
-
-QByteArray bytesOf(const std::string &bytes)
-{
-    return QByteArray(bytes.data(), qsizetype(bytes.size()));
-}
-
-void addRows(const std::vector<HostileFile> &files)
-{
-    for (const HostileFile &file : files)
-        QTest::newRow(file.name.c_str()) << bytesOf(file.bytes) << file.outcome;
-}
 
 } // namespace
 
@@ -43,14 +30,13 @@ private slots:
 
 void HostileTableTest::hostileFiles_data()
 {
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<LoadOutcome>("outcome");
+    addHostileColumns();
     // One cut per header field is enough here: the surface's own test takes every cut.
-    addRows(oneCutPerField());
-    addRows(lyingHeaderBmps());
-    addRows(runLengthAbuseBmps());
-    addRows(hugeAnnouncedBmps());
-    addRows(nonPictureFiles());
+    addHostileRows(oneCutPerField());
+    addHostileRows(lyingHeaderBmps());
+    addHostileRows(runLengthAbuseBmps());
+    addHostileRows(hugeAnnouncedBmps());
+    addHostileRows(nonPictureFiles());
 }
 
 void HostileTableTest::hostileFiles()

@@ -33,7 +33,7 @@ const QByteArray invertedTable = "Picture:\r\n"
 
 QByteArray usage()
 {
-    return QByteArray(tableCommandUsage.data(), qsizetype(tableCommandUsage.size()));
+    return QByteArray::fromStdString(tableCommandUsage());
 }
 
 struct Run

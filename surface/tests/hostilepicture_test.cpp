@@ -3,9 +3,9 @@
 // is well-formed and which reads the same on every load; it never crashes, hangs or takes memory
 // out of proportion to the pixel limit.
 #include "bmpwriter.h"
-#include "hostilefiles.h"
+#include "hostilerows.h"
+#include "pictureinvariants.h"
 #include "picturesurface.h"
-#include "tablebuilder.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -28,14 +28,9 @@ using namespace quenzil::testsupport;
 
 namespace {
 
-QByteArray bytesOf(const std::string &bytes)
-{
-    return QByteArray(bytes.data(), qsizetype(bytes.size()));
-}
-
 QByteArray bytesOf(const BmpFile &file)
 {
-    return bytesOf(writeBmp(file));
+    return testsupport::bytesOf(writeBmp(file));
 }
 
 // A PNG from its header fields and raw (unfiltered) scan lines. Only what the tests need.
@@ -89,51 +84,38 @@ PictureSurface surfaceWithKnownPicture()
     return surface;
 }
 
-// Loads `file` into a surface with a known picture and checks the outcome.
+// Loads `file` through the fuzz target's checks and holds the outcome to what is expected.
 void checkLoad(const QByteArray &file, LoadOutcome outcome)
 {
-    PictureSurface surface = surfaceWithKnownPicture();
-    const QImage before = surface.image();
-    QString error;
-    const bool loaded = surface.loadFromData(file, &error);
-    if (!loaded) {
-        QVERIFY2(outcome != LoadOutcome::Loads, qPrintable(QStringLiteral("failed: ") + error));
-        QVERIFY(!error.isEmpty());
-        QCOMPARE(surface.image(), before);
-        QCOMPARE(surface.width(), 2.0);
-        QCOMPARE(surface.height(), 2.0);
+    const fuzz::PictureCheck check = fuzz::checkPictureInvariants(file);
+    QVERIFY2(check.fault.empty(), check.fault.c_str());
+    if (!check.loaded) {
+        QVERIFY2(outcome != LoadOutcome::Loads,
+                 qPrintable(QStringLiteral("failed: ") + check.loadError));
         return;
     }
-    QVERIFY2(
-        outcome != LoadOutcome::Fails,
-        qPrintable(QStringLiteral("loaded as %1 x %2").arg(surface.width()).arg(surface.height())));
-    const qint64 pixels = qint64(surface.width()) * qint64(surface.height());
-    QVERIFY(pixels > 0);
-    QVERIFY(pixels <= PictureSurface::pixelLimit());
-    if (pixels <= 1 << 16) {
-        const std::string fault = tableFault(buildTableText(surface), std::uint64_t(pixels));
-        QVERIFY2(fault.empty(), fault.c_str());
-    }
+    QVERIFY2(outcome != LoadOutcome::Fails, qPrintable(QStringLiteral("loaded as %1 x %2")
+                                                           .arg(check.picture.width())
+                                                           .arg(check.picture.height())));
     // Pixels the file does not give must not be whatever memory held.
-    const QImage first = surface.image();
-    dirtyFreedMemory(first.sizeInBytes());
+    dirtyFreedMemory(check.picture.sizeInBytes());
     PictureSurface again;
     QVERIFY(again.loadFromData(file));
-    QCOMPARE(again.image(), first);
+    QCOMPARE(again.image(), check.picture);
 }
 
-} // namespace
-
-Q_DECLARE_METATYPE(quenzil::testsupport::LoadOutcome)
-
-namespace {
-
-void addRows(const std::vector<HostileFile> &files)
+// Every file of a folder, one row each, named by the folder and the file.
+void addFolderRows(const char *folder, LoadOutcome outcome)
 {
-    QTest::addColumn<QByteArray>("file");
-    QTest::addColumn<LoadOutcome>("outcome");
-    for (const HostileFile &file : files)
-        QTest::newRow(file.name.c_str()) << bytesOf(file.bytes) << file.outcome;
+    const QDir dir(QStringLiteral(QUENZIL_SOURCE_DIR "/") + QLatin1String(folder));
+    const QStringList names = dir.entryList(QDir::Files, QDir::Name);
+    QVERIFY2(!names.isEmpty(), folder);
+    for (const QString &name : names) {
+        QFile file(dir.filePath(name));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(name));
+        QTest::newRow(qPrintable(QLatin1String(folder) + QLatin1Char('/') + name))
+            << file.readAll() << outcome;
+    }
 }
 
 } // namespace
@@ -143,54 +125,42 @@ class HostilePictureTest : public QObject
     Q_OBJECT
 
 private slots:
-    void cutShort_data();
-    void cutShort();
-    void lyingHeaders_data();
-    void lyingHeaders();
-    void runLengthAbuse_data();
-    void runLengthAbuse();
+    void hostileFiles_data();
+    void hostileFiles();
     void skippedPixelsReadAsTheFirstPaletteColour_data();
     void skippedPixelsReadAsTheFirstPaletteColour();
-    void hugeAnnouncedPictures_data();
-    void hugeAnnouncedPictures();
     void acceptsThePixelLimitExactly();
-    void fuzzFindings_data();
-    void fuzzFindings();
     void nonPictureFiles_data();
     void nonPictureFiles();
     void unusualFileNames();
 };
 
-void HostilePictureTest::cutShort_data()
+void HostilePictureTest::hostileFiles_data()
 {
-    addRows(cutShortBmps());
+    addHostileColumns();
+    addHostileRows(cutShortBmps());
+    addHostileRows(lyingHeaderBmps());
+    addHostileRows(runLengthAbuseBmps());
+    // Tiny files whose headers announce pictures far beyond the pixel limit. Each must be
+    // refused without decoding: no buffer of that size is ever made.
+    addHostileRows(hugeAnnouncedBmps());
+    // A 1-bit PNG compresses a blank row of 60000 pixels into a few bytes.
+    QTest::newRow("PNG, 1 bit, 60000 x 60000, one row")
+        << png(60000, 60000, 1, 0, QByteArray(1 + 60000 / 8, '\0')) << LoadOutcome::Fails;
+    QTest::newRow("PNG, 8 bit grey, 8192 x 16384, one row")
+        << png(8192, 16384, 8, 0, QByteArray(1 + 8192, '\0')) << LoadOutcome::Fails;
+    QTest::newRow("GIF, 65535 x 65535") << QByteArray::fromHex("474946383961ffffffff800000"
+                                                               "000000ffffff"
+                                                               "2c00000000ffffffff00"
+                                                               "02024c01003b")
+                                        << LoadOutcome::Fails;
+    // Inputs the fuzzer once broke the surface with: each must now load soundly or fail
+    // cleanly. The seed corpus is made of sound pictures.
+    addFolderRows("fuzz/regressions", LoadOutcome::FailsOrLoads);
+    addFolderRows("fuzz/corpus", LoadOutcome::Loads);
 }
 
-void HostilePictureTest::cutShort()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(LoadOutcome, outcome);
-    checkLoad(file, outcome);
-}
-
-void HostilePictureTest::lyingHeaders_data()
-{
-    addRows(lyingHeaderBmps());
-}
-
-void HostilePictureTest::lyingHeaders()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(LoadOutcome, outcome);
-    checkLoad(file, outcome);
-}
-
-void HostilePictureTest::runLengthAbuse_data()
-{
-    addRows(runLengthAbuseBmps());
-}
-
-void HostilePictureTest::runLengthAbuse()
+void HostilePictureTest::hostileFiles()
 {
     QFETCH(QByteArray, file);
     QFETCH(LoadOutcome, outcome);
@@ -231,30 +201,6 @@ void HostilePictureTest::skippedPixelsReadAsTheFirstPaletteColour()
     QCOMPARE(pixels, expected);
 }
 
-void HostilePictureTest::hugeAnnouncedPictures_data()
-{
-    // Tiny files whose headers announce pictures far beyond the pixel limit. Each must be
-    // refused without decoding: no buffer of that size is ever made.
-    addRows(hugeAnnouncedBmps());
-    // A 1-bit PNG compresses a blank row of 60000 pixels into a few bytes.
-    QTest::newRow("PNG, 1 bit, 60000 x 60000, one row")
-        << png(60000, 60000, 1, 0, QByteArray(1 + 60000 / 8, '\0')) << LoadOutcome::Fails;
-    QTest::newRow("PNG, 8 bit grey, 8192 x 16384, one row")
-        << png(8192, 16384, 8, 0, QByteArray(1 + 8192, '\0')) << LoadOutcome::Fails;
-    QTest::newRow("GIF, 65535 x 65535") << QByteArray::fromHex("474946383961ffffffff800000"
-                                                               "000000ffffff"
-                                                               "2c00000000ffffffff00"
-                                                               "02024c01003b")
-                                        << LoadOutcome::Fails;
-}
-
-void HostilePictureTest::hugeAnnouncedPictures()
-{
-    QFETCH(QByteArray, file);
-    QFETCH(LoadOutcome, outcome);
-    checkLoad(file, outcome);
-}
-
 void HostilePictureTest::acceptsThePixelLimitExactly()
 {
     // The default limit: 128 MiB of 32-bit pixels. One row more is refused.
@@ -273,27 +219,10 @@ void HostilePictureTest::acceptsThePixelLimitExactly()
     QCOMPARE(surface.height(), 4096.0);
 }
 
-void HostilePictureTest::fuzzFindings_data()
-{
-    QTest::addColumn<QByteArray>("file");
-    const QDir dir(QStringLiteral(FUZZ_REGRESSIONS_DIR));
-    for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
-        QFile file(dir.filePath(name));
-        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(name));
-        QTest::newRow(qPrintable(name)) << file.readAll();
-    }
-}
-
-void HostilePictureTest::fuzzFindings()
-{
-    // Inputs the fuzzer once broke the surface with; each must now load soundly or fail cleanly.
-    QFETCH(QByteArray, file);
-    checkLoad(file, LoadOutcome::FailsOrLoads);
-}
-
 void HostilePictureTest::nonPictureFiles_data()
 {
-    addRows(testsupport::nonPictureFiles());
+    addHostileColumns();
+    addHostileRows(testsupport::nonPictureFiles());
 }
 
 void HostilePictureTest::nonPictureFiles()

@@ -1,7 +1,7 @@
 // The window over damaged and hostile picture files: a file that fails to load leaves the
 // picture, the size labels and the text area as they were and shows no message; one the reader
 // honestly accepts shows the size the surface gives in this process.
-#include "hostilefiles.h"
+#include "hostilerows.h"
 #include "picturesurface.h"
 #include "tavro.h"
 
@@ -16,21 +16,6 @@
 
 using namespace quenzil;
 using namespace quenzil::testsupport;
-
-namespace {
-
-QByteArray bytesOf(const std::string &bytes)
-{
-    return QByteArray(bytes.data(), qsizetype(bytes.size()));
-}
-
-void addRows(const std::vector<HostileFile> &files)
-{
-    for (const HostileFile &file : files)
-        QTest::newRow(file.name.c_str()) << bytesOf(file.bytes);
-}
-
-} // namespace
 
 class HostileWindowTest : public QObject
 {
@@ -82,13 +67,13 @@ void HostileWindowTest::cleanupTestCase()
 
 void HostileWindowTest::keepsThePictureOnAFailedLoad_data()
 {
-    QTest::addColumn<QByteArray>("file");
+    addHostileColumns();
     // One cut per header field: the surface's own test takes every cut.
-    addRows(oneCutPerField());
-    addRows(lyingHeaderBmps());
-    addRows(runLengthAbuseBmps());
-    addRows(hugeAnnouncedBmps());
-    addRows(nonPictureFiles());
+    addHostileRows(oneCutPerField());
+    addHostileRows(lyingHeaderBmps());
+    addHostileRows(runLengthAbuseBmps());
+    addHostileRows(hugeAnnouncedBmps());
+    addHostileRows(nonPictureFiles());
 }
 
 void HostileWindowTest::keepsThePictureOnAFailedLoad()

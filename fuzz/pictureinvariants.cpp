@@ -1,0 +1,102 @@
+#include "pictureinvariants.h"
+
+#include "hostilefiles.h"
+#include "picturesurface.h"
+#include "tablebuilder.h"
+
+#include <cstdint>
+
+namespace quenzil::fuzz {
+
+namespace {
+
+// The picture the surface holds before each input: a failed load must keep it.
+QImage heldPicture()
+{
+    QImage picture(2, 2, QImage::Format_RGB32);
+    picture.setPixel(0, 0, 0xFF123456u);
+    picture.setPixel(1, 0, 0xFFFFFFFFu);
+    picture.setPixel(0, 1, 0xFF000000u);
+    picture.setPixel(1, 1, 0xFF80C0E0u);
+    return picture;
+}
+
+// Records the first invariant that does not hold; the caller stops at it.
+bool holds(PictureCheck &check, bool condition, const char *what)
+{
+    if (!condition && check.fault.empty())
+        check.fault = what;
+    return condition;
+}
+
+void checkInversion(PictureSurface &surface, PictureCheck &check)
+{
+    const QImage &before = check.picture;
+    const int width = before.width();
+    const int height = before.height();
+    surface.invert();
+    // Corners and centre, so that large pictures stay cheap.
+    const int xs[] = {0, width / 2, width - 1};
+    const int ys[] = {0, height / 2, height - 1};
+    for (int y : ys) {
+        for (int x : xs) {
+            const QRgb pixel = before.pixel(x, y);
+            const ColourValue expected = ColourValue(255 - qRed(pixel)) |
+                                         ColourValue(255 - qGreen(pixel)) << 8 |
+                                         ColourValue(255 - qBlue(pixel)) << 16;
+            if (!holds(check, surface.colourAt(x, y) == expected,
+                       "inverting gives each pixel's NOT"))
+                return;
+        }
+    }
+    surface.invert();
+    holds(check, surface.image() == before, "inverting twice gives back the picture");
+}
+
+} // namespace
+
+PictureCheck checkPictureInvariants(const QByteArray &bytes)
+{
+    PictureCheck check;
+    PictureSurface surface;
+    const QImage held = heldPicture();
+    if (!surface.loadImage(held)) {
+        check.fault = "the held picture loads";
+        return check;
+    }
+
+    check.loaded = surface.loadFromData(bytes, &check.loadError);
+    if (!check.loaded) {
+        if (holds(check, !check.loadError.isEmpty(), "a failed load gives a reason"))
+            holds(check, surface.image() == held && surface.width() == 2 && surface.height() == 2,
+                  "a failed load keeps the picture held before");
+        return check;
+    }
+    check.picture = surface.image();
+
+    const int width = check.picture.width();
+    const int height = check.picture.height();
+    const qint64 pixels = qint64(width) * height;
+    if (!holds(check, width > 0 && height > 0, "a loaded picture has pixels") ||
+        !holds(check, surface.width() == width && surface.height() == height,
+               "the surface gives the picture's size") ||
+        !holds(check, pixels <= PictureSurface::pixelLimit(),
+               "a loaded picture keeps within the pixel limit") ||
+        !holds(check, check.picture.format() == QImage::Format_RGB32,
+               "the buffer is opaque 32-bit"))
+        return check;
+
+    checkInversion(surface, check);
+    if (!check.fault.empty())
+        return check;
+
+    if (pixels <= tablePixelLimit) {
+        const std::string fault =
+            testsupport::tableFault(buildTableText(surface), std::uint64_t(pixels));
+        if (!fault.empty())
+            check.fault = "the table is well formed: " + fault;
+    }
+    return check;
+}
+
+} // namespace quenzil::fuzz

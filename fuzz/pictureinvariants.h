@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <QtGlobal>
+
+#include <string>
+
+namespace quenzil::fuzz {
+
+// What checkPictureInvariants() found for one input.
+struct PictureCheck
+{
+    // Whether the bytes loaded as a picture, and the reason given when they did not.
+    bool loaded = false;
+    QString loadError;
+    // The picture as loaded, before any later step changed it; null when the load failed.
+    QImage picture;
+    // The first invariant that does not hold, or empty when all hold. The steps after a broken
+    // invariant are not taken.
+    std::string fault;
+};
+
+// Loads arbitrary bytes into a surface that already holds a picture, then inverts the picture
+// and builds its table, checking what must hold for any input:
+// - a failed load says why and leaves the surface's picture as it was;
+// - a loaded picture has pixels, keeps within the pixel limit and is an opaque 32-bit buffer;
+// - inverting gives each pixel's NOT, and inverting twice gives back the picture;
+// - the table (of pictures up to tablePixelLimit) is well formed, with one entry a pixel.
+// The fuzz target aborts on a fault, a test fails with it; both see the same checks.
+PictureCheck checkPictureInvariants(const QByteArray &bytes);
+
+// Pictures up to this many pixels get a table; larger ones are still loaded and inverted.
+inline constexpr qint64 tablePixelLimit = 256 * 256;
+
+} // namespace quenzil::fuzz
