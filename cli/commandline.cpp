@@ -72,6 +72,7 @@ void declareOptions(QCommandLineParser &parser)
     for (const FileOption &option : fileOptions)
         parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.description),
                           QString::fromLatin1(option.valueName)});
+    addPrepareOptions(parser);
     parser.addPositionalArgument("PICTURE", "The picture to read: BMP, PNG, GIF or JPEG.");
 }
 
@@ -183,7 +184,9 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     if (!parsed) {
         // The parser's only other complaint: the last argument is an option that lacks its value.
         const std::string last = arguments.empty() ? std::string() : arguments.back();
-        return usageError("option '" + readableName(last) + "' needs a file name");
+        const std::string kind = preparationValueKind(last);
+        return usageError("option '" + readableName(last) + "' needs " +
+                          (kind.empty() ? std::string("a file name") : kind));
     }
 
     CommandLine result;
@@ -204,6 +207,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
                               quotedName(options.*option.target) +
                               " is not valid UTF-8; only PICTURE may have such a name");
     }
+
+    std::string prepareError;
+    if (!readPrepareOptions(parser, options.prepare, prepareError))
+        return usageError(prepareError);
 
     const QStringList pictures = parser.positionalArguments();
     if (pictures.isEmpty())

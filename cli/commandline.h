@@ -1,5 +1,6 @@
 #pragma once
 
+#include "prepareoptions.h"
 #include "quenzilversion.h"
 
 #include <string>
@@ -19,6 +20,8 @@ struct TableOptions
     std::string output;  // empty: standard output
     std::string preview; // empty: no preview
     bool invert = false;
+    // Blending, scaling and the reduction to display colours; none by default.
+    PrepareOptions prepare;
 };
 
 struct CommandLine

@@ -1,5 +1,6 @@
 #include "prepareoptions.h"
 
+#include "commandline.h"
 #include "picturesurface.h"
 
 #include <QCommandLineOption>
@@ -39,16 +40,6 @@ std::optional<int> parseSide(QStringView digits)
 
 } // namespace
 
-const QString prepareOptionsHelp = QStringLiteral(
-    "  --fit WxH          scale to the largest size inside W x H, aspect kept (1 to 8192)\n"
-    "  --stretch WxH      scale to exactly W x H\n"
-    "  --pad              with --fit: centre on a W x H canvas of the background colour\n"
-    "  --resample MODE    smooth (default: area-averaging when shrinking) or nearest\n"
-    "  --background RRGGBB  blend transparent pixels over this colour (also #RRGGBB);\n"
-    "                     padding takes it too (black without it)\n"
-    "  --nearest          code each channel as its nearest display level, not its band\n"
-    "  --dither MODE      none (default), ordered (8 x 8 Bayer) or diffuse (Floyd-Steinberg)\n");
-
 std::optional<QSize> parseDisplaySize(QStringView text)
 {
     const qsizetype cross = text.indexOf(u'x');
@@ -87,24 +78,54 @@ std::optional<QRgb> parseBackgroundColour(QStringView text)
 void addPrepareOptions(QCommandLineParser &parser)
 {
     parser.addOptions({
-        {fitName, QStringLiteral("Scale to the largest size inside W x H."), QStringLiteral("WxH")},
+        {fitName,
+         QStringLiteral("Scale to the largest size inside W x H (1 to 8192), aspect kept."),
+         QStringLiteral("WxH")},
         {stretchName, QStringLiteral("Scale to exactly W x H."), QStringLiteral("WxH")},
-        {padName, QStringLiteral("With --fit: centre on a W x H canvas.")},
-        {resampleName, QStringLiteral("smooth or nearest."), QStringLiteral("MODE")},
-        {backgroundName, QStringLiteral("Blend transparency over this colour."),
+        {padName, QStringLiteral("With --fit: centre on a W x H canvas of the background.")},
+        {resampleName,
+         QStringLiteral("How scaling samples: smooth (the default; averaging when shrinking) or "
+                        "nearest (pixel art stays sharp)."),
+         QStringLiteral("MODE")},
+        {backgroundName,
+         QStringLiteral("Blend transparent pixels over this colour (also #RRGGBB); padding "
+                        "takes it too. Without it transparency is dropped and padding is "
+                        "black."),
          QStringLiteral("RRGGBB")},
-        {nearestName, QStringLiteral("Code each channel as its nearest display level.")},
-        {ditherName, QStringLiteral("none, ordered or diffuse."), QStringLiteral("MODE")},
+        {nearestName,
+         QStringLiteral("Code each channel as its nearest display level instead of its band.")},
+        {ditherName,
+         QStringLiteral("none (the default), ordered (8 x 8 Bayer) or diffuse "
+                        "(Floyd-Steinberg): mix display colours to match the picture."),
+         QStringLiteral("MODE")},
     });
 }
 
-bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &options, QString &error)
+std::string preparationValueKind(std::string_view argument)
 {
+    if (argument == "--fit" || argument == "--stretch")
+        return "a size WxH";
+    if (argument == "--resample")
+        return "a mode (smooth or nearest)";
+    if (argument == "--background")
+        return "a colour RRGGBB";
+    if (argument == "--dither")
+        return "a mode (none, ordered or diffuse)";
+    return {};
+}
+
+bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &options,
+                        std::string &error)
+{
+    // Values arrive one character a byte; a message shows them readably.
+    const auto typed = [](const QString &value) {
+        return "'" + readableName(value.toLatin1().toStdString()) + "'";
+    };
     PicturePreparation &preparation = options.preparation;
     const bool fit = parser.isSet(fitName);
     const bool stretch = parser.isSet(stretchName);
     if (fit && stretch) {
-        error = QStringLiteral("--fit and --stretch cannot be used together");
+        error = "--fit and --stretch cannot be used together";
         return false;
     }
     if (fit || stretch) {
@@ -112,9 +133,8 @@ bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &option
         const QString value = parser.value(name);
         const std::optional<QSize> box = parseDisplaySize(value);
         if (!box) {
-            error = QStringLiteral("invalid size for --%1: '%2' (expected WxH, each 1 to %3)")
-                        .arg(name, value)
-                        .arg(largestSide);
+            error = "invalid size for --" + name.toStdString() + ": " + typed(value) +
+                    " (expected WxH, each 1 to " + std::to_string(largestSide) + ")";
             return false;
         }
         preparation.scaling =
@@ -123,7 +143,7 @@ bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &option
     }
     if (parser.isSet(padName)) {
         if (!fit) {
-            error = QStringLiteral("--pad needs --fit");
+            error = "--pad needs --fit";
             return false;
         }
         preparation.pad = true;
@@ -135,8 +155,7 @@ bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &option
         } else if (value == u"nearest") {
             preparation.resampling = PicturePreparation::Resampling::Nearest;
         } else {
-            error =
-                QStringLiteral("invalid value for --resample: '%1' (smooth or nearest)").arg(value);
+            error = "invalid mode for --resample: " + typed(value) + " (smooth or nearest)";
             return false;
         }
     }
@@ -144,8 +163,7 @@ bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &option
         const QString value = parser.value(backgroundName);
         preparation.background = parseBackgroundColour(value);
         if (!preparation.background) {
-            error = QStringLiteral("invalid colour for --background: '%1' (RRGGBB or #RRGGBB)")
-                        .arg(value);
+            error = "invalid colour for --background: " + typed(value) + " (RRGGBB or #RRGGBB)";
             return false;
         }
     }
@@ -158,8 +176,7 @@ bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &option
         } else if (value == u"diffuse") {
             options.reduction = ColourReduction::Diffuse;
         } else if (value != u"none") {
-            error = QStringLiteral("invalid value for --dither: '%1' (none, ordered or diffuse)")
-                        .arg(value);
+            error = "invalid mode for --dither: " + typed(value) + " (none, ordered or diffuse)";
             return false;
         }
     }
@@ -172,18 +189,20 @@ void prepareSurfaceForLoad(PictureSurface &surface, const PrepareOptions &option
 }
 
 bool prepareLoadedPicture(PictureSurface &surface, const PrepareOptions &options,
-                          QString *errorText)
+                          std::string &error)
 {
-    if (!preparePicture(surface, options.preparation, errorText))
+    QString reason;
+    if (!preparePicture(surface, options.preparation, &reason)) {
+        error = reason.toStdString();
         return false;
+    }
     // Bands is what the coding does anyway: the picture stays as it is.
     if (options.reduction == ColourReduction::Bands)
         return true;
     try {
         surface.reduceColours(options.reduction);
     } catch (const std::bad_alloc &) {
-        if (errorText)
-            *errorText = QStringLiteral("Not enough memory for the picture");
+        error = "Not enough memory for the picture";
         return false;
     }
     return true;

@@ -5,10 +5,11 @@
 
 #include <QRgb>
 #include <QSize>
-#include <QString>
 #include <QStringView>
 
 #include <optional>
+#include <string>
+#include <string_view>
 
 class QCommandLineParser;
 
@@ -25,15 +26,17 @@ struct PrepareOptions
     ColourReduction reduction = ColourReduction::Bands;
 };
 
-// The options' lines for the command's help text.
-extern const QString prepareOptionsHelp;
-
 // Declares --fit, --stretch, --pad, --resample, --background, --nearest and --dither.
 void addPrepareOptions(QCommandLineParser &parser);
 
 // Reads those options from a parser that has parsed the arguments. A malformed value or a
 // combination that makes no sense is a usage error: returns false with a one-line reason.
-bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &options, QString &error);
+bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &options,
+                        std::string &error);
+
+// What a preparation option typed as `argument` ("--fit") takes as its value ("a size WxH"), for
+// the message about a missing one; empty for any other argument.
+std::string preparationValueKind(std::string_view argument);
 
 // A display size "WxH", each side 1 to 8192.
 std::optional<QSize> parseDisplaySize(QStringView text);
@@ -46,6 +49,6 @@ void prepareSurfaceForLoad(PictureSurface &surface, const PrepareOptions &option
 // After loading and --invert: blends, scales and pads, then reduces the colours. On failure (the
 // prepared picture beyond the pixel limit, no memory) returns false with the reason.
 bool prepareLoadedPicture(PictureSurface &surface, const PrepareOptions &options,
-                          QString *errorText);
+                          std::string &error);
 
 } // namespace quenzil

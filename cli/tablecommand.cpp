@@ -184,12 +184,17 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
 {
     PictureSurface surface;
     std::string error;
+    prepareSurfaceForLoad(surface, options.prepare);
     if (!loadPicture(surface, options.picture, error)) {
         report(errors, "cannot load " + quotedName(options.picture), error);
         return 1;
     }
     if (options.invert)
         surface.invert();
+    if (!prepareLoadedPicture(surface, options.prepare, error)) {
+        report(errors, "cannot prepare " + quotedName(options.picture), error);
+        return 1;
+    }
 
     // From the first temporary file to the last commit a stopping signal only stops the writing;
     // the output files go first, so their temporary files are removed while it still does.
