@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the picture loader through checkPictureInvariants(), the checks the
-// tests replay on the seed corpus and the kept findings, and aborts on the first that fails.
+// Feeds arbitrary bytes to the picture loader through checkFuzzInput(): option bytes for the
+// preparation and the table, then the picture. The tests replay the same checks on the seed
+// corpus and the kept findings; the target aborts on the first that fails.
 #include "pictureinvariants.h"
 
 #include <QBuffer>
@@ -59,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const QByteArray bytes =
         QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    const quenzil::fuzz::PictureCheck check = quenzil::fuzz::checkPictureInvariants(bytes);
-    noteOutcome(bytes, check.picture, check.loadError);
+    const quenzil::fuzz::PictureCheck check = quenzil::fuzz::checkFuzzInput(bytes);
+    noteOutcome(bytes.mid(quenzil::fuzz::optionBytes), check.picture, check.loadError);
     if (!check.fault.empty()) {
         std::fprintf(stderr, "invariant broken: %s\n", check.fault.c_str());
         std::abort();

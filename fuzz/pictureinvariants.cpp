@@ -2,6 +2,7 @@
 
 #include "hostilefiles.h"
 #include "picturesurface.h"
+#include "preparationinvariants.h"
 #include "tablebuilder.h"
 
 #include <cstdint>
@@ -55,7 +56,15 @@ void checkInversion(PictureSurface &surface, PictureCheck &check)
 
 } // namespace
 
-PictureCheck checkPictureInvariants(const QByteArray &bytes)
+PictureCheck checkFuzzInput(const QByteArray &input)
+{
+    OptionBytes options{};
+    for (qsizetype i = 0; i < optionBytes && i < input.size(); ++i)
+        options[std::size_t(i)] = std::uint8_t(input[i]);
+    return checkPictureInvariants(input.mid(optionBytes), options);
+}
+
+PictureCheck checkPictureInvariants(const QByteArray &bytes, const OptionBytes &options)
 {
     PictureCheck check;
     PictureSurface surface;
@@ -93,8 +102,11 @@ PictureCheck checkPictureInvariants(const QByteArray &bytes)
     if (pixels <= tablePixelLimit) {
         const std::string fault =
             testsupport::tableFault(buildTableText(surface), std::uint64_t(pixels));
-        if (!fault.empty())
+        if (!fault.empty()) {
             check.fault = "the table is well formed: " + fault;
+            return check;
+        }
+        check.fault = preparationFault(bytes, preparationRequest(options.data()));
     }
     return check;
 }

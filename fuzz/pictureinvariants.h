@@ -6,6 +6,8 @@
 
 #include <QtGlobal>
 
+#include <array>
+#include <cstdint>
 #include <string>
 
 namespace quenzil::fuzz {
@@ -23,14 +25,25 @@ struct PictureCheck
     std::string fault;
 };
 
+// A fuzz input opens with this many option bytes, the picture after them. Bytes 0 to 3 ask for
+// a preparation (see preparationinvariants.h); bytes 4 to 7 are kept for the table's layout.
+inline constexpr qsizetype optionBytes = 8;
+using OptionBytes = std::array<std::uint8_t, optionBytes>;
+
+// Splits a fuzz input into its options (an input shorter than the options has zeros for the
+// missing bytes and no picture) and runs checkPictureInvariants() on them.
+PictureCheck checkFuzzInput(const QByteArray &input);
+
 // Loads arbitrary bytes into a surface that already holds a picture, then inverts the picture
 // and builds its table, checking what must hold for any input:
 // - a failed load says why and leaves the surface's picture as it was;
 // - a loaded picture has pixels, keeps within the pixel limit and is an opaque 32-bit buffer;
 // - inverting gives each pixel's NOT, and inverting twice gives back the picture;
-// - the table (of pictures up to tablePixelLimit) is well formed, with one entry a pixel.
+// - the table (of pictures up to tablePixelLimit) is well formed, with one entry a pixel;
+// - the preparation the options ask for (all zero: none) keeps the checks of
+//   preparationFault(), for pictures up to tablePixelLimit.
 // The fuzz target aborts on a fault, a test fails with it; both see the same checks.
-PictureCheck checkPictureInvariants(const QByteArray &bytes);
+PictureCheck checkPictureInvariants(const QByteArray &bytes, const OptionBytes &options = {});
 
 // Pictures up to this many pixels get a table; larger ones are still loaded and inverted.
 inline constexpr qint64 tablePixelLimit = 256 * 256;
