@@ -51,11 +51,6 @@ struct Picture
     }
 };
 
-std::vector<ColourValue> flat(int pixels, ColourValue colour)
-{
-    return std::vector<ColourValue>(std::size_t(pixels), colour);
-}
-
 // Colours spread over the whole cube from a fixed seed.
 std::vector<ColourValue> noise(int pixels)
 {
@@ -75,25 +70,19 @@ unsigned channel(ColourValue colour, int index)
 
 const char *nameOf(ColourReduction reduction)
 {
-    switch (reduction) {
-    case ColourReduction::Bands:
-        return "bands";
-    case ColourReduction::Nearest:
-        return "nearest";
-    case ColourReduction::Ordered:
-        return "ordered";
-    case ColourReduction::Diffuse:
-        return "diffuse";
-    }
-    return "?";
+    static const char *const names[] = {"bands", "nearest", "ordered", "diffuse"};
+    return names[int(reduction)];
 }
 
+// One channel's value (0 red, 1 green, 2 blue), the others zero, and the display value it shows
+// under bands and under nearest levels.
 struct LevelCase
 {
     const char *name;
-    ColourValue colour;
-    ColourValue band;
-    ColourValue nearest;
+    int channel;
+    unsigned value;
+    unsigned band;
+    unsigned nearest;
 };
 void PrintTo(const LevelCase &row, std::ostream *out)
 {
@@ -106,33 +95,24 @@ class BandAndNearest : public testing::TestWithParam<LevelCase>
 
 TEST_P(BandAndNearest, giveTheirDisplayLevels)
 {
-    Picture picture(1, 1, {GetParam().colour});
-    EXPECT_EQ(picture.reduced(ColourReduction::Bands)[0], GetParam().band);
-    Picture again(1, 1, {GetParam().colour});
-    EXPECT_EQ(again.reduced(ColourReduction::Nearest)[0], GetParam().nearest);
+    const LevelCase &row = GetParam();
+    const ColourValue colour = ColourValue(row.value) << (8 * row.channel);
+    EXPECT_EQ(Picture(1, 1, {colour}).reduced(ColourReduction::Bands)[0], ColourValue(row.band)
+                                                                              << (8 * row.channel));
+    EXPECT_EQ(Picture(1, 1, {colour}).reduced(ColourReduction::Nearest)[0],
+              ColourValue(row.nearest) << (8 * row.channel));
 }
 
 // Display levels: red and green 0 36 73 109 146 182 219 255, blue 0 85 170 255.
 INSTANTIATE_TEST_SUITE_P(
     BandEdges, BandAndNearest,
-    testing::Values(LevelCase{"red31", colourFromRgb(31, 0, 0), 0, colourFromRgb(36, 0, 0)},
-                    LevelCase{"red32", colourFromRgb(32, 0, 0), colourFromRgb(36, 0, 0),
-                              colourFromRgb(36, 0, 0)},
-                    LevelCase{"red18HalfwayTakesTheLower", colourFromRgb(18, 0, 0), 0, 0},
-                    LevelCase{"red19", colourFromRgb(19, 0, 0), 0, colourFromRgb(36, 0, 0)},
-                    LevelCase{"green223", colourFromRgb(0, 223, 0), colourFromRgb(0, 219, 0),
-                              colourFromRgb(0, 219, 0)},
-                    LevelCase{"green224", colourFromRgb(0, 224, 0), colourFromRgb(0, 255, 0),
-                              colourFromRgb(0, 219, 0)},
-                    LevelCase{"green238", colourFromRgb(0, 238, 0), colourFromRgb(0, 255, 0),
-                              colourFromRgb(0, 255, 0)},
-                    LevelCase{"blue42", colourFromRgb(0, 0, 42), 0, 0},
-                    LevelCase{"blue63", colourFromRgb(0, 0, 63), 0, colourFromRgb(0, 0, 85)},
-                    LevelCase{"blue191", colourFromRgb(0, 0, 191), colourFromRgb(0, 0, 170),
-                              colourFromRgb(0, 0, 170)},
-                    LevelCase{"blue213", colourFromRgb(0, 0, 213), colourFromRgb(0, 0, 255),
-                              colourFromRgb(0, 0, 255)},
-                    LevelCase{"white", 0xFFFFFFu, 0xFFFFFFu, 0xFFFFFFu}),
+    testing::Values(LevelCase{"red31", 0, 31, 0, 36}, LevelCase{"red32", 0, 32, 36, 36},
+                    LevelCase{"red18HalfwayTakesTheLower", 0, 18, 0, 0},
+                    LevelCase{"red19", 0, 19, 0, 36}, LevelCase{"green223", 1, 223, 219, 219},
+                    LevelCase{"green224", 1, 224, 255, 219},
+                    LevelCase{"green238", 1, 238, 255, 255}, LevelCase{"blue42", 2, 42, 0, 0},
+                    LevelCase{"blue63", 2, 63, 0, 85}, LevelCase{"blue191", 2, 191, 170, 170},
+                    LevelCase{"blue213", 2, 213, 255, 255}, LevelCase{"blue255", 2, 255, 255, 255}),
     [](const testing::TestParamInfo<LevelCase> &info) { return std::string(info.param.name); });
 
 TEST(ColourReduction, followsTheChannelLayoutAndKeepsTheOtherBits)
@@ -191,7 +171,7 @@ TEST_P(Dither, mixesTheTwoLevelsAroundAFlatColour)
 {
     const auto [reduction, colour] = GetParam();
     constexpr int side = 64;
-    Picture picture(side, side, flat(side * side, colour));
+    Picture picture(side, side, std::vector<ColourValue>(side * side, colour));
     const std::vector<ColourValue> reduced = picture.reduced(reduction);
     for (int index = 0; index < 3; ++index) {
         const unsigned bits = index == 2 ? 2 : 3;

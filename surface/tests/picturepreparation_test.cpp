@@ -1,4 +1,3 @@
-#include "displaycolour.h"
 #include "picturepreparation.h"
 #include "picturesurface.h"
 
@@ -28,13 +27,13 @@ QImage filled(QSize size, QRgb colour, QImage::Format format = QImage::Format_RG
     return image;
 }
 
-// Black and white squares of `cell` pixels, `cells` of them a side.
-QImage checkerboard(int cells, int cell)
+// Black and white pixels by turns, `side` of them a side.
+QImage checkerboard(int side)
 {
-    QImage image(cells * cell, cells * cell, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            image.setPixel(x, y, (x / cell + y / cell) % 2 ? 0xFFFFFFFFu : 0xFF000000u);
+    QImage image(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x)
+            image.setPixel(x, y, (x + y) % 2 ? 0xFFFFFFFFu : 0xFF000000u);
     return image;
 }
 
@@ -57,8 +56,6 @@ private slots:
     void blendsOverTheBackground();
     void resamples_data();
     void resamples();
-    void refusesAPreparedPictureBeyondTheLimit();
-    void reducesTheBufferInItsChannelOrder();
 };
 
 void PicturePreparationTest::scalesAndPads_data()
@@ -191,13 +188,13 @@ void PicturePreparationTest::resamples_data()
     QTest::addColumn<bool>("onlyBlackAndWhite");
 
     QTest::newRow("enlargeNearestStaysSharp")
-        << checkerboard(2, 1) << QSize(8, 8) << Resampling::Nearest << true;
+        << checkerboard(2) << QSize(8, 8) << Resampling::Nearest << true;
     QTest::newRow("enlargeSmoothBlends")
-        << checkerboard(2, 1) << QSize(8, 8) << Resampling::Smooth << false;
+        << checkerboard(2) << QSize(8, 8) << Resampling::Smooth << false;
     QTest::newRow("shrinkNearestPicksPixels")
-        << checkerboard(8, 1) << QSize(4, 4) << Resampling::Nearest << true;
+        << checkerboard(8) << QSize(4, 4) << Resampling::Nearest << true;
     QTest::newRow("shrinkSmoothAverages")
-        << checkerboard(8, 1) << QSize(4, 4) << Resampling::Smooth << false;
+        << checkerboard(8) << QSize(4, 4) << Resampling::Smooth << false;
 }
 
 void PicturePreparationTest::resamples()
@@ -227,31 +224,6 @@ void PicturePreparationTest::resamples()
         const ColourValue colour = surface.colourAt(1, 1);
         QVERIFY2(qAbs(int(colour & 0xFFu) - 128) <= 1, qPrintable(QString::number(colour, 16)));
     }
-}
-
-void PicturePreparationTest::refusesAPreparedPictureBeyondTheLimit()
-{
-    PictureSurface surface;
-    QVERIFY(surface.loadImage(filled({4, 4}, red)));
-    PicturePreparation preparation;
-    preparation.scaling = Scaling::Stretch;
-    preparation.box = QSize(8192, 8192);
-    QString error;
-    QVERIFY(!preparePicture(surface, preparation, &error));
-    QVERIFY2(error.contains(QLatin1String("8192 x 8192")), qPrintable(error));
-    QCOMPARE(surface.width(), 4.0);
-    QCOMPARE(surfacePixel(surface, 3, 3), red);
-}
-
-void PicturePreparationTest::reducesTheBufferInItsChannelOrder()
-{
-    PictureSurface surface;
-    QVERIFY(surface.loadImage(filled({2, 2}, qRgb(31, 224, 63))));
-    const QImage shared = surface.image();
-    surface.reduceColours(ColourReduction::Nearest);
-    QCOMPARE(surface.colourAt(1, 1), colourFromRgb(36, 219, 85));
-    // A copy taken before keeps its colours.
-    QCOMPARE(shared.pixel(1, 1), qRgb(31, 224, 63));
 }
 
 QTEST_GUILESS_MAIN(PicturePreparationTest)
