@@ -179,12 +179,7 @@ void reduceOrdered(PixelRows rows, const PixelMapper &mapper)
     }
 }
 
-// Floyd-Steinberg over one row in the direction `Step` (1: left to right, -1: right to left).
-// `errors` holds three a pixel (red, green, blue) with a spare pixel at each end: on entry what
-// the row above handed down, on return what this row hands to the next. Each place is read
-// before it is written again, so one row of them does. The shares for the next pixel and for
-// the pixels below travel in registers until they are complete; what would leave the picture
-// is dropped.
+// The shares of one channel's errors on their way, kept in registers until they are complete.
 struct ChannelDiffusion
 {
     int right = 0;  // for the next pixel of this row
@@ -192,6 +187,12 @@ struct ChannelDiffusion
     int under = 0;  // collected so far for the pixel below this one
 };
 
+// Floyd-Steinberg over one row in the direction `Step` (1: left to right, -1: right to left).
+// `errors` holds three a pixel (red, green, blue) with a spare pixel at each end: on entry what
+// the row above handed down, on return what this row hands to the next. Each place is read
+// before it is written again, so one row of them does. The shares for the next pixel and for
+// the pixels below travel in registers until they are complete; what would leave the picture
+// is dropped.
 template <int Step>
 void diffuseRow(std::uint32_t *line, int width, int *errors, const PixelMapper &mapper)
 {
