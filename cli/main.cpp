@@ -4,13 +4,15 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #ifdef _WIN32
-#include <io.h>
+#define NOMINMAX
+#include <windows.h>
 #else
 #include <cerrno>
 #include <fcntl.h>
@@ -39,7 +41,8 @@ int printed(std::string_view text)
 bool standardOutputClosed()
 {
 #ifdef _WIN32
-    return _get_osfhandle(1) == -1;
+    const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
+    return handle == nullptr || handle == INVALID_HANDLE_VALUE;
 #else
     return ::fcntl(STDOUT_FILENO, F_GETFD) == -1 && errno == EBADF;
 #endif

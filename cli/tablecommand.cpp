@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace quenzil {
@@ -198,7 +199,11 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
 
     // From the first temporary file to the last commit a stopping signal only stops the writing;
     // the output files go first, so their temporary files are removed while it still does.
-    const InterruptionGuard guard;
+    // Without files (the table to standard output alone) a signal ends the program at once, as
+    // usual, even while it waits for a pipe's reader.
+    std::optional<InterruptionGuard> guard;
+    if (!options.output.empty() || !options.preview.empty())
+        guard.emplace();
     const auto failed = [&](const std::string &what) {
         if (const int signal = interruption())
             return 128 + signal;

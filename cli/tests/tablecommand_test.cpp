@@ -8,6 +8,16 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <unistd.h>
+#endif
 
 using namespace quenzil;
 using namespace quenzil::testsupport;
@@ -93,9 +103,25 @@ private slots:
     void failedWritesExitWithOne_data();
     void failedWritesExitWithOne();
     void aClosedPipeExitsWithOne();
+    void refusesOneFileForTableAndPreview_data();
+    void refusesOneFileForTableAndPreview();
+    void keepsWhatAnExistingOutputIs_data();
+    void keepsWhatAnExistingOutputIs();
+    void refusesAnOutputItMayNotWrite();
+    void namesThatAreNotUtf8();
+    void aClosedStandardOutputIsReported();
+    void aCutShortPictureThroughAPipeIsRefused();
+    void aStoppingSignalLeavesNoTemporaryFile_data();
+    void aStoppingSignalLeavesNoTemporaryFile();
 
 private:
-    Run run(const QStringList &arguments, const QString &standardOutputFile = {});
+    Run run(const QStringList &arguments, const QString &standardOutputFile = {},
+            const QString &runner = program);
+    // Runs `script` in bash with the program as $0, for names and redirections QProcess cannot
+    // give.
+    Run runShell(const QString &script);
+    QByteArray readFile(const QString &name) const;
+    bool isWritingInFolder(qint64 processId, const QStringList &entriesBefore) const;
     void writeFile(const QString &name, const QByteArray &content);
     QStringList folderEntries() const;
 
@@ -117,13 +143,14 @@ void TableCommandTest::cleanup()
     m_folder.reset();
 }
 
-Run TableCommandTest::run(const QStringList &arguments, const QString &standardOutputFile)
+Run TableCommandTest::run(const QStringList &arguments, const QString &standardOutputFile,
+                          const QString &runner)
 {
     QProcess process;
     process.setWorkingDirectory(m_folder->path());
     if (!standardOutputFile.isEmpty())
         process.setStandardOutputFile(standardOutputFile);
-    process.start(program, arguments);
+    process.start(runner, arguments);
     Run result;
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return result;
@@ -131,6 +158,33 @@ Run TableCommandTest::run(const QStringList &arguments, const QString &standardO
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
+}
+
+Run TableCommandTest::runShell(const QString &script)
+{
+    return run({"-c", script, program}, {}, "bash");
+}
+
+QByteArray TableCommandTest::readFile(const QString &name) const
+{
+    QFile file(m_folder->filePath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+// Whether the program has an output open: a new file in the folder, or, on Linux, where QSaveFile's
+// temporary file may have no name until it is committed, an open file in the folder other than
+// the picture.
+bool TableCommandTest::isWritingInFolder(qint64 processId, const QStringList &entriesBefore) const
+{
+    if (folderEntries() != entriesBefore)
+        return true;
+    const QDir descriptors(QStringLiteral("/proc/%1/fd").arg(processId));
+    for (const QFileInfo &descriptor : descriptors.entryInfoList(QDir::AllEntries | QDir::System)) {
+        const QString target = descriptor.symLinkTarget();
+        if (target.startsWith(m_folder->path() + "/") && !target.endsWith("/big.bmp"))
+            return true;
+    }
+    return false;
 }
 
 void TableCommandTest::writeFile(const QString &name, const QByteArray &content)
@@ -391,6 +445,184 @@ void TableCommandTest::aClosedPipeExitsWithOne()
     QVERIFY(shell.waitForFinished(60000));
     QCOMPARE(shell.exitCode(), 1);
     QVERIFY(shell.readAllStandardError().startsWith("quenzil-table: cannot write the table: "));
+}
+
+void TableCommandTest::refusesOneFileForTableAndPreview_data()
+{
+    QTest::addColumn<QString>("previewName");
+
+    QTest::newRow("through ./") << "./x.png";
+    QTest::newRow("through a folder and ..") << "sub/../x.png";
+    QTest::newRow("a symbolic link") << "link.png";
+    QTest::newRow("a hard link") << "hard.png";
+}
+
+void TableCommandTest::refusesOneFileForTableAndPreview()
+{
+    QFETCH(QString, previewName);
+    writeFile("x.png", "old");
+    QVERIFY(QDir(m_folder->path()).mkdir("sub"));
+    QVERIFY(QFile::link("x.png", m_folder->filePath("link.png")));
+    std::filesystem::create_hard_link(m_folder->filePath("x.png").toStdString(),
+                                      m_folder->filePath("hard.png").toStdString());
+    const QStringList before = folderEntries();
+
+    const Run result = run({"-o", "x.png", "--preview", previewName, "pic.bmp"});
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY(result.err.startsWith("quenzil-table: the table and the preview cannot both go to"));
+    QCOMPARE(folderEntries(), before);
+    QCOMPARE(readFile("x.png"), QByteArray("old"));
+}
+
+void TableCommandTest::keepsWhatAnExistingOutputIs_data()
+{
+    QTest::addColumn<int>("permissions"); // of an existing out.txt; 0: none exists
+    QTest::addColumn<bool>("throughALink");
+
+    QTest::newRow("0600 stays 0600") << 0600 << false;
+    QTest::newRow("0755 keeps its execute bits") << 0755 << false;
+    QTest::newRow("a link's target is written") << 0644 << true;
+    QTest::newRow("a dangling link creates its target") << 0 << true;
+}
+
+void TableCommandTest::keepsWhatAnExistingOutputIs()
+{
+    QFETCH(int, permissions);
+    QFETCH(bool, throughALink);
+    namespace fs = std::filesystem;
+    const fs::path out = m_folder->filePath("out.txt").toStdString();
+    if (permissions != 0) {
+        writeFile("out.txt", "old");
+        fs::permissions(out, fs::perms(permissions));
+    }
+    if (throughALink)
+        QVERIFY(QFile::link("out.txt", m_folder->filePath("link.txt")));
+
+    QCOMPARE(run({"-o", throughALink ? "link.txt" : "out.txt", "pic.bmp"}).exitCode, 0);
+    QCOMPARE(readFile("out.txt"), table);
+    if (permissions != 0)
+        QCOMPARE(int(fs::status(out).permissions()), permissions);
+    if (throughALink)
+        QCOMPARE(QFileInfo(m_folder->filePath("link.txt")).symLinkTarget(),
+                 m_folder->filePath("out.txt"));
+}
+
+void TableCommandTest::refusesAnOutputItMayNotWrite()
+{
+#ifdef Q_OS_UNIX
+    if (::geteuid() == 0)
+        QSKIP("root may write any file");
+#endif
+    writeFile("locked.txt", "old");
+    QVERIFY(QFile::setPermissions(m_folder->filePath("locked.txt"), QFileDevice::ReadOwner));
+    const Run result = run({"-o", "locked.txt", "pic.bmp"});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY2(result.err.startsWith("quenzil-table: cannot write 'locked.txt': "), result.err);
+    QCOMPARE(readFile("locked.txt"), QByteArray("old"));
+}
+
+void TableCommandTest::namesThatAreNotUtf8()
+{
+    const std::string name = QFile::encodeName(m_folder->path()).toStdString() + "/bad\xff.bmp";
+    std::ofstream(name, std::ios::binary) << writeBmp(encodeBmp(picture, BmpLayout::Rgb24));
+    const Run found = runShell("\"$0\" $'bad\\xff.bmp'");
+    std::filesystem::remove(name); // QTemporaryDir cannot
+    QCOMPARE(found.err, QByteArray());
+    QCOMPARE(found.out, table);
+
+    const Run missing = runShell("\"$0\" $'missing\\xff.bmp'");
+    QCOMPARE(missing.exitCode, 1);
+    QCOMPARE(
+        missing.err,
+        QByteArray("quenzil-table: cannot load 'missing\\xFF.bmp': No such file or directory\n"));
+}
+
+void TableCommandTest::aClosedStandardOutputIsReported()
+{
+    Run result = runShell("\"$0\" pic.bmp >&-");
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err,
+             QByteArray("quenzil-table: cannot write the table: standard output is closed\n"));
+    // Without the table on it, a closed standard output does no harm.
+    result = runShell("\"$0\" -o t.txt pic.bmp >&-");
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(readFile("t.txt"), table);
+}
+
+void TableCommandTest::aCutShortPictureThroughAPipeIsRefused()
+{
+    TestPicture large{200, 200, std::vector<ColourValue>(40000, 0x123456)};
+    const std::string bmp = writeBmp(encodeBmp(large, BmpLayout::Rgb24));
+
+    QProcess process;
+    process.start(program, {"/dev/stdin"});
+    QVERIFY(process.waitForStarted());
+    process.write(bmp.data(), 300);
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(process.readAllStandardError().contains("cut short"));
+}
+
+void TableCommandTest::aStoppingSignalLeavesNoTemporaryFile_data()
+{
+    QTest::addColumn<int>("signal");
+
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+#ifdef Q_OS_UNIX
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("SIGQUIT") << int(SIGQUIT);
+#endif
+}
+
+void TableCommandTest::aStoppingSignalLeavesNoTemporaryFile()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("the signal is sent with kill()");
+#else
+    QFETCH(int, signal);
+    writeFile("t.txt", "an earlier table");
+    writeFile("p.png", "an earlier preview");
+
+    // A noisy picture, so the preview takes a while to compress; larger ones if a run ends
+    // before the signal reaches it.
+    for (const int side : {2048, 4096}) {
+        std::vector<ColourValue> pixels(std::size_t(side) * std::size_t(side));
+        std::uint32_t state = 1;
+        for (ColourValue &pixel : pixels)
+            pixel = (state = state * 1664525u + 1013904223u) >> 8;
+        const std::string bmp =
+            writeBmp(encodeBmp(TestPicture{side, side, pixels}, BmpLayout::Rgb24));
+        writeFile("big.bmp", QByteArray(bmp.data(), qsizetype(bmp.size())));
+        const QStringList before = folderEntries();
+
+        QProcess process;
+        process.setWorkingDirectory(m_folder->path());
+        process.start(program, {"--preview", "p.png", "-o", "t.txt", "big.bmp"});
+        QVERIFY(process.waitForStarted());
+        // A temporary file beside the outputs shows the writing has begun.
+        bool finished = false;
+        bool writing = false;
+        while (!(finished = process.waitForFinished(1)) &&
+               !(writing = isWritingInFolder(process.processId(), before))) {
+        }
+        if (writing) {
+            ::kill(pid_t(process.processId()), signal);
+            finished = process.waitForFinished(60000);
+        }
+        QVERIFY(finished);
+        if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+            continue;
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 128 + signal);
+        QCOMPARE(folderEntries(), before);
+        QCOMPARE(readFile("t.txt"), QByteArray("an earlier table"));
+        QCOMPARE(readFile("p.png"), QByteArray("an earlier preview"));
+        return;
+    }
+    QFAIL("every run ended before the signal reached it");
+#endif
 }
 
 QTEST_GUILESS_MAIN(TableCommandTest)
