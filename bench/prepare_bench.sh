@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Times quenzil-table's picture preparation on the 24-bit BMP of cli_bench.sh (4096 x 4096 unless
 # told otherwise) against the plain table of the same picture: --dither diffuse, --dither ordered
-# and --fit 320x240, each writing its table to a file. The runs take turns (plain, diffuse,
-# ordered, fit, plain, ...) so that a busy moment of a shared machine hits all of them alike;
-# the best time of each counts. Prints the times and their ratios to the plain table.
+# and --fit 320x240, each writing its table to a file. The runs take turns, each round starting
+# with another, so that a busy moment of a shared machine hits all of them alike, and each starts
+# with nothing left to write back to disk; the best time of each counts. Prints the times and
+# their ratios to the plain table.
 # Usage: bench/prepare_bench.sh [SIDE] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,7 +29,12 @@ options=("" "--dither diffuse" "--dither ordered" "--fit 320x240")
 declare -A best
 now() { date +%s%N; }
 for ((run = 0; run < runs; run++)); do
-    for i in "${!names[@]}"; do
+    # Each round starts one further along, so that no variant always follows the same one.
+    for ((turn = 0; turn < ${#names[@]}; turn++)); do
+        i=$(((run + turn) % ${#names[@]}))
+        # The previous table goes to disk first, so that its writing back does not slow this run.
+        rm -f "$work/table.txt"
+        sync
         start=$(now)
         # shellcheck disable=SC2086 # the options split into words on purpose
         "$table" ${options[$i]} -o "$work/table.txt" "$picture"
