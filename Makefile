@@ -2,7 +2,7 @@
 # Under CI (CI=true) compiler warnings are errors.
 PRESET := $(if $(CI),ci,default)
 
-.PHONY: all deps build run test test-asan bench fuzz clean
+.PHONY: all deps build run test test-asan install package bench fuzz clean
 
 all: build
 
@@ -25,6 +25,20 @@ test-asan: deps
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+
+# Installs the programs, desktop entry, icons and manual page under PREFIX (/usr/local by default),
+# stripped; through sudo when PREFIX is not writable, so the build itself never runs as root.
+PREFIX ?= /usr/local
+install: build
+	@if [ "$$(id -u)" -eq 0 ] || { mkdir -p "$(PREFIX)" 2>/dev/null && [ -w "$(PREFIX)" ]; }; then \
+	    cmake --install build --prefix "$(PREFIX)" --strip; \
+	else \
+	    sudo cmake --install build --prefix "$(PREFIX)" --strip; \
+	fi
+
+# The Debian package build/quenzil_VERSION_ARCH.deb (CPack; see packaging/CMakeLists.txt).
+package: build
+	cmake --build --preset $(PRESET) --target package
 
 # For developers, not CI: runs the fuzz target (needs clang; see README). FUZZ_SECONDS=60 by default.
 FUZZ_SECONDS ?= 60

@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev libgl-dev          # Qt 6 Widgets, Gui and Test
     libgtest-dev                    # GoogleTest for the toolkit-free core
     xvfb xauth xdotool libx11-dev   # the test that starts the real window and clicks in it
+    dpkg-dev file                   # the Debian package: dpkg-shlibdeps finds its dependencies
+    desktop-file-utils man-db       # the package test checks the desktop entry and manual page
 )
 packages+=("$@")                    # callers may ask for more (the benchmarks want ffmpeg)
 
