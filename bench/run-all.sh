@@ -6,4 +6,4 @@ cd "$(dirname "$0")/.."
 bash bench/cli_bench.sh
 bash bench/prepare_bench.sh
 ./build/bin/window_bench
-./build/bin/largest_picture_bench
+./build/bin/largest_picture_bench all

@@ -24,7 +24,9 @@ public:
     bool load(const QString &fileName, QString *errorText = nullptr);
     // The same for a picture held in memory.
     bool loadFromData(const QByteArray &data, QString *errorText = nullptr);
-    // The same for a device opened for reading (a file opened by the caller, say).
+    // The same for a device opened for reading (a file opened by the caller, say). A sequential
+    // device (a pipe, standard input, a process) is read to its end first, at most the allocation
+    // limit plus 1 MiB, and then gets exactly the checks a file gets; a longer one fails.
     bool load(QIODevice *device, QString *errorText = nullptr);
     // Takes a picture already decoded (from the clipboard, or prepared by the caller), held to
     // the same pixel limit as a file. A null image fails.

@@ -7,9 +7,12 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <climits>
 
 using namespace quenzil;
@@ -58,6 +61,37 @@ QByteArray pngOf(const QImage &image)
     return data;
 }
 
+// A device that gives its bytes a piece at a time and knows no size, as a pipe does; endless,
+// it goes on giving zeros.
+class StreamDevice : public QIODevice
+{
+public:
+    StreamDevice(QByteArray bytes, bool endless) : m_bytes(std::move(bytes)), m_endless(endless)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    qint64 given() const { return m_given; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 left = m_endless ? maxSize : m_bytes.size() - m_given;
+        const qint64 count = std::min({maxSize, left, qint64(4096)});
+        if (count <= 0)
+            return -1; // the end
+        for (qint64 i = 0; i < count; ++i, ++m_given)
+            data[i] = m_given < m_bytes.size() ? m_bytes[m_given] : '\0';
+        return count;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    bool m_endless;
+    qint64 m_given = 0;
+};
+
 const std::vector<ColourValue> someColours = {0x000000, 0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000,
                                               0x123456, 0xFEDCBA, 0x808080, 0x00FFFF, 0x7F3F1F,
                                               0xA0B0C0, 0x010203, 0xC0FFEE, 0xBADA55, 0x5A5A5A};
@@ -83,6 +117,8 @@ private slots:
     void failedLoadChangesNothing();
     void loadsDecodedImages_data();
     void loadsDecodedImages();
+    void readsStreamsAsFiles_data();
+    void readsStreamsAsFiles();
 };
 
 void PictureSurfaceTest::decodesBmpLayouts_data()
@@ -131,6 +167,61 @@ void PictureSurfaceTest::decodesBmpLayouts_data()
             patterned(width, 3, someColours), BmpLayout::Rgb24);
     add("32 bit, 3 x 3", patterned(3, 3, someColours), BmpLayout::Rgb32);
     add("32 bit with alpha, 3 x 3", patterned(3, 3, someColours), BmpLayout::Argb32);
+
+    // Bit fields of other widths than 8 bits, each channel scaled from its mask's width, and
+    // the 52- and 56-byte headers (the 40-byte one with the masks).
+    const TestPicture some = patterned(3, 3, someColours);
+    const auto fields = [](const TestPicture &picture, std::uint16_t bits,
+                           std::array<std::uint32_t, 4> masks, std::uint32_t headerSize,
+                           RowOrder order = RowOrder::BottomUp) {
+        return bytesOf(writeBmp(encodeBitfieldsBmp(picture, bits, masks, headerSize, order)));
+    };
+    for (std::uint32_t headerSize : {40u, 56u, 108u, 124u})
+        QTest::newRow(qPrintable(QStringLiteral("32 bit 10-10-10, %1-byte header").arg(headerSize)))
+            << fields(some, 32, {0x3FF00000, 0xFFC00, 0x3FF, 0}, headerSize) << some;
+    QTest::newRow("32 bit 10-10-10-2 with alpha, top-down")
+        << fields(some, 32, {0x3FF00000, 0xFFC00, 0x3FF, 0xC0000000}, 124, RowOrder::TopDown)
+        << some;
+    // Green and blue of 3 bits: colours whose channels are exact in 3 bits.
+    const TestPicture threeBits = patterned(3, 2, {0xFFFFFF, 0x000000, 0x2449A7, 0xB66D01});
+    QTest::newRow("16 bit 10-3-3")
+        << fields(threeBits, 16, {0xFFC0, 0x38, 0x7, 0}, 40) << threeBits;
+    const TestPicture sixBits = patterned(3, 1, {0xFF0012, 0x00FFA7, 0xFFFFFF});
+    QTest::newRow("32 bit 20-6-6")
+        << fields(sixBits, 32, {0xFFFFF000, 0xFC0, 0x3F, 0}, 40) << sixBits;
+    const auto withHeader = [&](BmpLayout layout, std::uint32_t headerSize) {
+        BmpFile file = encodeBmp(some, layout);
+        file.header.headerSize = headerSize;
+        return bytesOf(writeBmp(file));
+    };
+    QTest::newRow("8 bit, 56-byte header") << withHeader(BmpLayout::Indexed8, 56) << some;
+    QTest::newRow("24 bit, 56-byte header") << withHeader(BmpLayout::Rgb24, 56) << some;
+    const TestPicture exact565 = patterned(3, 3, {0xFFFFFF, 0x000000, 0x848284, 0x84FF84});
+    {
+        BmpFile file = encodeBmp(exact565, BmpLayout::Rgb565);
+        file.header.headerSize = 52;
+        QTest::newRow("16 bit 5-6-5, 52-byte header") << bytesOf(writeBmp(file)) << exact565;
+    }
+
+    // Indices beyond the palette read as black, the colour of a pixel that cannot be read.
+    const auto beyond = [](std::uint16_t bits, std::uint32_t compression,
+                           std::vector<std::uint8_t> pixelData) {
+        BmpFile file;
+        file.header.width = 2;
+        file.header.height = 1;
+        file.header.bitCount = bits;
+        file.header.compression = compression;
+        file.palette = {0x0000FF};
+        file.pixelData = std::move(pixelData);
+        return bytesOf(writeBmp(file));
+    };
+    const TestPicture redThenBlack{2, 1, {0x0000FF, 0x000000}};
+    QTest::newRow("1 bit, index beyond a palette of one")
+        << beyond(1, BmpRgb, {0x40, 0, 0, 0}) << redThenBlack;
+    QTest::newRow("4 bit, index beyond the palette")
+        << beyond(4, BmpRgb, {0x05, 0, 0, 0}) << redThenBlack;
+    QTest::newRow("RLE8, index beyond the palette")
+        << beyond(8, BmpRle8, {1, 0, 1, 9, 0, 1}) << redThenBlack;
 }
 
 void PictureSurfaceTest::decodesBmpLayouts()
@@ -321,6 +412,16 @@ void PictureSurfaceTest::failedLoadChangesNothing_data()
         file.pixelData.resize(100);
         QTest::newRow("7 bits a pixel") << "" << bytesOf(writeBmp(file)) << "";
     }
+    for (const auto &[name, masks] :
+         {std::pair{"32 bit, a colour mask with a gap",
+                    std::array<std::uint32_t, 4>{0x00FF00FF, 0xFF00, 0xFF000000, 0}},
+          std::pair{"32 bit, no colour masks", std::array<std::uint32_t, 4>{}},
+          std::pair{"16 bit, a mask beyond the pixel",
+                    std::array<std::uint32_t, 4>{0xFFFF0000, 0xFF00, 0xFF, 0}}}) {
+        const std::uint16_t bits = QByteArray(name).startsWith("16") ? 16 : 32;
+        BmpFile file = encodeBitfieldsBmp(patterned(2, 2, someColours), bits, masks, 40);
+        QTest::newRow(name) << "" << bytesOf(writeBmp(file)) << "colour masks";
+    }
     for (int side : {8000, 20000}) {
         // Run-length data is not held against the picture's size, so only the size check stops
         // these. 8000 x 8000 is 61 MiB as palette indices but 244 MiB as the 32-bit buffer.
@@ -410,6 +511,45 @@ void PictureSurfaceTest::loadsDecodedImages()
     QCOMPARE(surface.colourAt(1, 0),
              ColourValue((bufferPixel >> 16 & 0xFF) | (bufferPixel & 0xFF00) |
                          (bufferPixel & 0xFF) << 16));
+}
+
+void PictureSurfaceTest::readsStreamsAsFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("endless");
+    QTest::addColumn<QString>("reason"); // part of the error text, or empty: the load succeeds
+
+    const QByteArray bmp = bmpOf(patterned(9, 7, someColours), BmpLayout::Rgb24);
+    QTest::newRow("BMP") << bmp << false << "";
+    QTest::newRow("PNG") << pngOf(QImage::fromData(bmp)) << false << "";
+    QTest::newRow("BMP cut short") << bmp.left(bmp.size() - 10) << false << "cut short";
+    QTest::newRow("endless") << bmp << true << "longer than 2 MB";
+}
+
+void PictureSurfaceTest::readsStreamsAsFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(bool, endless);
+    QFETCH(QString, reason);
+
+    // With 1 MiB the limit of a stream is 2 MiB.
+    const int allocationLimit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(1);
+    const auto restore = qScopeGuard([&] { QImageReader::setAllocationLimit(allocationLimit); });
+    StreamDevice stream(content, endless);
+    PictureSurface surface;
+    QString error;
+    const bool loaded = surface.load(&stream, &error);
+    if (!reason.isEmpty()) {
+        QVERIFY(!loaded);
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QVERIFY(stream.given() <= (qint64(3) << 20));
+        return;
+    }
+    QVERIFY2(loaded, qPrintable(error));
+    PictureSurface fromMemory;
+    QVERIFY(fromMemory.loadFromData(content));
+    QCOMPARE(pixelsOf(surface), pixelsOf(fromMemory));
 }
 
 QTEST_GUILESS_MAIN(PictureSurfaceTest)

@@ -282,3 +282,47 @@ BmpFile encodeBmp(const TestPicture &picture, BmpLayout layout, RowOrder order, 
 }
 
 } // namespace quenzil::testsupport
+
+namespace quenzil::testsupport {
+
+BmpFile encodeBitfieldsBmp(const TestPicture &picture, std::uint16_t bitCount,
+                           const std::array<std::uint32_t, 4> &masks, std::uint32_t headerSize,
+                           RowOrder order)
+{
+    BmpFile file;
+    BmpHeader &h = file.header;
+    h.headerSize = headerSize;
+    h.width = picture.width;
+    h.height = order == RowOrder::TopDown ? -picture.height : picture.height;
+    h.bitCount = bitCount;
+    h.compression = BmpBitfields;
+    h.masks = masks;
+    // A channel value of 8 bits, scaled to a mask's width and put in its place.
+    const auto place = [](std::uint32_t value, std::uint32_t mask) -> std::uint32_t {
+        if (mask == 0)
+            return 0;
+        int shift = 0;
+        while (!(mask >> shift & 1u))
+            ++shift;
+        const std::uint64_t top = mask >> shift;
+        return std::uint32_t((value * top + 127) / 255) << shift;
+    };
+    const std::size_t stride = rowBytes(picture.width, bitCount);
+    for (int i = 0; i < picture.height; ++i) {
+        const int y = h.height < 0 ? i : picture.height - 1 - i;
+        std::vector<std::uint8_t> line(stride, 0);
+        for (int x = 0; x < picture.width; ++x) {
+            const ColourValue colour = picture.at(x, y);
+            const std::uint32_t packed = place(red(colour), masks[0]) |
+                                         place(green(colour), masks[1]) |
+                                         place(blue(colour), masks[2]) | place(255, masks[3]);
+            for (int b = 0; b < bitCount / 8; ++b)
+                line[std::size_t(x) * (bitCount / 8) + std::size_t(b)] =
+                    std::uint8_t(packed >> (8 * b));
+        }
+        file.pixelData.insert(file.pixelData.end(), line.begin(), line.end());
+    }
+    return file;
+}
+
+} // namespace quenzil::testsupport

@@ -112,3 +112,15 @@ BmpFile encodeBmp(const TestPicture &picture, BmpLayout layout, RowOrder order =
 std::vector<std::uint8_t> encodeRle8(const std::vector<std::vector<std::uint8_t>> &rows);
 
 } // namespace quenzil::testsupport
+
+namespace quenzil::testsupport {
+
+// Encodes a picture as uncompressed bit-field pixels of `bitCount` bits (16 or 32) with the
+// given red, green, blue and alpha masks, after an info header of `headerSize` bytes (the masks
+// follow a 40-byte header). Each channel is scaled from 8 bits to its mask's width, rounded; the
+// alpha is full.
+BmpFile encodeBitfieldsBmp(const TestPicture &picture, std::uint16_t bitCount,
+                           const std::array<std::uint32_t, 4> &masks, std::uint32_t headerSize,
+                           RowOrder order = RowOrder::BottomUp);
+
+} // namespace quenzil::testsupport
