@@ -2,7 +2,11 @@
 // size, the run's time, the longest stretch in which the window processed no events, and the
 // peak memory of the process.
 // Usage: window_bench [SIDE...]      (256 512 1024 when none given)
-// With BENCH_GAPS set, every stretch is printed to stderr as it ends.
+//        window_bench --clicks WIDTH HEIGHT CLICKS
+// With BENCH_GAPS set, every stretch is printed to stderr as it ends. --clicks clicks RGB-Tabelle
+// CLICKS times, 0.1 s apart, over one WIDTH x HEIGHT picture (each click after the first starts
+// a run inside the running one) and prints the time until the last run ended, the characters the
+// area holds, the messages shown and the peak memory.
 //
 // Each size runs in a process of its own, so that its peak memory is its own.
 #include "tablebuilder.h"
@@ -17,6 +21,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -84,38 +89,78 @@ double peakMemoryMb()
     return -1;
 }
 
+// Writes a generated picture as a BMP file; false when that fails.
+bool writePicture(const QString &path, int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb(x * 37 + y * 11, x * 5 + y * 71, x * 97 + y * 23);
+    }
+    return picture.save(path, "BMP");
+}
+
+// Loads a generated picture into the window through "Load Bitmap".
+bool loadPicture(quenzil::Tavro &window, const QTemporaryDir &dir, int width, int height)
+{
+    const QString path = dir.filePath(QStringLiteral("picture.bmp"));
+    if (!dir.isValid() || !writePicture(path, width, height)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    window.setFileChooser([path](QWidget *) { return path; });
+    window.show();
+    QCoreApplication::processEvents();
+    window.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
+    if (window.surface().width() != width || window.surface().height() != height) {
+        std::fprintf(stderr, "the picture did not load\n");
+        return false;
+    }
+    return true;
+}
+
+// Clicks RGB-Tabelle `clicks` times, 0.1 s apart, over one picture.
+int measureClicks(int width, int height, int clicks, int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    quenzil::Tavro window;
+    if (!loadPicture(window, dir, width, height))
+        return 1;
+    QStringList messages;
+    window.setFailureReporter([&messages](QWidget *, const QString &text) { messages << text; });
+    auto *table = window.findChild<QPushButton *>(QStringLiteral("Command2"));
+    for (int click = 1; click < clicks; ++click)
+        QTimer::singleShot(100 * click, table, [table] { table->click(); });
+
+    QElapsedTimer clock;
+    clock.start();
+    table->click();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const auto *area = window.findChild<QPlainTextEdit *>(QStringLiteral("RichTextBox1"));
+    std::printf("%d x %d, %d clicks 0.1 s apart: %.1f s until the last run ended, the area holds "
+                "%d characters, peak memory %.1f MB, %lld message(s)%s%s\n",
+                width, height, clicks, seconds, area->document()->characterCount() - 1,
+                peakMemoryMb(), static_cast<long long>(messages.size()),
+                messages.isEmpty() ? "" : ": ", qPrintable(messages.join(QStringLiteral(" | "))));
+    return 0;
+}
+
 // One size in this process; prints one line of figures.
 int measure(int side, int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-
     QTemporaryDir dir;
-    QImage picture(side, side, QImage::Format_RGB32);
-    for (int y = 0; y < side; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        for (int x = 0; x < side; ++x)
-            line[x] = qRgb(x * 37 + y * 11, x * 5 + y * 71, x * 97 + y * 23);
-    }
-    const QString path = dir.filePath(QStringLiteral("picture.bmp"));
-    if (!dir.isValid() || !picture.save(path, "BMP")) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return 1;
-    }
-    picture = QImage();
-
     quenzil::Tavro window;
-    window.setFileChooser([&path](QWidget *) { return path; });
-    window.show();
-    QCoreApplication::processEvents();
-    window.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
-    if (window.surface().width() != side) {
-        std::fprintf(stderr, "the picture did not load\n");
+    if (!loadPicture(window, dir, side, side))
         return 1;
-    }
     int passes = 0;
-    window.runControl().beforeProcessing = [&passes](double) { ++passes; };
+    window.runControl().testSeam().beforeProcessing = [&passes](double) { ++passes; };
 
     // Several runs, each replacing the last one's table; the machine may be busy with other
     // work, so the median time is the figure, and the worst stretch of all runs is shown.
@@ -154,6 +199,9 @@ int main(int argc, char **argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "--one") == 0)
         return measure(std::atoi(argv[2]), argc, argv);
+    if (argc == 5 && std::strcmp(argv[1], "--clicks") == 0)
+        return measureClicks(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argc,
+                             argv);
 
     std::vector<int> sides;
     for (int i = 1; i < argc; ++i)

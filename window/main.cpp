@@ -8,6 +8,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QUENZIL"));
     QApplication::setApplicationVersion(QStringLiteral(QUENZIL_VERSION));
+    // Lets the desktop match the window to its installed entry and icon (quenzil.desktop).
+    QGuiApplication::setDesktopFileName(QStringLiteral("quenzil"));
 
     quenzil::Tavro window;
     window.show();

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "labelprogress.h"
-#include "textareaoutput.h"
-
 #include <QElapsedTimer>
+#include <QString>
 
+#include <cstddef>
 #include <exception>
 #include <functional>
+#include <string>
+#include <string_view>
 
 class QLabel;
 class QPlainTextEdit;
@@ -15,98 +16,164 @@ namespace quenzil {
 
 class PictureSurface;
 
-// Thrown out of a run's event pump once the window is closing; the command that started the
-// run catches it, so it never crosses Qt's event delivery.
+// The most characters a table run lets the text area hold. The document numbers its characters
+// with 32-bit positions, and text it removes stays in its buffer until it compacts it, so the
+// area is kept to half of that range. At this size the document's buffer alone takes 2 GiB.
+inline constexpr std::size_t textAreaLimit = std::size_t(1) << 30;
+
+// Thrown out of a table run's event pump once the window is closing, and out of the runs around
+// one that filled the text area; the command that started the run catches it, so it never
+// crosses Qt's event delivery.
 class RunCancelled : public std::exception
 {
 public:
     const char *what() const noexcept override { return "The table run was stopped"; }
 };
 
+// Thrown by a table run when its next text would take the area past its limit.
+class TextAreaFull : public std::exception
+{
+public:
+    explicit TextAreaFull(std::size_t limit);
+    const char *what() const noexcept override { return m_message.c_str(); }
+
+private:
+    std::string m_message;
+};
+
 // What all table runs of one window share, nested runs included.
 class RunControl
 {
 public:
-    // The time a run aims to keep between two passes of event processing, the moving of its
-    // text into the area included. 0 makes a pass after every pixel.
-    int processingIntervalMs() const { return m_intervalMs; }
-    void setProcessingInterval(int milliseconds)
-    {
-        m_intervalMs = milliseconds < 0 ? 0 : milliseconds;
-    }
-
     // Stops every run at its next pass; the window calls it when it closes. Once the last run
     // has ended, runs may start again.
     void cancelAll() { m_cancelled = m_activeRuns > 0; }
     bool cancelled() const { return m_cancelled; }
     int activeRuns() const { return m_activeRuns; }
 
-    // Called at every pass with the pixels the run has done, after the area and the label are
-    // brought up to date and just before events are processed: what it does, a user could do
-    // at that moment. Tests and the benchmark use it.
-    std::function<void(double pixels)> beforeProcessing;
+    // Knobs for tests and benchmarks. The window never changes them.
+    struct TestSeam
+    {
+        // The time a run aims to keep between two passes of event processing, the moving of
+        // its text into the area included. 0 makes a pass after every pixel.
+        int processingIntervalMs = 5;
+        // Makes every look at the clock a pass, at the run's own cadence, whatever the time.
+        bool passAtEveryCheck = false;
+        // The most characters the area may hold.
+        std::size_t textLimit = textAreaLimit;
+        // Called at every pass with the pixels the run has done, after the area and the label
+        // are brought up to date and just before events are processed: what it does, a user
+        // could do at that moment.
+        std::function<void(double pixels)> beforeProcessing;
+    };
+    TestSeam &testSeam() { return m_seam; }
 
 private:
     friend class TableRun;
-    int m_intervalMs = 5;
+    TestSeam m_seam;
     int m_activeRuns = 0;
     bool m_cancelled = false;
+    // The depth of a run that filled the area; the runs around it end at their next pass.
+    int m_fullDepth = 0;
 };
 
-// The table run's event pump. Called after every pixel, it returns at once until a pass is
-// due; a pass brings the area and the label up to date, processes the pending events and then
-// throws RunCancelled if the window has begun to close.
+// The text area's whole text as the table has it: line breaks as CR LF.
+QString tableText(const QPlainTextEdit &area);
+
+// One run of the table command over the window's surface, text area and progress label. The run
+// is the table builder's output, progress and event pump at once, so text and count flow one
+// way: from the builder into the run, and at every pass from the run into the area and the label.
 //
-// Coding a pixel costs little; moving its text into the area costs far more. So a pass is due
-// when the time since the last one plus the expected cost of the next flush (the pending text
-// times the cost per byte the last flushes took) reaches the interval: the window then never
-// goes much longer than the interval without processing events.
-class WindowEventPump
+// Appending a piece to a QTextDocument costs far more than the piece itself, so appended text
+// waits in a pending buffer and reaches the area in one insertion at its end at every pass and at
+// the end of the run; whenever the user can see or edit the area it holds the whole text made so
+// far, and the next pieces extend whatever the area holds then. The area keeps line breaks as
+// block or line separators; a cut counts each as the two characters CR LF and removes it whole.
+// Text moved in is not recorded for undo (the record would cost as much memory as the text); like
+// replacing the text, it clears the area's undo history.
+//
+// Coding a pixel costs little and moving its text into the area far more. So a pass is due when
+// the time since the last one plus the expected cost of the next move (the pending text times the
+// cost per byte the last moves took) reaches the interval: the window then never goes much longer
+// than the interval without processing events.
+//
+// Whatever way the run ends, the area holds the text written so far and the label the last count;
+// failures (RunCancelled and TextAreaFull among them) go to the caller. A run whose next text
+// would take the area past its limit ends with TextAreaFull, its pending text dropped, and the runs
+// it is nested in end at their next pass with RunCancelled, so one message tells of it.
+class TableRun
 {
 public:
-    WindowEventPump(TextAreaOutput &output, LabelProgress &progress, RunControl &control);
+    TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
+             RunControl &control);
+    TableRun(const TableRun &) = delete;
+    TableRun &operator=(const TableRun &) = delete;
 
+    void run();
+
+    // The table builder's side: output, progress and event pump.
+
+    // The whole text, line breaks as CR LF, in UTF-8.
+    std::string text() const;
+    // Replaces the area's text; CR LF in the text becomes a line break.
+    void setText(std::string_view text);
+    // Extends the text at its end. Pieces are UTF-8 (the table's own pieces are ASCII).
+    void append(std::string_view piece)
+    {
+        if (piece.find('\r') == std::string_view::npos)
+            m_pending.append(piece);
+        else
+            appendWithBreaks(piece);
+    }
+    // Removes the last `count` characters; on a shorter text, all of it.
+    void cutTail(std::size_t count);
+    void setCount(double count)
+    {
+        m_count = count;
+        m_countChanged = true;
+    }
+    // Called after every pixel; returns at once until a pass is due.
     void processPending()
     {
         // Looking at the clock costs more than a pixel, so it is read every few pixels.
         if (++m_pixelsSinceCheck < m_checkEvery)
             return;
         m_pixelsSinceCheck = 0;
-        const double expected = double(m_output.pendingSize()) * m_flushNsPerByte;
+        const double expected = double(m_pending.size()) * m_moveNsPerByte;
         if (double(m_clock.nsecsElapsed()) + expected >= m_intervalNs)
             pass();
     }
 
 private:
+    void appendWithBreaks(std::string_view piece);
+    void cutInArea(std::size_t count);
+    // Moves the pending text into the area; false, moving nothing, when it would not fit.
+    bool moveIntoArea();
+    void showCount();
     void pass();
     void learnCost(std::size_t bytes, qint64 nanoseconds);
 
-    TextAreaOutput &m_output;
-    LabelProgress &m_progress;
+    // Lines a move puts into one block of the document before it starts the next.
+    static constexpr int linesPerBlock = 32;
+
+    PictureSurface &m_surface;
+    QPlainTextEdit &m_area;
+    QLabel &m_label;
     RunControl &m_control;
+    int m_depth = 0; // 1 for a run started from the idle window, 2 for one inside it, ...
+
+    // Appended text not yet in the area, line breaks as a single '\n'.
+    std::string m_pending;
+    int m_linesInBlock = 0;
+    double m_count = 0;
+    bool m_countChanged = false;
+
     QElapsedTimer m_clock; // since the end of the last pass
     double m_intervalNs;
     int m_checkEvery;
     int m_pixelsSinceCheck = 0;
-    // What a flush costs per byte of text; learnt as the run goes.
-    double m_flushNsPerByte = 50;
-};
-
-// One run of the table command over the window's surface, text area and progress label.
-// Whatever way the run ends, the area holds the text written so far and the label the last
-// count; failures (RunCancelled among them) go to the caller.
-class TableRun
-{
-public:
-    TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
-             RunControl &control);
-    void run();
-
-private:
-    PictureSurface &m_surface;
-    TextAreaOutput m_output;
-    LabelProgress m_progress;
-    RunControl &m_control;
+    // What a move costs per byte of text; learnt as the run goes.
+    double m_moveNsPerByte = 50;
 };
 
 } // namespace quenzil

@@ -4,15 +4,23 @@
 #include "pictureview.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSaveFile>
+#include <QShortcut>
 #include <QUrl>
 
 #include <algorithm>
@@ -41,6 +49,19 @@ QString droppedFile(const QMimeData *data)
     return {};
 }
 
+// The first local file among copied URLs whose content the picture reader knows, or the empty
+// text: a copied file of another kind is left to the text area's own paste.
+QString copiedPictureFile(const QMimeData *data)
+{
+    if (!data || !data->hasUrls())
+        return {};
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile() && QImageReader(url.toLocalFile()).canRead())
+            return url.toLocalFile();
+    }
+    return {};
+}
+
 QString captionFor(const char *prefix, double value)
 {
     return QString::fromLatin1(prefix) + QString::fromStdString(numberText(value));
@@ -59,6 +80,10 @@ Tavro::Tavro(QWidget *parent) : QWidget(parent)
     createControls();
     resize(clientSize);
     placeControls();
+    // The controls never move left of or above their first places, and the text area never
+    // shrinks below its first size: smaller, the window would cut them off.
+    const QRect used = childrenRect();
+    setMinimumSize(clientSize.expandedTo(QSize(used.right() + 1, used.bottom() + 1)));
 }
 
 void Tavro::createControls()
@@ -85,6 +110,13 @@ void Tavro::createControls()
     m_area->setObjectName(QStringLiteral("RichTextBox1"));
     // A file dropped on the text area loads the picture instead of pasting its name.
     m_area->viewport()->installEventFilter(this);
+    // Tab types a tab into the area; Ctrl+Tab leaves it. Ctrl+V pastes a picture from there too.
+    m_area->installEventFilter(this);
+    m_area->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_area, &QWidget::customContextMenuRequested, this, &Tavro::showAreaMenu);
+    // Where the text area has the focus, it takes Ctrl+V for itself (see eventFilter()).
+    new QShortcut(QKeySequence::Paste, this, this, &Tavro::pastePicture);
+    new QShortcut(QKeySequence::Save, this, this, &Tavro::saveTableAs);
 
     for (QLabel *label : {m_noteLabel, m_progressLabel, m_widthLabel, m_heightLabel})
         label->setAlignment(label->alignment() | Qt::AlignTop);
@@ -135,10 +167,85 @@ bool Tavro::loadFile(const QString &fileName)
         // Whatever goes wrong while loading ends the command without a word.
         return false;
     }
+    showPicture();
+    return true;
+}
+
+bool Tavro::pastePicture()
+{
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    if (data && data->hasImage()) {
+        try {
+            if (!m_surface.loadImage(qvariant_cast<QImage>(data->imageData())))
+                return false;
+        } catch (...) {
+            return false; // as a failed load: without a word
+        }
+        showPicture();
+        return true;
+    }
+    const QString fileName = copiedPictureFile(data);
+    return !fileName.isEmpty() && loadFile(fileName);
+}
+
+bool Tavro::clipboardHasPicture()
+{
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    return data && (data->hasImage() || !copiedPictureFile(data).isEmpty());
+}
+
+void Tavro::showPicture()
+{
     m_picture->update();
     m_widthLabel->setText(captionFor("X: ", m_surface.width()));
     m_heightLabel->setText(captionFor("Y: ", m_surface.height()));
-    return true;
+}
+
+bool Tavro::saveTable(const QString &fileName)
+{
+    QSaveFile file(fileName);
+    try {
+        // A run moves its text into the area before it lets the user act, so the area holds
+        // the whole text made so far.
+        const QByteArray bytes = tableText(*m_area).toUtf8();
+        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+            return true;
+    } catch (const std::exception &error) {
+        reportFailure(
+            tr("Cannot save the table to %1: %2")
+                .arg(QDir::toNativeSeparators(fileName), QString::fromLocal8Bit(error.what())));
+        return false;
+    }
+    // An uncommitted file is discarded: the target stays as it was.
+    reportFailure(tr("Cannot save the table to %1: %2")
+                      .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    return false;
+}
+
+void Tavro::saveTableAs()
+{
+    QString fileName;
+    try {
+        fileName = m_chooseSaveFile ? m_chooseSaveFile(this) : QString();
+    } catch (...) {
+        return;
+    }
+    if (!fileName.isEmpty())
+        saveTable(fileName);
+}
+
+void Tavro::showAreaMenu(const QPoint &position)
+{
+    // The area's own menu with the window's two commands added. It does not hold up a run.
+    QMenu *menu = m_area->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addSeparator();
+    QAction *paste = menu->addAction(tr("Paste picture"));
+    paste->setEnabled(clipboardHasPicture());
+    connect(paste, &QAction::triggered, this, &Tavro::pastePicture);
+    QAction *save = menu->addAction(tr("Save table..."));
+    connect(save, &QAction::triggered, this, &Tavro::saveTableAs);
+    menu->popup(m_area->viewport()->mapToGlobal(position));
 }
 
 void Tavro::loadBitmap()
@@ -196,6 +303,13 @@ QString Tavro::chooseBitmap(QWidget *parent)
     return chosen.isEmpty() ? QString() : chosen.first();
 }
 
+QString Tavro::chooseSaveFile(QWidget *parent)
+{
+    return QFileDialog::getSaveFileName(
+        parent, tr("Save table"), QString(),
+        QStringLiteral("BASIC (*.bas);;Text (*.txt);;All files (*)"));
+}
+
 void Tavro::showFailure(QWidget *parent, const QString &text)
 {
     QMessageBox::critical(parent, QStringLiteral("QUENZIL"), text);
@@ -231,6 +345,20 @@ void Tavro::dropEvent(QDropEvent *event)
 
 bool Tavro::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_area && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool tab = key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab;
+        if (tab && key->modifiers().testFlag(Qt::ControlModifier)) {
+            focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                               !key->modifiers().testFlag(Qt::ShiftModifier));
+            return true;
+        }
+        // A picture on the clipboard is loaded; text is the area's to paste.
+        if (key->matches(QKeySequence::Paste) && clipboardHasPicture()) {
+            pastePicture();
+            return true;
+        }
+    }
     if (watched == m_area->viewport()) {
         switch (event->type()) {
         case QEvent::DragEnter:

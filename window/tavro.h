@@ -23,7 +23,8 @@ class Tavro : public QWidget
     Q_OBJECT
 
 public:
-    // Asks the user for a picture file; the empty text means cancelled.
+    // Asks the user for a picture file to open, or for the file to save the table to; the empty
+    // text means cancelled.
     using FileChooser = std::function<QString(QWidget *parent)>;
     // Tells the user about a failure the invert or table command did not expect.
     using FailureReporter = std::function<void(QWidget *parent, const QString &text)>;
@@ -34,13 +35,29 @@ public:
     // says nothing. Returns whether the picture was loaded.
     bool loadFile(const QString &fileName);
 
+    // Loads the picture on the clipboard (image data, or a copied picture file) as "Load Bitmap"
+    // does; a failure changes nothing and says nothing. Returns whether a picture was loaded.
+    // Ctrl+V and "Paste picture" in the text area's menu call it.
+    bool pastePicture();
+    // Whether the clipboard holds image data or a local file that holds a picture.
+    static bool clipboardHasPicture();
+
+    // Writes the text area's text to a file, line breaks as CR LF and in UTF-8, whole or not at
+    // all; a failure is reported with its reason. During a run the file gets the text as it
+    // stands, which is the whole text made so far. Returns whether the file was written.
+    bool saveTable(const QString &fileName);
+
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
+    void setSaveChooser(FileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
     void setFailureReporter(FailureReporter reporter) { m_reportFailure = std::move(reporter); }
+    // What the window's table runs share; tests and the benchmark reach its test seam here.
     RunControl &runControl() { return m_runControl; }
     const PictureSurface &surface() const { return m_surface; }
 
     // The dialog "Load Bitmap" shows: files "*.bmp", though any name typed reaches the loader.
     static QString chooseBitmap(QWidget *parent);
+    // The dialog Ctrl+S and "Save table..." show: BASIC, text or any file.
+    static QString chooseSaveFile(QWidget *parent);
     // A message box with the failure's text.
     static void showFailure(QWidget *parent, const QString &text);
 
@@ -55,6 +72,9 @@ private:
     void loadBitmap();
     void invertPicture();
     void buildTable();
+    void saveTableAs();
+    void showPicture();
+    void showAreaMenu(const QPoint &position);
     void createControls();
     void placeControls();
     void reportFailure(const QString &text);
@@ -62,6 +82,7 @@ private:
     PictureSurface m_surface;
     RunControl m_runControl;
     FileChooser m_chooseFile = &Tavro::chooseBitmap;
+    FileChooser m_chooseSaveFile = &Tavro::chooseSaveFile;
     FailureReporter m_reportFailure = &Tavro::showFailure;
 
     QPushButton *m_loadButton = nullptr;

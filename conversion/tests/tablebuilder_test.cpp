@@ -1,4 +1,5 @@
 #include "numbertext.h"
+#include "scriptedpump.h"
 #include "tablebuilder.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 using namespace quenzil;
+using quenzil::testsupport::ScriptedPump;
 
 namespace {
 
@@ -43,19 +45,6 @@ struct FakeSource
     {
         reads.emplace_back(x, y);
         return colour(x, y);
-    }
-};
-
-// Runs the action registered for the n-th call, as if the user acted between two pixels.
-struct ScriptedPump
-{
-    int calls = 0;
-    std::map<int, std::function<void()>> actions;
-    void processPending()
-    {
-        ++calls;
-        if (auto it = actions.find(calls); it != actions.end())
-            it->second();
     }
 };
 

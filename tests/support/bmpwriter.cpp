@@ -1,6 +1,7 @@
 #include "bmpwriter.h"
 
 #include <algorithm>
+#include <fstream>
 #include <stdexcept>
 
 namespace quenzil::testsupport {
@@ -279,6 +280,33 @@ BmpFile encodeBmp(const TestPicture &picture, BmpLayout layout, RowOrder order, 
     }
     }
     return file;
+}
+
+TestPicture makePicture(int width, int height,
+                        const std::function<ColourValue(int x, int y)> &colour)
+{
+    TestPicture picture{width, height, {}};
+    picture.pixels.reserve(std::size_t(width) * std::size_t(height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            picture.pixels.push_back(colour(x, y));
+    }
+    return picture;
+}
+
+ColourValue patternColour(int x, int y)
+{
+    return colourFromRgb(std::uint8_t(x * 37 + y * 11), std::uint8_t(x * 5 + y * 71),
+                         std::uint8_t(x * 97 + y * 23));
+}
+
+bool saveBmp(const std::filesystem::path &path, const TestPicture &picture)
+{
+    const std::string bytes = writeBmp(encodeBmp(picture, BmpLayout::Rgb24));
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), std::streamsize(bytes.size()));
+    file.close();
+    return bool(file);
 }
 
 } // namespace quenzil::testsupport

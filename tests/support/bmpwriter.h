@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -84,6 +86,13 @@ struct TestPicture
     ColourValue at(int x, int y) const { return pixels[std::size_t(y) * width + x]; }
 };
 
+// A picture whose every pixel's colour comes from a function of its place.
+TestPicture makePicture(int width, int height,
+                        const std::function<ColourValue(int x, int y)> &colour);
+
+// Colours that differ from pixel to pixel, so a table shows which pixel went where.
+ColourValue patternColour(int x, int y);
+
 // The stored layouts that encodeBmp() can write.
 enum class BmpLayout {
     Indexed1, // 2-colour palette, 8 pixels a byte
@@ -110,6 +119,9 @@ BmpFile encodeBmp(const TestPicture &picture, BmpLayout layout, RowOrder order =
 // equal pixels as counted runs, the rest in absolute mode, end-of-line after each row and
 // end-of-bitmap at the end.
 std::vector<std::uint8_t> encodeRle8(const std::vector<std::vector<std::uint8_t>> &rows);
+
+// Writes a picture as a 24-bit bottom-up BMP file; false when that fails.
+bool saveBmp(const std::filesystem::path &path, const TestPicture &picture);
 
 } // namespace quenzil::testsupport
 

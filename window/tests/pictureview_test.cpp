@@ -1,6 +1,6 @@
+#include "bmpwriter.h"
 #include "picturesurface.h"
 #include "pictureview.h"
-#include "testpictures.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -58,10 +58,13 @@ void PictureViewTest::drawsTheBuffer()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     // Red on the left half, blue on the right, enlarged ten times.
-    const QImage picture = testing::makePicture(
-        2, 1, [](int x, int) { return x == 0 ? qRgb(255, 0, 0) : qRgb(0, 0, 255); });
+    const auto picture = testsupport::makePicture(2, 1, [](int x, int) {
+        return x == 0 ? colourFromRgb(255, 0, 0) : colourFromRgb(0, 0, 255);
+    });
+    const QString path = dir.filePath("p.bmp");
+    QVERIFY(testsupport::saveBmp(path.toStdU16String(), picture));
     PictureSurface surface;
-    QVERIFY(surface.load(testing::saveBitmap(dir.path(), "p.bmp", picture)));
+    QVERIFY(surface.load(path));
     if (inverted)
         surface.invert();
 

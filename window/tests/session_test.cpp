@@ -1,9 +1,9 @@
 // Starts the real program on an X display (run under xvfb-run) and uses it as a person would:
 // real mouse clicks and key presses from xdotool, the file dialog driven by typing a path, the
 // table taken out through select all and copy.
+#include "bmpwriter.h"
 #include "picturesurface.h"
 #include "tablebuilder.h"
-#include "testpictures.h"
 
 #include <QClipboard>
 #include <QColor>
@@ -165,9 +165,11 @@ void SessionTest::cleanupTestCase()
 
 void SessionTest::loadInvertAndTable()
 {
-    const QImage picture = testing::makePicture(
-        16, 2, [](int x, int) { return x < 8 ? qRgb(255, 0, 0) : qRgb(0, 0, 255); });
-    const QString path = testing::saveBitmap(m_dir.path(), "icon.bmp", picture);
+    const auto picture = testsupport::makePicture(16, 2, [](int x, int) {
+        return x < 8 ? colourFromRgb(255, 0, 0) : colourFromRgb(0, 0, 255);
+    });
+    const QString path = m_dir.filePath("icon.bmp");
+    QVERIFY(testsupport::saveBmp(path.toStdU16String(), picture));
 
     click(loadButton);
     chooseFile(path);
@@ -195,9 +197,9 @@ void SessionTest::loadInvertAndTable()
 void SessionTest::closingMidRunEndsTheProgram()
 {
     // Large enough that its run lasts many seconds.
-    const QImage picture = testing::makePicture(4096, 4096, testing::patternColour);
-    const QString path = testing::saveBitmap(m_dir.path(), "large.bmp", picture);
-    QVERIFY(!path.isEmpty());
+    const QString path = m_dir.filePath("large.bmp");
+    QVERIFY(testsupport::saveBmp(path.toStdU16String(),
+                                 testsupport::makePicture(4096, 4096, testsupport::patternColour)));
 
     click(loadButton);
     chooseFile(path);

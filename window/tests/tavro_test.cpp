@@ -1,12 +1,15 @@
+#include "bmpwriter.h"
 #include "picturesurface.h"
+#include "scriptedpump.h"
 #include "tablebuilder.h"
+#include "tablerun.h"
 #include "tavro.h"
-#include "testpictures.h"
-#include "textareaoutput.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDropEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -24,18 +27,13 @@ using namespace quenzil;
 
 namespace {
 
-// Runs an action at the n-th call, as the window's pump runs the user's doing between pixels.
-struct ScriptedPump
+using testsupport::ScriptedPump;
+
+// Saves a picture as a BMP file and returns its path; the empty text if that fails.
+QString saveBitmap(const QString &path, const testsupport::TestPicture &picture)
 {
-    int at = 0;
-    std::function<void()> action;
-    int calls = 0;
-    void processPending()
-    {
-        if (++calls == at && action)
-            action();
-    }
-};
+    return testsupport::saveBmp(path.toStdU16String(), picture) ? path : QString();
+}
 
 // The table the core builds in memory from a copy of the picture, with the same thing done to
 // that copy and text at the same pixel: what the window's area must show.
@@ -47,7 +45,8 @@ struct ExpectedRun
 
     void run(int at, const std::function<void()> &action)
     {
-        ScriptedPump pump{at, action};
+        ScriptedPump pump;
+        pump.actions[at] = action;
         TableBuilder(source, output, progress, pump).run();
     }
     QString text() const { return QString::fromStdString(std::string(output.text())); }
@@ -85,6 +84,17 @@ private slots:
     void closingStopsEveryRun();
     void closingEndsTheEventLoop();
     void failureIsReported();
+    void areaFull_data();
+    void areaFull();
+    void typingAtTheEndOfALine_data();
+    void typingAtTheEndOfALine();
+    void minimumSize();
+    void tabInTheArea_data();
+    void tabInTheArea();
+    void pastePicture_data();
+    void pastePicture();
+    void saveTable_data();
+    void saveTable();
 
 private:
     template <typename T> T *control(const char *name)
@@ -96,12 +106,28 @@ private:
     }
     QString picture(const QString &name, int width, int height)
     {
-        return testing::saveBitmap(m_dir->path(), name,
-                                   testing::makePicture(width, height, testing::patternColour));
+        return saveBitmap(m_dir->filePath(name),
+                          testsupport::makePicture(width, height, testsupport::patternColour));
     }
-    QString areaText() { return QString::fromStdString(TextAreaOutput(*area()).text()); }
+    QString areaText() { return quenzil::tableText(*area()); }
     QPlainTextEdit *area() { return control<QPlainTextEdit>("RichTextBox1"); }
     QString caption(const char *label) { return control<QLabel>(label)->text(); }
+    // Opens the text area's menu and returns its entry with this text.
+    QAction *menuEntry(const QString &text)
+    {
+        const QPoint where(5, 5);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, where,
+                                area()->viewport()->mapToGlobal(where));
+        QApplication::sendEvent(area()->viewport(), &event);
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        if (!menu)
+            qFatal("no menu");
+        for (QAction *action : menu->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        qFatal("no menu entry %s", qPrintable(text));
+    }
     void click(const char *name)
     {
         QTest::mouseClick(control<QAbstractButton>(name), Qt::LeftButton);
@@ -110,7 +136,7 @@ private:
     void actAtPixel(double pixel, std::function<void()> action)
     {
         auto done = std::make_shared<bool>(false);
-        m_window->runControl().beforeProcessing = [=](double pixels) {
+        m_window->runControl().testSeam().beforeProcessing = [=](double pixels) {
             if (pixels == pixel && !*done) {
                 *done = true;
                 action();
@@ -244,9 +270,9 @@ void TavroTest::load()
     QFETCH(QString, chosen);
     QFETCH(bool, loads);
 
-    const QImage wide = testing::makePicture(77, 3, testing::patternColour);
-    testing::saveBitmap(m_dir->path(), "wide.bmp", wide);
-    wide.save(m_dir->filePath("wide.txt"), "BMP");
+    const auto wide = testsupport::makePicture(77, 3, testsupport::patternColour);
+    saveBitmap(m_dir->filePath("wide.bmp"), wide);
+    saveBitmap(m_dir->filePath("wide.txt"), wide);
     QFile notes(m_dir->filePath("notes.bmp"));
     QVERIFY(notes.open(QIODevice::WriteOnly));
     notes.write("not a picture\n");
@@ -324,10 +350,11 @@ void TavroTest::invertOnEveryClick()
 void TavroTest::tableText()
 {
     // Two rows of three: red, green, blue / white, black, grey. Rows do not start lines.
-    const QRgb colours[2][3] = {{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)},
-                                {qRgb(255, 255, 255), qRgb(0, 0, 0), qRgb(128, 128, 128)}};
-    testing::saveBitmap(m_dir->path(), "six.bmp",
-                        testing::makePicture(3, 2, [&](int x, int y) { return colours[y][x]; }));
+    const ColourValue colours[2][3] = {
+        {colourFromRgb(255, 0, 0), colourFromRgb(0, 255, 0), colourFromRgb(0, 0, 255)},
+        {colourFromRgb(255, 255, 255), colourFromRgb(0, 0, 0), colourFromRgb(128, 128, 128)}};
+    saveBitmap(m_dir->filePath("six.bmp"),
+               testsupport::makePicture(3, 2, [&](int x, int y) { return colours[y][x]; }));
     m_chosen = m_dir->filePath("six.bmp");
     click("Command1");
     click("Command2");
@@ -356,7 +383,7 @@ void TavroTest::tableMatchesCore()
     QFETCH(QSize, size);
     QFETCH(int, intervalMs);
 
-    m_window->runControl().setProcessingInterval(intervalMs);
+    m_window->runControl().testSeam().processingIntervalMs = intervalMs;
     m_chosen = picture("p.bmp", size.width(), size.height());
     click("Command1");
     const std::string expected = buildTableText(m_window->surface());
@@ -396,7 +423,7 @@ void TavroTest::midRun()
     const QString other = picture("other.bmp", 7, 9);
     m_chosen = first;
     click("Command1");
-    m_window->runControl().setProcessingInterval(0);
+    m_window->runControl().testSeam().processingIntervalMs = 0;
 
     ExpectedRun model;
     QVERIFY(model.source.load(first));
@@ -468,7 +495,7 @@ void TavroTest::closingStopsEveryRun()
 
     m_chosen = picture("p.bmp", 6, 5);
     click("Command1");
-    m_window->runControl().setProcessingInterval(0);
+    m_window->runControl().testSeam().processingIntervalMs = 0;
 
     // The window's run stops right after processing the close.
     ExpectedRun model;
@@ -479,7 +506,8 @@ void TavroTest::closingStopsEveryRun()
                 throw Stop();
             try {
                 ProgressCounter innerProgress;
-                ScriptedPump innerPump{innerPixel, [] { throw Stop(); }};
+                ScriptedPump innerPump;
+                innerPump.actions[innerPixel] = [] { throw Stop(); };
                 TableBuilder(model.source, model.output, innerProgress, innerPump).run();
             } catch (const Stop &) {
             }
@@ -490,7 +518,7 @@ void TavroTest::closingStopsEveryRun()
     }
 
     int outerPasses = 0;
-    m_window->runControl().beforeProcessing = [&](double pixels) {
+    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
         if (m_window->runControl().activeRuns() == 1) {
             ++outerPasses;
             if (pixels != pixel)
@@ -512,7 +540,7 @@ void TavroTest::closingStopsEveryRun()
     QCOMPARE(caption("Label2"), "Pixel:  " + QString::number(innerPixel ? innerPixel : pixel));
 
     // Shown again, the window runs tables as before.
-    m_window->runControl().beforeProcessing = nullptr;
+    m_window->runControl().testSeam().beforeProcessing = nullptr;
     m_window->show();
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
@@ -523,9 +551,9 @@ void TavroTest::closingEndsTheEventLoop()
 {
     m_chosen = picture("p.bmp", 40, 40);
     click("Command1");
-    m_window->runControl().setProcessingInterval(0);
+    m_window->runControl().testSeam().processingIntervalMs = 0;
     double lastPass = 0;
-    m_window->runControl().beforeProcessing = [&](double pixels) {
+    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
         lastPass = pixels;
         if (pixels == 100)
             m_window->close();
@@ -542,7 +570,7 @@ void TavroTest::failureIsReported()
 {
     m_chosen = picture("p.bmp", 4, 4);
     click("Command1");
-    m_window->runControl().setProcessingInterval(0);
+    m_window->runControl().testSeam().processingIntervalMs = 0;
     actAtPixel(10, [] { throw std::bad_alloc(); });
 
     ExpectedRun model;
@@ -559,9 +587,340 @@ void TavroTest::failureIsReported()
     QCOMPARE(m_window->runControl().activeRuns(), 0);
 
     // The program goes on.
-    m_window->runControl().beforeProcessing = nullptr;
+    m_window->runControl().testSeam().beforeProcessing = nullptr;
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
+}
+
+// A run whose next text would take the area past its limit stops as a failure does, and the runs
+// around it stop with it: the text so far stays, and one message tells of the limit.
+void TavroTest::areaFull_data()
+{
+    QTest::addColumn<QList<int>>("nestAt"); // the pixel at which each run starts the next one
+    QTest::addColumn<int>("fullDepth");     // the run that fills the area, 0 the outermost
+    QTest::addColumn<int>("limit");
+
+    // The table of 6 x 5 pixels takes 411 characters of the area.
+    QTest::newRow("one run") << QList<int>{} << 0 << 200;
+    QTest::newRow("a run inside a run") << QList<int>{3} << 1 << 200;
+    QTest::newRow("three levels") << QList<int>{3, 5} << 2 << 200;
+    QTest::newRow("the outer run after the inner one ended") << QList<int>{3} << 0 << 500;
+}
+
+void TavroTest::areaFull()
+{
+    QFETCH(QList<int>, nestAt);
+    QFETCH(int, fullDepth);
+    QFETCH(int, limit);
+
+    m_chosen = picture("p.bmp", 6, 5);
+    click("Command1");
+    RunControl::TestSeam &seam = m_window->runControl().testSeam();
+    seam.processingIntervalMs = 0;
+    seam.textLimit = std::size_t(limit);
+    seam.beforeProcessing = [&](double pixels) {
+        const int depth = m_window->runControl().activeRuns() - 1;
+        if (depth < nestAt.size() && pixels == nestAt[depth])
+            click("Command2");
+    };
+    click("Command2");
+
+    QCOMPARE(m_failures, QStringList{TextAreaFull(std::size_t(limit)).what()});
+    QVERIFY(m_failures.first().contains(QString::number(limit)));
+    QVERIFY(area()->document()->characterCount() <= limit);
+    QCOMPARE(m_window->runControl().activeRuns(), 0);
+    // The area shows the text up to the pixel the label counts; the model stops there.
+    const int shown = caption("Label2").mid(7).trimmed().toInt();
+    ExpectedRun model;
+    QVERIFY(model.source.load(m_chosen));
+    std::function<void(int)> modelRun = [&](int depth) {
+        ScriptedPump pump;
+        if (depth < nestAt.size())
+            pump.actions[nestAt[depth]] = [&, depth] { modelRun(depth + 1); };
+        if (depth == fullDepth)
+            pump.actions[shown] = [] { throw Stop(); };
+        ProgressCounter progress;
+        TableBuilder(model.source, model.output, progress, pump).run();
+    };
+    try {
+        modelRun(0);
+        QFAIL("the model run was not stopped");
+    } catch (const Stop &) {
+    }
+    QCOMPARE(areaText(), model.text());
+
+    // The program goes on.
+    seam = RunControl::TestSeam();
+    click("Command2");
+    QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
+    QCOMPARE(m_failures.size(), 1);
+}
+
+// Passes of event processing come at every place of a line over a run, and text typed at the
+// end is kept or cut as it is when events are processed after every pixel.
+void TavroTest::typingAtTheEndOfALine_data()
+{
+    QTest::addColumn<int>("place"); // entries on the line when the user types
+
+    for (int place = 1; place <= 8; ++place)
+        QTest::addRow("after entry %d", place) << place;
+}
+
+void TavroTest::typingAtTheEndOfALine()
+{
+    QFETCH(int, place);
+
+    m_chosen = picture("p.bmp", 24, 24);
+    click("Command1");
+    // Passes at the run's own cadence, each as soon as it is looked for.
+    m_window->runControl().testSeam().passAtEveryCheck = true;
+    int typedAt = 0;
+    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
+        if (typedAt == 0 && (int(pixels) - 1) % 8 + 1 == place) {
+            typedAt = int(pixels);
+            area()->moveCursor(QTextCursor::End);
+            QTest::keyClicks(area(), "XY");
+        }
+    };
+    click("Command2");
+    QVERIFY2(typedAt > 0, "no pass at this place of a line");
+
+    ExpectedRun model;
+    QVERIFY(model.source.load(m_chosen));
+    model.run(typedAt, [&] { model.output.append("XY"); });
+    QCOMPARE(areaText(), model.text());
+}
+
+void TavroTest::minimumSize()
+{
+    QCOMPARE(m_window->minimumSize(), QSize(564, 251));
+    m_window->resize(60, 40);
+    QTRY_COMPARE(m_window->size(), m_window->minimumSize());
+    for (auto *control : m_window->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+        QVERIFY2(m_window->rect().contains(control->geometry()), qPrintable(control->objectName()));
+}
+
+// Tab types a tab into the text area; Ctrl+Tab and Ctrl+Shift+Tab leave it.
+void TavroTest::tabInTheArea_data()
+{
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("Tab") << int(Qt::NoModifier) << "RichTextBox1"
+                         << "RichTextBox1\t";
+    QTest::newRow("Ctrl+Tab") << int(Qt::ControlModifier) << "Command1"
+                              << "RichTextBox1";
+    QTest::newRow("Ctrl+Shift+Tab") << int(Qt::ControlModifier | Qt::ShiftModifier) << "Check1"
+                                    << "RichTextBox1";
+}
+
+void TavroTest::tabInTheArea()
+{
+    QFETCH(int, modifiers);
+    QFETCH(QString, focus);
+    QFETCH(QString, text);
+
+    m_window->activateWindow();
+    area()->setFocus();
+    area()->moveCursor(QTextCursor::End);
+    QTRY_VERIFY(area()->hasFocus());
+    QTest::keyClick(area(), Qt::Key_Tab, Qt::KeyboardModifiers(modifiers));
+    QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+    QCOMPARE(area()->toPlainText(), text);
+}
+
+// Ctrl+V and "Paste picture" load the picture on the clipboard as "Load Bitmap" does; text is
+// left to the text area.
+void TavroTest::pastePicture_data()
+{
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<QString>("via");
+    QTest::addColumn<bool>("offered"); // "Paste picture" enabled
+    QTest::addColumn<QSize>("loaded"); // empty: the first picture stays
+    QTest::addColumn<QString>("text");
+
+    const QSize none;
+    for (const char *via : {"Ctrl+V", "menu"}) {
+        const auto row = [via](const char *name) -> QTestData & {
+            return QTest::addRow("%s, %s", name, via);
+        };
+        row("image data") << "image"
+                          << "area" << via << true << QSize(5, 4) << "RichTextBox1";
+        row("a picture file") << "file"
+                              << "area" << via << true << QSize(6, 3) << "RichTextBox1";
+        row("a damaged picture file") << "damaged"
+                                      << "area" << via << true << none << "RichTextBox1";
+        row("nothing") << ""
+                       << "area" << via << false << none << "RichTextBox1";
+    }
+    QTest::newRow("image data, focus on a button")
+        << "image"
+        << "Command1"
+        << "Ctrl+V" << true << QSize(5, 4) << "RichTextBox1";
+    QTest::newRow("text, focus in the area") << "text"
+                                             << "area"
+                                             << "Ctrl+V" << false << none << "RichTextBox1pasted";
+    QTest::newRow("text, focus on a button") << "text"
+                                             << "Command1"
+                                             << "Ctrl+V" << false << none << "RichTextBox1";
+}
+
+void TavroTest::pastePicture()
+{
+    QFETCH(QString, clipboard);
+    QFETCH(QString, focus);
+    QFETCH(QString, via);
+    QFETCH(bool, offered);
+    QFETCH(QSize, loaded);
+    QFETCH(QString, text);
+
+    m_chosen = picture("first.bmp", 2, 2);
+    click("Command1");
+    click("Check1"); // a paste neither clears the box nor inverts the new picture
+    const ColourValue before = m_window->surface().colourAt(1, 1);
+    ColourValue expected = before;
+    auto *data = new QMimeData;
+    if (clipboard == "image") {
+        QImage image(5, 4, QImage::Format_RGB32);
+        image.fill(qRgb(200, 100, 50));
+        data->setImageData(image);
+        expected = colourFromRgb(200, 100, 50);
+    } else if (clipboard == "file") {
+        data->setUrls({QUrl::fromLocalFile(picture("copied.bmp", 6, 3))});
+        expected = testsupport::patternColour(1, 1);
+    } else if (clipboard == "damaged") {
+        QFile damaged(m_dir->filePath("damaged.bmp"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly));
+        damaged.write("BM" + QByteArray(20, '\0'));
+        damaged.close();
+        data->setUrls({QUrl::fromLocalFile(damaged.fileName())});
+    } else if (clipboard == "text") {
+        data->setText("pasted");
+    }
+    if (clipboard.isEmpty()) {
+        delete data;
+        QGuiApplication::clipboard()->clear();
+    } else {
+        QGuiApplication::clipboard()->setMimeData(data);
+    }
+
+    QWidget *target =
+        focus == "area" ? static_cast<QWidget *>(area()) : control<QWidget>(qPrintable(focus));
+    m_window->activateWindow();
+    target->setFocus();
+    QTRY_VERIFY(target->hasFocus());
+    area()->moveCursor(QTextCursor::End);
+    if (via == "menu") {
+        QAction *paste = menuEntry("Paste picture");
+        QCOMPARE(paste->isEnabled(), offered);
+        if (paste->isEnabled())
+            paste->trigger();
+        QApplication::activePopupWidget()->close();
+    } else {
+        QTest::keySequence(target, QKeySequence::Paste);
+    }
+
+    const QSize shown = loaded.isEmpty() ? QSize(2, 2) : loaded;
+    QCOMPARE(caption("Label3"), "X:  " + QString::number(shown.width()));
+    QCOMPARE(caption("Label4"), "Y:  " + QString::number(shown.height()));
+    QCOMPARE(m_window->surface().colourAt(1, 1), expected);
+    QVERIFY(control<QCheckBox>("Check1")->isChecked());
+    QCOMPARE(area()->toPlainText(), text);
+    QVERIFY(m_failures.isEmpty()); // a failed paste says nothing
+}
+
+// Ctrl+S and "Save table..." write the area's text as the table has it, whole or not at all.
+void TavroTest::saveTable_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("via");
+    QTest::addColumn<int>("atPixel"); // 0: after the run
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("after a run, Ctrl+S") << "table.bas"
+                                         << "Ctrl+S" << 0 << true;
+    QTest::newRow("after a run, menu") << "table.bas"
+                                       << "menu" << 0 << true;
+    QTest::newRow("during a run") << "table.bas"
+                                  << "Ctrl+S" << 11 << true;
+    QTest::newRow("over an earlier file") << "old.txt"
+                                          << "Ctrl+S" << 0 << true;
+    QTest::newRow("cancelled") << ""
+                               << "Ctrl+S" << 0 << false;
+    QTest::newRow("into a missing folder") << "missing/table.bas"
+                                           << "Ctrl+S" << 0 << false;
+    QTest::newRow("onto a folder") << "folder"
+                                   << "menu" << 0 << false;
+}
+
+void TavroTest::saveTable()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, via);
+    QFETCH(int, atPixel);
+    QFETCH(bool, saved);
+
+    QVERIFY(QDir(m_dir->path()).mkdir("folder"));
+    QFile old(m_dir->filePath("old.txt"));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("an earlier table that is longer than the new one, " + QByteArray(1000, 'x'));
+    old.close();
+    m_chosen = picture("p.bmp", 6, 5);
+    click("Command1");
+    const QStringList before = QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden);
+
+    const QString path = target.isEmpty() ? QString() : m_dir->filePath(target);
+    int chooserCalls = 0;
+    m_window->setSaveChooser([&](QWidget *) {
+        ++chooserCalls;
+        return path;
+    });
+    const auto save = [&] {
+        if (via == "menu")
+            menuEntry("Save table...")->trigger();
+        else
+            QTest::keySequence(area(), QKeySequence::Save); // the area has the focus
+    };
+    m_window->activateWindow();
+    area()->setFocus();
+    QTRY_VERIFY(area()->hasFocus());
+    m_window->runControl().testSeam().processingIntervalMs = 0;
+    if (atPixel)
+        actAtPixel(atPixel, save);
+    click("Command2");
+    if (!atPixel)
+        save();
+    if (QWidget *menu = QApplication::activePopupWidget())
+        menu->close();
+    QCOMPARE(chooserCalls, 1);
+
+    // The table exactly as the area holds it, or at the pixel where it was saved.
+    ExpectedRun model;
+    QVERIFY(model.source.load(m_chosen));
+    if (atPixel) {
+        try {
+            model.run(atPixel, [] { throw Stop(); });
+        } catch (const Stop &) {
+        }
+    } else {
+        model.run(0, {});
+    }
+    QFile file(path);
+    if (saved) {
+        QVERIFY(m_failures.isEmpty());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), model.text().toUtf8());
+    } else {
+        QCOMPARE(m_failures.size(), path.isEmpty() ? 0 : 1);
+        if (!path.isEmpty())
+            QVERIFY2(m_failures.first().contains(QDir::toNativeSeparators(path)),
+                     qPrintable(m_failures.first()));
+        // Nothing half-written: the folder holds what it held, and no file was made.
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden), before);
+        QVERIFY(QFileInfo(m_dir->filePath("folder")).isDir());
+    }
 }
 
 QTEST_MAIN(TavroTest)

@@ -1,9 +1,7 @@
-#include "labelprogress.h"
+#include "bmpwriter.h"
 #include "picturesurface.h"
 #include "tablebuilder.h"
 #include "tablerun.h"
-#include "testpictures.h"
-#include "textareaoutput.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -15,7 +13,7 @@
 
 using namespace quenzil;
 
-class TextAreaOutputTest : public QObject
+class TableRunTest : public QObject
 {
     Q_OBJECT
 
@@ -28,9 +26,10 @@ private slots:
     void passes();
 };
 
-// Each step is "set:", "append:", "cut:", "flush" or "type:" (a user's typing at the end,
-// which can only happen while events are processed, so after a flush).
-void TextAreaOutputTest::steps_data()
+// The run as the builder's output. Each step is "set:", "append:", "cut:", "flush" (a pass of
+// event processing) or "type:" (a user's typing at the end, which can only happen during a
+// pass, so after the pending text has moved into the area).
+void TableRunTest::steps_data()
 {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("expected");
@@ -62,13 +61,17 @@ void TextAreaOutputTest::steps_data()
         << QStringList{"set:ab", "type-clear", "append:", "cut:2", "append:z"} << "z";
 }
 
-void TextAreaOutputTest::steps()
+void TableRunTest::steps()
 {
     QFETCH(QStringList, steps);
     QFETCH(QString, expected);
 
+    PictureSurface surface;
     QPlainTextEdit area;
-    TextAreaOutput output(area);
+    QLabel label;
+    RunControl control;
+    control.testSeam().processingIntervalMs = 0;
+    TableRun output(surface, area, label, control);
     for (const QString &step : steps) {
         const QString argument = step.section(QLatin1Char(':'), 1);
         const std::string bytes = argument.toStdString();
@@ -79,13 +82,13 @@ void TextAreaOutputTest::steps()
         } else if (step.startsWith("cut:")) {
             output.cutTail(argument.toULong());
         } else if (step == "flush") {
-            output.flush();
+            output.processPending();
         } else if (step.startsWith("type:")) {
-            output.flush();
+            output.processPending();
             area.moveCursor(QTextCursor::End);
             area.insertPlainText(argument);
         } else if (step == "type-clear") {
-            output.flush();
+            output.processPending();
             area.selectAll();
             area.textCursor().removeSelectedText();
         } else {
@@ -93,39 +96,48 @@ void TextAreaOutputTest::steps()
         }
     }
     QCOMPARE(QString::fromStdString(output.text()), expected);
-    // After a flush the area itself holds the text; line breaks are its own.
-    QCOMPARE(area.toPlainText(), QString(expected).replace("\r\n", "\n"));
+    // After a pass the area itself holds the text; line breaks are its own.
+    output.processPending();
+    QCOMPARE(tableText(area), expected);
 }
 
-void TextAreaOutputTest::copiedTextHasOneBreakPerLine()
+void TableRunTest::copiedTextHasOneBreakPerLine()
 {
+    PictureSurface surface;
     QPlainTextEdit area;
-    TextAreaOutput output(area);
+    QLabel label;
+    RunControl control;
+    control.testSeam().processingIntervalMs = 0;
+    TableRun output(surface, area, label, control);
     output.setText(tableHeader);
     output.append("Data &B1");
     output.append(lineBreak);
     output.append("Data &B0");
-    output.flush();
+    output.processPending();
     area.selectAll();
     area.copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), QString("Picture:\nData &B1\nData &B0"));
 }
 
-void TextAreaOutputTest::labelShowsOnlyNewCounts()
+void TableRunTest::labelShowsOnlyNewCounts()
 {
+    PictureSurface surface;
+    QPlainTextEdit area;
     QLabel label("Pixel:  5");
-    LabelProgress progress(label);
-    progress.show(); // no pixel yet: the last run's caption stays
+    RunControl control;
+    control.testSeam().processingIntervalMs = 0;
+    TableRun progress(surface, area, label, control);
+    progress.processPending(); // no pixel yet: the last run's caption stays
     QCOMPARE(label.text(), QString("Pixel:  5"));
     progress.setCount(127);
     progress.setCount(128);
-    QCOMPARE(label.text(), QString("Pixel:  5")); // written only when shown
-    progress.show();
+    QCOMPARE(label.text(), QString("Pixel:  5")); // written only at a pass
+    progress.processPending();
     QCOMPARE(label.text(), QString("Pixel:  128"));
 }
 
 // How often a run processes events depends on the interval; the text never does.
-void TextAreaOutputTest::passes_data()
+void TableRunTest::passes_data()
 {
     QTest::addColumn<int>("intervalMs");
     QTest::addColumn<bool>("passAfterEveryPixel");
@@ -134,7 +146,7 @@ void TextAreaOutputTest::passes_data()
     QTest::newRow("not due during a short run") << 3600000 << false;
 }
 
-void TextAreaOutputTest::passes()
+void TableRunTest::passes()
 {
     QFETCH(int, intervalMs);
     QFETCH(bool, passAfterEveryPixel);
@@ -142,16 +154,18 @@ void TextAreaOutputTest::passes()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     PictureSurface surface;
-    QVERIFY(surface.load(testing::saveBitmap(dir.path(), "p.bmp",
-                                             testing::makePicture(7, 5, testing::patternColour))));
+    const QString path = dir.filePath("p.bmp");
+    QVERIFY(testsupport::saveBmp(path.toStdU16String(),
+                                 testsupport::makePicture(7, 5, testsupport::patternColour)));
+    QVERIFY(surface.load(path));
 
     QPlainTextEdit area;
     QLabel label;
     RunControl control;
-    control.setProcessingInterval(intervalMs);
+    control.testSeam().processingIntervalMs = intervalMs;
     QList<double> counts;
     QList<QString> texts;
-    control.beforeProcessing = [&](double pixels) {
+    control.testSeam().beforeProcessing = [&](double pixels) {
         counts << pixels;
         texts << area.toPlainText();
     };
@@ -164,7 +178,7 @@ void TextAreaOutputTest::passes()
     }
     QCOMPARE(counts, expectedCounts);
     const std::string table = buildTableText(surface);
-    QCOMPARE(QString::fromStdString(TextAreaOutput(area).text()), QString::fromStdString(table));
+    QCOMPARE(tableText(area), QString::fromStdString(table));
     QCOMPARE(label.text(), QString("Pixel:  35"));
     // At every pass the area held exactly the text made so far: the table up to that pixel,
     // separator included.
@@ -176,5 +190,5 @@ void TextAreaOutputTest::passes()
     }
 }
 
-QTEST_MAIN(TextAreaOutputTest)
-#include "textareaoutput_test.moc"
+QTEST_MAIN(TableRunTest)
+#include "tablerun_test.moc"
