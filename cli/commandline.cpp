@@ -73,6 +73,7 @@ void declareOptions(QCommandLineParser &parser)
     for (const FileOption &option : fileOptions)
         parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.description),
                           QString::fromLatin1(option.valueName)});
+    addPrepareOptions(parser);
     declareShapeOptions(parser);
     parser.addPositionalArgument(
         "PICTURE", "The pictures to read: BMP, PNG, GIF or JPEG; - is standard input.",
@@ -187,8 +188,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     if (!parsed) {
         // The parser's only other complaint: the last argument is an option that lacks its value.
         const std::string last = arguments.empty() ? std::string() : arguments.back();
-        return usageError("option '" + readableName(last) + "' needs " +
-                          (isShapeValueOption(last) ? "a value" : "a file name"));
+        std::string kind = preparationValueKind(last);
+        if (kind.empty())
+            kind = isShapeValueOption(last) ? "a value" : "a file name";
+        return usageError("option '" + readableName(last) + "' needs " + kind);
     }
 
     CommandLine result;
@@ -209,6 +212,10 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
                               quotedName(options.*option.target) +
                               " is not valid UTF-8; only PICTURE may have such a name");
     }
+
+    std::string prepareError;
+    if (!readPrepareOptions(parser, options.prepare, prepareError))
+        return usageError(prepareError);
 
     const QStringList pictures = parser.positionalArguments();
     if (pictures.isEmpty())

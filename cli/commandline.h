@@ -1,5 +1,6 @@
 #pragma once
 
+#include "prepareoptions.h"
 #include "quenzilversion.h"
 #include "shapeoptions.h"
 
@@ -22,6 +23,8 @@ struct TableOptions
     bool invert = false;
     std::vector<std::string> pictures{}; // every PICTURE, in order; "-" is standard input
     ShapeOptions shape{};
+    // Blending, scaling and the reduction to display colours; none by default.
+    PrepareOptions prepare;
 };
 
 struct CommandLine

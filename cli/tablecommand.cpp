@@ -169,17 +169,23 @@ bool loadPicture(PictureSurface &surface, const std::string &name, std::string &
     return true;
 }
 
-// Loads a picture and makes it what its table codes: inverted when asked. On failure `failure`
-// is the message's first part ("cannot load 'NAME'") and `reason` says why.
+// Loads a picture and makes it what its table codes: inverted and prepared as asked. On failure
+// `failure` is the message's first part ("cannot load 'NAME'", "cannot prepare 'NAME'") and
+// `reason` says why.
 bool loadForTable(PictureSurface &surface, const std::string &name, const TableOptions &options,
                   std::string &failure, std::string &reason)
 {
+    prepareSurfaceForLoad(surface, options.prepare);
     if (!loadPicture(surface, name, reason)) {
         failure = "cannot load " + quotedName(name);
         return false;
     }
     if (options.invert)
         surface.invert();
+    if (!prepareLoadedPicture(surface, options.prepare, reason)) {
+        failure = "cannot prepare " + quotedName(name);
+        return false;
+    }
     return true;
 }
 

@@ -3,7 +3,9 @@
 
 Usage: fuzz/make-corpus.py [DIR]   (default: fuzz/corpus beside this script)
 Each picture is a few dozen bytes; the set covers the BMP header kinds, bit depths and
-compressions, a PNG and a GIF, so the fuzzer starts inside every decoder.
+compressions, a PNG and a GIF, so the fuzzer starts inside every decoder. Each file opens with
+the fuzz target's eight option bytes (see fuzz/preparationinvariants.h), chosen so that the
+seeds between them ask for every scaling, resampling, dither and the background.
 """
 import pathlib
 import struct
@@ -104,8 +106,14 @@ def main():
         'png-rgb.png': png(2, 2, [[255, 0, 0, 0, 255, 0], [0, 0, 255, 255, 255, 255]]),
         'gif-2x2.gif': gif(),
     }
-    for name, data in files.items():
-        (out / name).write_bytes(data)
+    # Byte 0: scaling (bits 0-1), nearest resampling (2), background (3), dither (4-5), nearest
+    # levels (6), invert (7); bytes 1 and 2: the box less one; byte 3: the background colour.
+    # Bytes 4 to 7 (the table's layout) stay zero.
+    option_bytes = [0x00, 0x01, 0x12, 0x23, 0x09, 0x1B, 0x26, 0x45, 0x8A, 0x2D, 0x13, 0x60]
+    for index, (name, data) in enumerate(files.items()):
+        options = bytes([option_bytes[index % len(option_bytes)], (index * 5 + 2) % 64,
+                         (index * 3 + 1) % 64, (index * 41 + 7) % 256, 0, 0, 0, 0])
+        (out / name).write_bytes(options + data)
 
 
 if __name__ == '__main__':

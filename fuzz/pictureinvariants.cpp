@@ -2,6 +2,7 @@
 
 #include "hostilefiles.h"
 #include "picturesurface.h"
+#include "preparationinvariants.h"
 #include "shapeinvariants.h"
 #include "tablebuilder.h"
 
@@ -106,7 +107,9 @@ PictureCheck checkPictureInvariants(const QByteArray &bytes, const OptionBytes &
             check.fault = "the table is well formed: " + fault;
             return check;
         }
-        check.fault = shapeFault(surface, shapeRequest(options.data() + 4));
+        check.fault = preparationFault(bytes, preparationRequest(options.data()));
+        if (check.fault.empty())
+            check.fault = shapeFault(surface, shapeRequest(options.data() + 4));
     }
     return check;
 }

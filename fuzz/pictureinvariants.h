@@ -40,6 +40,8 @@ PictureCheck checkFuzzInput(const QByteArray &input);
 // - a loaded picture has pixels, keeps within the pixel limit and is an opaque 32-bit buffer;
 // - inverting gives each pixel's NOT, and inverting twice gives back the picture;
 // - the table (of pictures up to tablePixelLimit) is well formed, with one entry a pixel;
+// - the preparation the options ask for (all zero: none) keeps the checks of
+//   preparationFault(), for pictures up to tablePixelLimit;
 // - the table in the shape bytes 4 to 7 ask for (see shapeinvariants.h) reads back as the
 //   plain table's codes, for pictures up to tablePixelLimit.
 // The fuzz target aborts on a fault, a test fails with it; both see the same checks.

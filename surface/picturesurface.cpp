@@ -235,6 +235,18 @@ void PictureSurface::invert()
     setImage(std::move(m_image));
 }
 
+void PictureSurface::reduceColours(ColourReduction reduction)
+{
+    if (m_image.isNull())
+        return;
+    // The buffer is 0xAARRGGBB a pixel; 32-bit rows are whole pixels long.
+    auto *pixels = reinterpret_cast<std::uint32_t *>(m_image.bits());
+    reduceToDisplayColours({pixels, m_image.width(), m_image.height(), m_image.bytesPerLine() / 4},
+                           reduction, ChannelLayout{16, 8, 0});
+    // Writing may have detached the buffer from a copy someone holds.
+    setImage(std::move(m_image));
+}
+
 void PictureSurface::setImage(QImage image)
 {
     m_image = std::move(image);

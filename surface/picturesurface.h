@@ -1,5 +1,6 @@
 #pragma once
 
+#include "colourreduction.h"
 #include "colourvalue.h"
 
 #include <QImage>
@@ -53,6 +54,10 @@ public:
 
     // Turns every pixel into the bitwise NOT of its colour. Twice gives back the picture.
     void invert();
+
+    // Replaces every pixel's colour by a display colour as `reduction` chooses (see
+    // colourreduction.h), in place; the alpha stays. May throw std::bad_alloc (diffusion).
+    void reduceColours(ColourReduction reduction);
 
     // The most pixels a picture may have to be loaded: as many as fit a 32-bit buffer within the
     // picture reader's allocation limit (QImageReader::allocationLimit(), 128 MiB unless set

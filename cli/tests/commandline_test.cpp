@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -10,13 +11,22 @@ using Action = CommandLine::Action;
 
 namespace {
 
+// The file options and --invert a run is expected with (TableOptions has more members).
+struct ExpectedOptions
+{
+    std::string picture;
+    std::string output;
+    std::string preview;
+    bool invert = false;
+};
+
 struct Case
 {
     const char *name;
     std::vector<std::string> arguments;
     Action action;
-    TableOptions options; // for Run
-    std::string error;    // for UsageError
+    ExpectedOptions options; // for Run
+    std::string error;       // for UsageError
 };
 
 std::ostream &operator<<(std::ostream &out, const Case &c)
@@ -113,5 +123,88 @@ INSTANTIATE_TEST_SUITE_P(Cases, ParseCommandLine, ::testing::ValuesIn(cases),
                                      c = '_';
                              return name;
                          });
+
+} // namespace
+
+namespace {
+
+// Each row: the options before the picture, and the usage error they give or, when empty, a
+// summary of the preparation read: scaling box pad resampling background reduction.
+struct PrepareCase
+{
+    std::vector<std::string> arguments;
+    std::string expected;
+};
+
+void PrintTo(const PrepareCase &c, std::ostream *out)
+{
+    for (const std::string &argument : c.arguments)
+        *out << argument << ' ';
+}
+
+std::string summary(const PrepareOptions &options)
+{
+    const PicturePreparation &p = options.preparation;
+    char text[96];
+    std::snprintf(text, sizeof text, "%d %dx%d %d %d %08X %d", int(p.scaling), p.box.width(),
+                  p.box.height(), int(p.pad), int(p.resampling), p.background.value_or(0u),
+                  int(options.reduction));
+    return text;
+}
+
+class ParsePrepareOptions : public ::testing::TestWithParam<PrepareCase>
+{
+};
+
+TEST_P(ParsePrepareOptions, GivesThePreparationOrTheError)
+{
+    std::vector<std::string> arguments = GetParam().arguments;
+    arguments.push_back("a.bmp");
+    const CommandLine result = parseCommandLine(arguments);
+    EXPECT_EQ(result.action == Action::Run ? summary(result.options.prepare) : result.error,
+              GetParam().expected);
+}
+
+std::string badSize(const std::string &value)
+{
+    return "invalid size for --fit: '" + value + "' (expected WxH, each 1 to 8192)";
+}
+
+// Scaling 0 none, 1 fit, 2 stretch; resampling 0 smooth, 1 nearest; reduction 0 bands,
+// 1 nearest, 2 ordered, 3 diffuse.
+const PrepareCase prepareCases[] = {
+    {{}, "0 -1x-1 0 0 00000000 0"},
+    {{"--fit", "320x240"}, "1 320x240 0 0 00000000 0"},
+    {{"--resample", "nearest", "--stretch=1x8192"}, "2 1x8192 0 1 00000000 0"},
+    {{"--pad", "--background", "#12aB5f", "--fit", "8192x1"}, "1 8192x1 1 0 FF12AB5F 0"},
+    {{"--background", "FFFFFF", "--nearest"}, "0 -1x-1 0 0 FFFFFFFF 1"},
+    {{"--dither", "none", "--nearest"}, "0 -1x-1 0 0 00000000 1"},
+    {{"--dither", "ordered"}, "0 -1x-1 0 0 00000000 2"},
+    {{"--nearest", "--dither=diffuse"}, "0 -1x-1 0 0 00000000 3"},
+    {{"--fit", "0x5"}, badSize("0x5")},
+    {{"--fit", "8193x5"}, badSize("8193x5")},
+    {{"--fit", "4294967297x5"}, badSize("4294967297x5")},
+    {{"--fit", "10x"}, badSize("10x")},
+    {{"--fit", "+5x5"}, badSize("+5x5")},
+    {{"--fit", "5X5"}, badSize("5X5")},
+    {{"--fit", "5x5x5"}, badSize("5x5x5")},
+    {{"--stretch", " 5x5"}, "invalid size for --stretch: ' 5x5' (expected WxH, each 1 to 8192)"},
+    {{"--fit", "5x5", "--stretch", "5x5"}, "--fit and --stretch cannot be used together"},
+    {{"--pad"}, "--pad needs --fit"},
+    {{"--stretch", "5x5", "--pad"}, "--pad needs --fit"},
+    {{"--background", "12345"}, "invalid colour for --background: '12345' (RRGGBB or #RRGGBB)"},
+    {{"--background", "#GG0000"}, "invalid colour for --background: '#GG0000' (RRGGBB or #RRGGBB)"},
+    {{"--resample", "cubic"}, "invalid mode for --resample: 'cubic' (smooth or nearest)"},
+    {{"--dither", "floyd"}, "invalid mode for --dither: 'floyd' (none, ordered or diffuse)"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ParsePrepareOptions, ::testing::ValuesIn(prepareCases));
+
+TEST(ParsePrepareOptions, NamesTheValueAMissingOneWouldBe)
+{
+    EXPECT_EQ(parseCommandLine({"a.bmp", "--fit"}).error, "option '--fit' needs a size WxH");
+    EXPECT_EQ(parseCommandLine({"a.bmp", "--dither"}).error,
+              "option '--dither' needs a mode (none, ordered or diffuse)");
+}
 
 } // namespace

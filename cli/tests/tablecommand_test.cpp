@@ -1,5 +1,6 @@
 #include "bmpwriter.h"
 #include "commandline.h"
+#include "displaycolour.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,6 +42,33 @@ const QByteArray invertedTable = "Picture:\r\n"
                                  "&B11111111 , &B01101101 , &B11111010 , &B00000101\r\n"
                                  "Data &B10001100";
 
+// The table of the picture with each channel at its nearest display level.
+const QByteArray nearestTable = "Picture:\r\n"
+                                "Data &B11100000 , &B00011100 , &B00000011 , &B11111111 , "
+                                "&B00000000 , &B10010010 , &B00100101 , &B11011010\r\n"
+                                "Data &B01110010";
+// Fitted into 3 x 5 and padded with green: a green row above and below.
+const QByteArray paddedTable = "Picture:\r\n"
+                               "Data &B00011100 , &B00011100 , &B00011100 , &B11100000 , "
+                               "&B00011100 , &B00000011 , &B11111111 , &B00000000\r\n"
+                               "Data &B10010010 , &B00000101 , &B11111010 , &B01110011 , "
+                               "&B00011100 , &B00011100 , &B00011100";
+// Inverted, then padded with black: the padding is not inverted.
+const QByteArray invertedPaddedTable = "Picture:\r\n"
+                                       "Data &B00000000 , &B00000000 , &B00000000 , &B00011111 , "
+                                       "&B11100011 , &B11111100 , &B00000000 , &B11111111\r\n"
+                                       "Data &B01101101 , &B11111010 , &B00000101 , &B10001100 , "
+                                       "&B00000000 , &B00000000 , &B00000000";
+
+// The codes of a table's entries, in order.
+std::vector<std::uint8_t> codesOf(const QByteArray &table)
+{
+    std::vector<std::uint8_t> codes;
+    for (qsizetype at = table.indexOf("&B"); at >= 0; at = table.indexOf("&B", at + 2))
+        codes.push_back(std::uint8_t(table.mid(at + 2, 8).toUInt(nullptr, 2)));
+    return codes;
+}
+
 QByteArray usage()
 {
     return QByteArray::fromStdString(tableCommandUsage());
@@ -68,6 +96,10 @@ private slots:
     void writesTheTableToAFileOnlyWhenComplete();
     void leavesNoFileBehindWhenLoadingFails();
     void writesAPreviewInDisplayColours();
+    void prepares_data();
+    void prepares();
+    void previewShowsTheTableCodes_data();
+    void previewShowsTheTableCodes();
     void failedWritesExitWithOne_data();
     void failedWritesExitWithOne();
     void aClosedPipeExitsWithOne();
@@ -259,6 +291,108 @@ void TableCommandTest::writesAPreviewInDisplayColours()
     // The preview shows what is coded, so --invert shows the inverted picture.
     QCOMPARE(run({"--invert", "--preview", "q.png", "-o", "t.txt", "pic.bmp"}).exitCode, 0);
     QCOMPARE(QImage(m_folder->filePath("q.png")).pixel(0, 0), qRgb(0, 255, 255)); // 000 111 11
+}
+
+void TableCommandTest::prepares_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    const QByteArray none;
+    QTest::newRow("no dither is the plain table")
+        << QStringList{"--dither", "none", "pic.bmp"} << 0 << table << none;
+    QTest::newRow("resampling without scaling changes nothing")
+        << QStringList{"--resample", "nearest", "pic.bmp"} << 0 << table << none;
+    QTest::newRow("a background under an opaque picture changes nothing")
+        << QStringList{"--background", "#123456", "pic.bmp"} << 0 << table << none;
+    QTest::newRow("nearest levels")
+        << QStringList{"--nearest", "pic.bmp"} << 0 << nearestTable << none;
+    QTest::newRow("padded with the background")
+        << QStringList{"--fit", "3x5", "--pad", "--background", "00FF00", "pic.bmp"} << 0
+        << paddedTable << none;
+    QTest::newRow("options in any order")
+        << QStringList{"--background=00ff00", "--pad", "pic.bmp", "--fit", "3x5"} << 0
+        << paddedTable << none;
+    QTest::newRow("inverted before padding")
+        << QStringList{"--pad", "--invert", "--fit", "3x5", "pic.bmp"} << 0 << invertedPaddedTable
+        << none;
+    QTest::newRow("transparency over the background")
+        << QStringList{"--background", "FFFFFF", "alpha.png"} << 0
+        << QByteArray("Picture:\r\nData &B11111111 , &B00000011") << none;
+    QTest::newRow("transparency dropped without a background")
+        << QStringList{"alpha.png"} << 0 << QByteArray("Picture:\r\nData &B11100000 , &B00000011")
+        << none;
+    QTest::newRow("usage error") << QStringList{"--pad", "pic.bmp"} << 2 << none
+                                 << "quenzil-table: --pad needs --fit\n" + usage();
+    QTest::newRow("prepared picture beyond the pixel limit")
+        << QStringList{"--stretch", "8192x8192", "pic.bmp"} << 1 << none
+        << QByteArray("quenzil-table: cannot prepare 'pic.bmp': The prepared picture's 8192 x "
+                      "8192 pixels exceed the limit of 33554432 pixels\n");
+}
+
+void TableCommandTest::prepares()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+
+    // Red, fully transparent, then opaque blue.
+    QImage alpha(2, 1, QImage::Format_ARGB32);
+    alpha.setPixel(0, 0, qRgba(255, 0, 0, 0));
+    alpha.setPixel(1, 0, qRgba(0, 0, 255, 255));
+    QVERIFY(alpha.save(m_folder->filePath("alpha.png")));
+
+    const Run result = run(arguments);
+    QCOMPARE(result.err, err);
+    QCOMPARE(result.out, out);
+    QCOMPARE(result.exitCode, exitCode);
+}
+
+void TableCommandTest::previewShowsTheTableCodes_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QSize>("size");
+
+    QTest::newRow("plain") << QStringList{} << QSize(40, 30);
+    QTest::newRow("nearest") << QStringList{"--nearest"} << QSize(40, 30);
+    QTest::newRow("ordered") << QStringList{"--dither", "ordered"} << QSize(40, 30);
+    QTest::newRow("diffuse, fitted")
+        << QStringList{"--dither", "diffuse", "--fit", "20x20"} << QSize(20, 15);
+    QTest::newRow("diffuse, stretched, nearest resampling")
+        << QStringList{"--stretch", "7x3", "--resample", "nearest", "--dither", "diffuse"}
+        << QSize(7, 3);
+}
+
+void TableCommandTest::previewShowsTheTableCodes()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QSize, size);
+
+    TestPicture gradient{40, 30, {}};
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            gradient.pixels.push_back(
+                colourFromRgb(std::uint8_t(x * 6), std::uint8_t(y * 8), std::uint8_t((x + y) * 3)));
+    const std::string bmp = writeBmp(encodeBmp(gradient, BmpLayout::Rgb24));
+    writeFile("gradient.bmp", QByteArray(bmp.data(), qsizetype(bmp.size())));
+
+    const Run result =
+        run(options + QStringList{"--preview", "p.png", "-o", "t.txt", "gradient.bmp"});
+    QCOMPARE(result.exitCode, 0);
+    QFile tableFile(m_folder->filePath("t.txt"));
+    QVERIFY(tableFile.open(QIODevice::ReadOnly));
+    const std::vector<std::uint8_t> codes = codesOf(tableFile.readAll());
+    const QImage preview(m_folder->filePath("p.png"));
+    QCOMPARE(preview.size(), size);
+    QCOMPARE(codes.size(), std::size_t(size.width() * size.height()));
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const ColourValue shown = displayColour(codes[i]);
+        const QRgb pixel = preview.pixel(int(i) % size.width(), int(i) / size.width());
+        QCOMPARE(pixel, qRgb(int(shown & 0xFFu), int(shown >> 8 & 0xFFu), int(shown >> 16)));
+    }
 }
 
 void TableCommandTest::failedWritesExitWithOne_data()

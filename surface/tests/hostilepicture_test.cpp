@@ -104,8 +104,9 @@ void checkLoad(const QByteArray &file, LoadOutcome outcome)
     QCOMPARE(again.image(), check.picture);
 }
 
-// Every file of a folder, one row each, named by the folder and the file.
-void addFolderRows(const char *folder, LoadOutcome outcome)
+// Every file of a folder, one row each, named by the folder and the file; the first `skip` bytes
+// of each file are left out.
+void addFolderRows(const char *folder, LoadOutcome outcome, qsizetype skip = 0)
 {
     const QDir dir(QStringLiteral(QUENZIL_SOURCE_DIR "/") + QLatin1String(folder));
     const QStringList names = dir.entryList(QDir::Files, QDir::Name);
@@ -114,7 +115,7 @@ void addFolderRows(const char *folder, LoadOutcome outcome)
         QFile file(dir.filePath(name));
         QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(name));
         QTest::newRow(qPrintable(QLatin1String(folder) + QLatin1Char('/') + name))
-            << file.readAll() << outcome;
+            << file.readAll().mid(skip) << outcome;
     }
 }
 
@@ -127,6 +128,8 @@ class HostilePictureTest : public QObject
 private slots:
     void hostileFiles_data();
     void hostileFiles();
+    void seedCorpusWithItsOptions_data();
+    void seedCorpusWithItsOptions();
     void skippedPixelsReadAsTheFirstPaletteColour_data();
     void skippedPixelsReadAsTheFirstPaletteColour();
     void acceptsThePixelLimitExactly();
@@ -155,9 +158,9 @@ void HostilePictureTest::hostileFiles_data()
                                                                "02024c01003b")
                                         << LoadOutcome::Fails;
     // Inputs the fuzzer once broke the surface with: each must now load soundly or fail
-    // cleanly. The seed corpus is made of sound pictures.
+    // cleanly. The seed corpus is made of sound pictures after their option bytes.
     addFolderRows("fuzz/regressions", LoadOutcome::FailsOrLoads);
-    addFolderRows("fuzz/corpus", LoadOutcome::Loads);
+    addFolderRows("fuzz/corpus", LoadOutcome::Loads, fuzz::optionBytes);
 }
 
 void HostilePictureTest::hostileFiles()
@@ -165,6 +168,21 @@ void HostilePictureTest::hostileFiles()
     QFETCH(QByteArray, file);
     QFETCH(LoadOutcome, outcome);
     checkLoad(file, outcome);
+}
+
+void HostilePictureTest::seedCorpusWithItsOptions_data()
+{
+    addHostileColumns();
+    addFolderRows("fuzz/corpus", LoadOutcome::Loads);
+}
+
+// The fuzz target's whole check, the preparation its option bytes ask for included.
+void HostilePictureTest::seedCorpusWithItsOptions()
+{
+    QFETCH(QByteArray, file);
+    const fuzz::PictureCheck check = fuzz::checkFuzzInput(file);
+    QVERIFY2(check.fault.empty(), check.fault.c_str());
+    QVERIFY(check.loaded);
 }
 
 void HostilePictureTest::skippedPixelsReadAsTheFirstPaletteColour_data()

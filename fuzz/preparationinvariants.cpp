@@ -1,0 +1,152 @@
+#include "preparationinvariants.h"
+
+#include "displaycolour.h"
+#include "hostilefiles.h"
+#include "picturesurface.h"
+#include "pixelcode.h"
+#include "tablebuilder.h"
+
+#include <cstdlib>
+#include <vector>
+
+namespace quenzil::fuzz {
+
+namespace {
+
+using Scaling = PicturePreparation::Scaling;
+
+// The codes of a table's entries, in order.
+std::vector<std::uint8_t> tableCodes(const std::string &table)
+{
+    std::vector<std::uint8_t> codes;
+    for (std::size_t at = table.find("&B"); at != std::string::npos;
+         at = table.find("&B", at + 2)) {
+        unsigned code = 0;
+        for (std::size_t bit = 0; bit < 8 && at + 2 + bit < table.size(); ++bit)
+            code = code << 1 | unsigned(table[at + 2 + bit] == '1');
+        codes.push_back(std::uint8_t(code));
+    }
+    return codes;
+}
+
+unsigned channel(ColourValue colour, int index)
+{
+    return colour >> (8 * index) & 0xFFu;
+}
+
+// Whether a display value is one of the two display levels around `value` (of `bits` bits).
+bool isLevelAround(unsigned shown, unsigned value, unsigned bits)
+{
+    unsigned lower = 0;
+    while (lower < (1u << bits) - 1 && widenChannel(lower + 1, bits) <= value)
+        ++lower;
+    return shown == widenChannel(lower, bits) ||
+           (lower < (1u << bits) - 1 && shown == widenChannel(lower + 1, bits));
+}
+
+// What is wrong with one reduced pixel, given the colour it was reduced from.
+const char *reducedPixelFault(ColourValue prepared, ColourValue reduced, ColourReduction reduction)
+{
+    if (displayColour(PixelCode::code(reduced)) != reduced)
+        return "a reduced pixel is a display colour";
+    for (int index = 0; index < 3; ++index) {
+        const unsigned bits = index == 2 ? 2 : 3;
+        const unsigned value = channel(prepared, index);
+        const unsigned shown = channel(reduced, index);
+        // Half the widest gap between levels: 37 / 2 for red and green, 85 / 2 for blue.
+        const int halfGap = index == 2 ? 42 : 18;
+        if (reduction == ColourReduction::Nearest && std::abs(int(shown) - int(value)) > halfGap)
+            return "the nearest level lies within half a gap of the colour";
+        if (reduction == ColourReduction::Ordered && !isLevelAround(shown, value, bits))
+            return "ordered dithering shows one of the two levels around the colour";
+    }
+    return nullptr;
+}
+
+} // namespace
+
+PreparationRequest preparationRequest(const std::uint8_t *bytes)
+{
+    PreparationRequest request;
+    PicturePreparation &preparation = request.preparation;
+    switch (bytes[0] & 3u) {
+    case 1:
+        preparation.scaling = Scaling::Fit;
+        break;
+    case 2:
+        preparation.scaling = Scaling::Stretch;
+        break;
+    case 3:
+        preparation.scaling = Scaling::Fit;
+        preparation.pad = true;
+        break;
+    default:
+        break;
+    }
+    preparation.box = QSize(int(bytes[1] & 63u) + 1, int(bytes[2] & 63u) + 1);
+    if (bytes[0] & 4u)
+        preparation.resampling = PicturePreparation::Resampling::Nearest;
+    if (bytes[0] & 8u)
+        preparation.background = qRgb(bytes[3], (bytes[3] * 37) & 0xFF, (bytes[3] * 101) & 0xFF);
+    switch (bytes[0] >> 4 & 3u) {
+    case 1:
+        request.reduction = ColourReduction::Ordered;
+        break;
+    case 2:
+        request.reduction = ColourReduction::Diffuse;
+        break;
+    default:
+        request.reduction = bytes[0] & 64u ? ColourReduction::Nearest : ColourReduction::Bands;
+        break;
+    }
+    request.invert = bytes[0] & 128u;
+    return request;
+}
+
+std::string preparationFault(const QByteArray &picture, const PreparationRequest &request)
+{
+    PictureSurface surface;
+    surface.setKeepsTransparency(request.preparation.background.has_value());
+    QString error;
+    if (!surface.loadFromData(picture, &error))
+        return "a picture that loads opaque loads keeping its alpha too: " + error.toStdString();
+    if (request.invert)
+        surface.invert();
+
+    const QSize expected = preparedSize(surface.image().size(), request.preparation);
+    if (!preparePicture(surface, request.preparation, &error))
+        return "a picture within the limit prepares: " + error.toStdString();
+    if (surface.image().size() != expected)
+        return "the prepared picture has the size the preparation gives";
+    const int width = expected.width();
+    const int height = expected.height();
+    const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
+
+    const std::string plainTable = buildTableText(surface);
+    std::vector<ColourValue> prepared;
+    prepared.reserve(pixels);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            prepared.push_back(surface.colourAt(x, y));
+
+    surface.reduceColours(request.reduction);
+    const std::string table = buildTableText(surface);
+    if (const std::string fault = testsupport::tableFault(table, pixels); !fault.empty())
+        return "the prepared picture's table is well formed: " + fault;
+    if (request.reduction == ColourReduction::Bands)
+        return table == plainTable ? std::string()
+                                   : "without dithering the table is that of plain coding";
+
+    const std::vector<std::uint8_t> codes = tableCodes(table);
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        const ColourValue reduced =
+            surface.colourAt(int(i % std::size_t(width)), int(i / std::size_t(width)));
+        if (displayColour(codes[i]) != reduced)
+            return "each entry's display colour is the reduced pixel";
+        if (const char *fault = reducedPixelFault(prepared[i], reduced, request.reduction))
+            return fault;
+    }
+    return {};
+}
+
+} // namespace quenzil::fuzz
