@@ -4,8 +4,9 @@
 Usage: fuzz/make-corpus.py [DIR]   (default: fuzz/corpus beside this script)
 Each picture is a few dozen bytes; the set covers the BMP header kinds, bit depths and
 compressions, a PNG and a GIF, so the fuzzer starts inside every decoder. Each file opens with
-the fuzz target's eight option bytes (see fuzz/preparationinvariants.h), chosen so that the
-seeds between them ask for every scaling, resampling, dither and the background.
+the fuzz target's eight option bytes (see fuzz/preparationinvariants.h and
+fuzz/shapeinvariants.h), chosen so that the seeds between them ask for every scaling,
+resampling, dither and the background, and every number base and table shape.
 """
 import pathlib
 import struct
@@ -108,11 +109,16 @@ def main():
     }
     # Byte 0: scaling (bits 0-1), nearest resampling (2), background (3), dither (4-5), nearest
     # levels (6), invert (7); bytes 1 and 2: the box less one; byte 3: the background colour.
-    # Bytes 4 to 7 (the table's layout) stay zero.
+    # Byte 4: the number base (bits 0-1), row lines (2), run-length pairs (3), a size line (4), a
+    # label (5); byte 5: the numbers per line less one; bytes 6 and 7: the label's length and
+    # characters.
     option_bytes = [0x00, 0x01, 0x12, 0x23, 0x09, 0x1B, 0x26, 0x45, 0x8A, 0x2D, 0x13, 0x60]
+    shape_bytes = [0x00, 0x09, 0x16, 0x2D, 0x1A, 0x07, 0x3E, 0x11, 0x2B, 0x04, 0x1F, 0x32]
     for index, (name, data) in enumerate(files.items()):
         options = bytes([option_bytes[index % len(option_bytes)], (index * 5 + 2) % 64,
-                         (index * 3 + 1) % 64, (index * 41 + 7) % 256, 0, 0, 0, 0])
+                         (index * 3 + 1) % 64, (index * 41 + 7) % 256,
+                         shape_bytes[index % len(shape_bytes)], (index * 13 + 3) % 64,
+                         (index * 7) % 32, (index * 29 + 5) % 256])
         (out / name).write_bytes(options + data)
 
 
