@@ -6,36 +6,18 @@
 # Usage: bench/cli_bench.sh [SIDE] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/common.sh
 
 side=${1:-4096}
 runs=${2:-5}
 table=./build/bin/quenzil-table
-for tool in "$table" ffmpeg; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "cli_bench: $tool is missing (make bench builds it and installs ffmpeg)" >&2
-        exit 1
-    fi
-done
+require_tools cli_bench "$table" ffmpeg
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 picture=$work/picture.bmp
-ffmpeg -v error -f lavfi -i "testsrc2=size=${side}x${side}" -frames:v 1 -pix_fmt bgr24 "$picture"
+make_picture "$side" "$picture"
 
-now() { date +%s%N; }
-# best_of COMMAND...: the shortest wall time of $runs runs, in seconds.
-best_of() {
-    local best=
-    for ((i = 0; i < runs; i++)); do
-        local start end
-        start=$(now)
-        "$@"
-        end=$(now)
-        local took=$((end - start))
-        if [ -z "$best" ] || [ "$took" -lt "$best" ]; then best=$took; fi
-    done
-    awk -v ns="$best" 'BEGIN { printf "%.3f", ns / 1e9 }'
-}
 
 ours=$(best_of "$table" -o "$work/table.txt" "$picture")
 theirs=$(best_of ffmpeg -v error -y -i "$picture" -f rawvideo -pix_fmt rgb8 "$work/codes.raw")

@@ -8,26 +8,21 @@
 # Usage: bench/prepare_bench.sh [SIDE] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/common.sh
 
 side=${1:-4096}
 runs=${2:-7}
 table=./build/bin/quenzil-table
-for tool in "$table" ffmpeg; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "prepare_bench: $tool is missing (make bench builds it and installs ffmpeg)" >&2
-        exit 1
-    fi
-done
+require_tools prepare_bench "$table" ffmpeg
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 picture=$work/picture.bmp
-ffmpeg -v error -f lavfi -i "testsrc2=size=${side}x${side}" -frames:v 1 -pix_fmt bgr24 "$picture"
+make_picture "$side" "$picture"
 
 names=(plain diffuse ordered fit)
 options=("" "--dither diffuse" "--dither ordered" "--fit 320x240")
 declare -A best
-now() { date +%s%N; }
 for ((run = 0; run < runs; run++)); do
     # Each round starts one further along, so that no variant always follows the same one.
     for ((turn = 0; turn < ${#names[@]}; turn++)); do

@@ -9,40 +9,22 @@
 # Usage: bench/shape_bench.sh [SIDE] [RUNS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/common.sh
 
 side=${1:-4096}
 runs=${2:-5}
 table=$PWD/build/bin/quenzil-table
-for tool in "$table" ffmpeg /usr/bin/time; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "shape_bench: $tool is missing (make bench builds it and installs ffmpeg and time)" >&2
-        exit 1
-    fi
-done
+require_tools shape_bench "$table" ffmpeg /usr/bin/time
 
 work=$(mktemp -d "$PWD/build/shape_bench.XXXXXX") # on the disk the build is on, not a tmpfs
 trap 'rm -rf "$work"' EXIT
 picture=$work/picture.bmp
-ffmpeg -v error -f lavfi -i "testsrc2=size=${side}x${side}" -frames:v 1 -pix_fmt bgr24 "$picture"
+make_picture "$side" "$picture"
 small=$work/small.bmp
-ffmpeg -v error -f lavfi -i "testsrc2=size=32x32" -frames:v 1 -pix_fmt bgr24 "$small"
+make_picture 32 "$small"
 mkdir "$work/many" "$work/each"
 for ((i = 1; i <= 200; i++)); do cp "$small" "$work/many/p$i.bmp"; done
 
-now() { date +%s%N; }
-# best_of COMMAND...: the shortest wall time of $runs runs, in seconds.
-best_of() {
-    local best=
-    for ((i = 0; i < runs; i++)); do
-        local start end
-        start=$(now)
-        "$@"
-        end=$(now)
-        local took=$((end - start))
-        if [ -z "$best" ] || [ "$took" -lt "$best" ]; then best=$took; fi
-    done
-    awk -v ns="$best" 'BEGIN { printf "%.3f", ns / 1e9 }'
-}
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 "$table" -o "$work/plain.txt" "$picture"

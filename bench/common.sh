@@ -1,0 +1,34 @@
+# Shared by the benchmark scripts; sourced, not run.
+
+# require_tools NAME TOOL...: stops the benchmark NAME when a tool is missing.
+require_tools() {
+    local name=$1
+    shift
+    for tool in "$@"; do
+        if ! command -v "$tool" >/dev/null; then
+            echo "$name: $tool is missing (make bench builds the programs and installs the tools)" >&2
+            exit 1
+        fi
+    done
+}
+
+# make_picture SIDE FILE: a SIDE x SIDE 24-bit BMP of ffmpeg's colourful test pattern.
+make_picture() {
+    ffmpeg -v error -f lavfi -i "testsrc2=size=${1}x${1}" -frames:v 1 -pix_fmt bgr24 "$2"
+}
+
+now() { date +%s%N; }
+
+# best_of COMMAND...: the shortest wall time of $runs runs, in seconds.
+best_of() {
+    local best=
+    for ((i = 0; i < runs; i++)); do
+        local start end
+        start=$(now)
+        "$@"
+        end=$(now)
+        local took=$((end - start))
+        if [ -z "$best" ] || [ "$took" -lt "$best" ]; then best=$took; fi
+    done
+    awk -v ns="$best" 'BEGIN { printf "%.3f", ns / 1e9 }'
+}
