@@ -1,6 +1,7 @@
 #pragma once
 
 #include "colourvalue.h"
+#include "forceinline.h"
 #include "pixelcode.h"
 #include "stringtableoutput.h"
 #include "tableformat.h"
@@ -190,16 +191,7 @@ private:
         for (std::int64_t row = 0; row <= lastRow; ++row) {
             const std::int64_t lastColumn = lastIndexOf(double(m_source.width()));
             for (std::int64_t column = 0; column <= lastColumn; ++column) {
-                // "Data" opens the first line only once there is an entry to put on it, so a
-                // picture without pixels gives the header alone.
-                if (!dataOpened) {
-                    openFirstLine();
-                    dataOpened = true;
-                }
-                if (++lineCount == perLine + 1) {
-                    breakLine();
-                    lineCount = 1;
-                }
+                startItem(dataOpened, lineCount, perLine);
                 const ColourValue colour = m_source.colourAt(int(column), int(row));
                 pixelCount += 1;
                 m_progress.setCount(pixelCount);
@@ -228,14 +220,7 @@ private:
         unsigned runLength = 0; // 0: no run open
 
         const auto writePair = [&] {
-            if (!dataOpened) {
-                openFirstLine();
-                dataOpened = true;
-            }
-            if (++lineCount == m_itemsPerLine + 1) {
-                breakLine();
-                lineCount = 1;
-            }
+            startItem(dataOpened, lineCount, m_itemsPerLine);
             m_output.append(m_entries.count(std::uint8_t(runLength)));
             m_output.append(codeEntry<Length>(m_entries, runCode));
             ++m_items;
@@ -274,6 +259,20 @@ private:
 
         if (dataOpened)
             m_output.cutTail(RadixEntries::separatorLength);
+    }
+
+    // Makes room for the next item on a line. "Data" opens the first line only once there is an
+    // item to put on it, so a picture without pixels gives the header alone; a full line breaks.
+    QUENZIL_FORCE_INLINE void startItem(bool &dataOpened, unsigned &lineCount, unsigned perLine)
+    {
+        if (!dataOpened) {
+            openFirstLine();
+            dataOpened = true;
+        }
+        if (++lineCount == perLine + 1) {
+            breakLine();
+            lineCount = 1;
+        }
     }
 
     void openFirstLine()
