@@ -195,14 +195,7 @@ bool PictureSurface::load(QIODevice *device, QString *errorText)
                 return fail(errorText, reader.errorString());
             blackenMissingPaletteEntries(decoded);
         }
-        if (!fitsPixelLimit(decoded.size()))
-            return fail(errorText, tooLargeText(decoded.size()));
-
-        QImage buffer = pictureBuffer(std::move(decoded), m_keepsTransparency);
-        if (buffer.isNull())
-            return fail(errorText, QStringLiteral("Not enough memory for the picture"));
-        setImage(std::move(buffer));
-        return true;
+        return takePicture(std::move(decoded), errorText);
     } catch (const std::bad_alloc &) {
         return fail(errorText, QStringLiteral("Not enough memory for the picture"));
     } catch (const std::exception &error) {
@@ -215,16 +208,21 @@ bool PictureSurface::loadImage(const QImage &image, QString *errorText)
     try {
         if (image.isNull())
             return fail(errorText, QStringLiteral("There is no picture"));
-        if (!fitsPixelLimit(image.size()))
-            return fail(errorText, tooLargeText(image.size()));
-        QImage buffer = pictureBuffer(image, m_keepsTransparency);
-        if (buffer.isNull())
-            return fail(errorText, QStringLiteral("Not enough memory for the picture"));
-        setImage(std::move(buffer));
-        return true;
+        return takePicture(image, errorText);
     } catch (const std::bad_alloc &) {
         return fail(errorText, QStringLiteral("Not enough memory for the picture"));
     }
+}
+
+bool PictureSurface::takePicture(QImage decoded, QString *errorText)
+{
+    if (!fitsPixelLimit(decoded.size()))
+        return fail(errorText, tooLargeText(decoded.size()));
+    QImage buffer = pictureBuffer(std::move(decoded), m_keepsTransparency);
+    if (buffer.isNull())
+        return fail(errorText, QStringLiteral("Not enough memory for the picture"));
+    setImage(std::move(buffer));
+    return true;
 }
 
 void PictureSurface::invert()

@@ -69,6 +69,9 @@ public:
     const QImage &image() const { return m_image; }
 
 private:
+    // Holds a decoded picture to the pixel limit and makes it the buffer (callers catch
+    // std::bad_alloc).
+    bool takePicture(QImage decoded, QString *errorText);
     void setImage(QImage image);
 
     QImage m_image;
