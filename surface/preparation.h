@@ -1,0 +1,55 @@
+#pragma once
+
+#include "colourreduction.h"
+
+#include <QRgb>
+#include <QSize>
+
+#include <optional>
+
+namespace quenzil {
+
+// Everything that makes a read picture ready to be coded for a small display. The steps run in
+// this order, whatever order they were asked for in: invert, blend over the background, scale,
+// pad, reduce the colours. The default changes nothing: the picture is coded as it was read,
+// its transparency dropped.
+struct Preparation
+{
+    enum class Scaling {
+        None,
+        // The largest size inside the box with the picture's aspect kept, up or down.
+        Fit,
+        // Exactly the box.
+        Stretch,
+    };
+    enum class Resampling {
+        // Averaging: area-averaging when shrinking, interpolating when enlarging.
+        Smooth,
+        // Each pixel from the nearest source pixel: pixel art stays sharp.
+        Nearest,
+    };
+
+    // Every colour becomes the bitwise NOT of itself.
+    bool invert = false;
+    // Transparent and partly transparent pixels are blended over this colour (0xFFRRGGBB), and
+    // padding takes it. Without it the stored colours count as they are and padding is black.
+    std::optional<QRgb> background;
+    Scaling scaling = Scaling::None;
+    // The size to fit into or stretch to; each side 1 to 8192.
+    QSize box;
+    // With Fit: the fitted picture centred on a canvas of the box's size.
+    bool pad = false;
+    Resampling resampling = Resampling::Smooth;
+    // Bands leaves the colours to the plain coding.
+    ColourReduction reduction = ColourReduction::Bands;
+
+    // Whether anything beyond inverting is asked for: what a display setting changes.
+    bool changesPicture() const
+    {
+        return background || scaling != Scaling::None || reduction != ColourReduction::Bands;
+    }
+
+    friend bool operator==(const Preparation &, const Preparation &) = default;
+};
+
+} // namespace quenzil
