@@ -38,6 +38,8 @@ struct TableFormat
     static constexpr unsigned maxPerLine = 64;
     static constexpr std::size_t maxLabelLength = 32;
     static constexpr unsigned maxRun = 255;
+
+    friend bool operator==(const TableFormat &, const TableFormat &) = default;
 };
 
 // An ASCII letter, then ASCII letters, digits or "_", at most 32 characters.
