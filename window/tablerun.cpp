@@ -21,36 +21,8 @@ QString fromUtf8(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// A block separator or a typed line separator: both read back as CR LF.
-bool isLineBreak(QChar character)
-{
-    return character == QChar::ParagraphSeparator || character == QChar::LineSeparator;
-}
-
-// Counts a run in while it lasts; when the last run ends, a cancellation is over.
-class ActiveRun
-{
-public:
-    ActiveRun(int &activeRuns, bool &cancelled, int &fullDepth)
-        : m_activeRuns(activeRuns), m_cancelled(cancelled), m_fullDepth(fullDepth)
-    {
-        ++m_activeRuns;
-    }
-    ~ActiveRun()
-    {
-        if (--m_activeRuns == 0) {
-            m_cancelled = false;
-            m_fullDepth = 0;
-        }
-    }
-    ActiveRun(const ActiveRun &) = delete;
-    ActiveRun &operator=(const ActiveRun &) = delete;
-
-private:
-    int &m_activeRuns;
-    bool &m_cancelled;
-    int &m_fullDepth;
-};
+// The cadence of runs that are given none.
+RunCadence windowCadence;
 
 } // namespace
 
@@ -67,29 +39,38 @@ QString tableText(const QPlainTextEdit &area)
     return plain;
 }
 
+RunControl::RunControl(RunCadence *cadence) : m_cadence(cadence ? cadence : &windowCadence) {}
+
 TableRun::TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
                    RunControl &control)
     : m_surface(surface), m_area(area), m_label(progressLabel), m_control(control),
-      m_intervalNs(control.m_seam.passAtEveryCheck ? 0.0
-                                                   : control.m_seam.processingIntervalMs * 1e6),
-      m_checkEvery(control.m_seam.processingIntervalMs <= 0 ? 1 : 32)
+      m_intervalNs(control.cadence().intervalMs() * 1e6),
+      m_checkEvery(control.cadence().intervalMs() <= 0 ? 1 : 32)
 {
     m_clock.start();
+    m_watch =
+        QObject::connect(area.document(), &QTextDocument::contentsChange,
+                         [this](int position, int, int added) { noteChange(position, added); });
+}
+
+TableRun::~TableRun()
+{
+    QObject::disconnect(m_watch);
 }
 
 void TableRun::run()
 {
-    const ActiveRun active(m_control.m_activeRuns, m_control.m_cancelled, m_control.m_fullDepth);
-    m_depth = m_control.m_activeRuns;
+    const RunControl::Entry entry(m_control);
+    m_depth = entry.depth();
     try {
         TableBuilder(m_surface, *this, *this, *this).run();
         if (!moveIntoArea())
-            throw TextAreaFull(m_control.m_seam.textLimit);
+            throw TextAreaFull(m_control.cadence().textLimit());
     } catch (const TextAreaFull &) {
         // The text that would not fit is dropped, and the label keeps the count of the text
         // the area shows; the runs around this one end as well.
         m_pending.clear();
-        m_control.m_fullDepth = m_depth;
+        m_control.areaFilledAt(m_depth);
         throw;
     } catch (...) {
         // The text written so far stays, and the label shows how far the run came.
@@ -118,7 +99,10 @@ void TableRun::setText(std::string_view text)
     QString plain = fromUtf8(text);
     // The document would make two blocks of CR LF; one line break is meant.
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    m_editing = true;
     m_area.setPlainText(plain);
+    m_editing = false;
+    m_ownTail = m_area.document()->characterCount() - 1;
 }
 
 void TableRun::appendWithBreaks(std::string_view piece)
@@ -147,28 +131,37 @@ void TableRun::cutTail(std::size_t count)
 
 void TableRun::cutInArea(std::size_t count)
 {
+    // Only the run's own text at the end of the area may go; what the user typed stays.
     QTextDocument *document = m_area.document();
     const int end = document->characterCount() - 1; // past the last character
+    const int ownStart = end - m_ownTail;
     int position = end;
-    while (count > 0 && position > 0) {
+    while (count > 0 && position > ownStart) {
         const QChar character = document->characterAt(position - 1);
-        std::size_t width = 1;
-        int step = 1;
-        if (isLineBreak(character)) {
-            width = 2;
-        } else if (character.isLowSurrogate() && position >= 2 &&
-                   document->characterAt(position - 2).isHighSurrogate()) {
-            step = 2; // never leave half of a surrogate pair behind
-        }
-        position -= step;
-        count -= std::min(width, count);
+        const bool lineBreak =
+            character == QChar::ParagraphSeparator || character == QChar::LineSeparator;
+        position -= 1; // the run's own text is ASCII: no surrogate pairs
+        count -= std::min<std::size_t>(lineBreak ? 2 : 1, count);
     }
     if (position == end)
         return;
     QTextCursor cursor(document);
     cursor.setPosition(position);
     cursor.setPosition(end, QTextCursor::KeepAnchor);
+    m_editing = true;
     cursor.removeSelectedText();
+    m_editing = false;
+    m_ownTail -= end - position;
+}
+
+void TableRun::noteChange(int position, int added)
+{
+    if (m_editing)
+        return;
+    // Whatever someone else wrote, removed or replaced is not the run's: its own text at the end
+    // is at most what follows the change.
+    const int end = m_area.document()->characterCount() - 1;
+    m_ownTail = std::max(0, std::min(m_ownTail, end - (position + added)));
 }
 
 bool TableRun::moveIntoArea()
@@ -177,7 +170,8 @@ bool TableRun::moveIntoArea()
         return true;
     QTextDocument *document = m_area.document();
     // A UTF-8 byte is at most one character, so the pending bytes bound what the move adds.
-    if (std::size_t(document->characterCount()) + m_pending.size() > m_control.m_seam.textLimit)
+    if (std::size_t(document->characterCount()) + m_pending.size() >
+        m_control.cadence().textLimit())
         return false;
     document->setUndoRedoEnabled(false);
     QString text = fromUtf8(m_pending);
@@ -195,7 +189,10 @@ bool TableRun::moveIntoArea()
     }
     QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
+    m_editing = true;
     cursor.insertText(text);
+    m_editing = false;
+    m_ownTail += int(text.size());
     document->setUndoRedoEnabled(true);
     m_pending.clear();
     return true;
@@ -216,22 +213,15 @@ void TableRun::pass()
     moveClock.start();
     const std::size_t bytes = m_pending.size();
     if (!moveIntoArea())
-        throw TextAreaFull(m_control.m_seam.textLimit);
+        throw TextAreaFull(m_control.cadence().textLimit());
     showCount();
     learnCost(bytes, moveClock.nsecsElapsed());
 
-    if (m_control.m_seam.beforeProcessing)
-        m_control.m_seam.beforeProcessing(m_count);
+    m_control.cadence().beforeProcessing(m_count);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (m_control.m_cancelled || m_depth < m_control.m_fullDepth)
+    if (m_control.stops(m_depth))
         throw RunCancelled();
     m_clock.restart();
-    // Lines hold eight entries and the clock is read every 32 pixels; were passes always 32
-    // pixels apart, they would always come at the same place in a line (just before a line
-    // break, whose cut takes what the user typed at the end). Starting the count after a pass
-    // one pixel later moves each pass one place further along the line than the one before.
-    if (m_checkEvery > 1)
-        m_pixelsSinceCheck = -1;
 }
 
 void TableRun::learnCost(std::size_t bytes, qint64 nanoseconds)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMetaObject>
 #include <QString>
 
 #include <cstddef>
@@ -41,39 +42,78 @@ private:
     std::string m_message;
 };
 
-// What all table runs of one window share, nested runs included.
+// How table runs pace their passes of event processing, and what may happen at each pass. The
+// window's runs use this base as it is; tests and benchmarks give their own.
+class RunCadence
+{
+public:
+    virtual ~RunCadence() = default;
+    // The time a run aims to keep between two passes of event processing, the moving of its
+    // text into the area included. 0 makes a pass after every pixel.
+    virtual int intervalMs() const { return 5; }
+    // The most characters the area may hold.
+    virtual std::size_t textLimit() const { return textAreaLimit; }
+    // Called at every pass with the pixels the run has done, after the area and the label are
+    // brought up to date and just before events are processed: what it does, a user could do at
+    // that moment.
+    virtual void beforeProcessing(double pixels) { (void)pixels; }
+};
+
+// What all table runs of one window share, nested runs included: how many are under way, and
+// whether they are to stop.
 class RunControl
 {
 public:
+    // Counts a run in for as long as it lives.
+    class Entry
+    {
+    public:
+        explicit Entry(RunControl &control) : m_control(control), m_depth(control.enter()) {}
+        ~Entry() { m_control.leave(); }
+        Entry(const Entry &) = delete;
+        Entry &operator=(const Entry &) = delete;
+        // 1 for a run started from the idle window, 2 for one started inside it, ...
+        int depth() const { return m_depth; }
+
+    private:
+        RunControl &m_control;
+        int m_depth;
+    };
+
+    // Without a cadence of their own, runs keep the window's: a pass about every 5 ms.
+    explicit RunControl(RunCadence *cadence = nullptr);
+    RunControl(const RunControl &) = delete;
+    RunControl &operator=(const RunControl &) = delete;
+
+    RunCadence &cadence() const { return *m_cadence; }
+
     // Stops every run at its next pass; the window calls it when it closes. Once the last run
     // has ended, runs may start again.
     void cancelAll() { m_cancelled = m_activeRuns > 0; }
     bool cancelled() const { return m_cancelled; }
     int activeRuns() const { return m_activeRuns; }
 
-    // Knobs for tests and benchmarks. The window never changes them.
-    struct TestSeam
+    // The run at `depth` filled the text area: the runs around it end at their next pass.
+    void areaFilledAt(int depth) { m_fullDepth = depth; }
+    // Whether the run at `depth` is to stop at this pass.
+    bool stops(int depth) const { return m_cancelled || depth < m_fullDepth; }
+
+    // A run begins; returns its depth. Entry calls these two.
+    int enter() { return ++m_activeRuns; }
+    // A run has ended, whichever way; when the last one ends, a cancellation is over.
+    void leave()
     {
-        // The time a run aims to keep between two passes of event processing, the moving of
-        // its text into the area included. 0 makes a pass after every pixel.
-        int processingIntervalMs = 5;
-        // Makes every look at the clock a pass, at the run's own cadence, whatever the time.
-        bool passAtEveryCheck = false;
-        // The most characters the area may hold.
-        std::size_t textLimit = textAreaLimit;
-        // Called at every pass with the pixels the run has done, after the area and the label
-        // are brought up to date and just before events are processed: what it does, a user
-        // could do at that moment.
-        std::function<void(double pixels)> beforeProcessing;
-    };
-    TestSeam &testSeam() { return m_seam; }
+        if (--m_activeRuns == 0) {
+            m_cancelled = false;
+            m_fullDepth = 0;
+        }
+    }
 
 private:
-    friend class TableRun;
-    TestSeam m_seam;
+    RunCadence *m_cadence;
     int m_activeRuns = 0;
     bool m_cancelled = false;
-    // The depth of a run that filled the area; the runs around it end at their next pass.
+    // The depth of a run that filled the area; 0 while none has.
     int m_fullDepth = 0;
 };
 
@@ -87,8 +127,9 @@ QString tableText(const QPlainTextEdit &area);
 // Appending a piece to a QTextDocument costs far more than the piece itself, so appended text
 // waits in a pending buffer and reaches the area in one insertion at its end at every pass and at
 // the end of the run; whenever the user can see or edit the area it holds the whole text made so
-// far, and the next pieces extend whatever the area holds then. The area keeps line breaks as
-// block or line separators; a cut counts each as the two characters CR LF and removes it whole.
+// far, and the next pieces extend whatever the area holds then. Apart from replacing the whole
+// text at its start, the run never removes text from the area that it did not write itself:
+// what the user typed stays. The area keeps line breaks as block or line separators.
 // Text moved in is not recorded for undo (the record would cost as much memory as the text); like
 // replacing the text, it clears the area's undo history.
 //
@@ -106,6 +147,7 @@ class TableRun
 public:
     TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
              RunControl &control);
+    ~TableRun();
     TableRun(const TableRun &) = delete;
     TableRun &operator=(const TableRun &) = delete;
 
@@ -125,7 +167,9 @@ public:
         else
             appendWithBreaks(piece);
     }
-    // Removes the last `count` characters; on a shorter text, all of it.
+    // Removes the last `count` characters, or as many of them as the run itself wrote at the end
+    // since anyone else changed the text there (a line break counts as CR LF and goes whole):
+    // what the user typed stays.
     void cutTail(std::size_t count);
     void setCount(double count)
     {
@@ -147,6 +191,8 @@ public:
 private:
     void appendWithBreaks(std::string_view piece);
     void cutInArea(std::size_t count);
+    // Someone changed the area's text (the user, or a run inside this one).
+    void noteChange(int position, int added);
     // Moves the pending text into the area; false, moving nothing, when it would not fit.
     bool moveIntoArea();
     void showCount();
@@ -160,11 +206,15 @@ private:
     QPlainTextEdit &m_area;
     QLabel &m_label;
     RunControl &m_control;
-    int m_depth = 0; // 1 for a run started from the idle window, 2 for one inside it, ...
+    int m_depth = 0; // see RunControl::Entry::depth()
 
     // Appended text not yet in the area, line breaks as a single '\n'.
     std::string m_pending;
     int m_linesInBlock = 0;
+    // Characters at the end of the area that this run wrote and nobody changed since.
+    int m_ownTail = 0;
+    bool m_editing = false; // the change under way is the run's own
+    QMetaObject::Connection m_watch;
     double m_count = 0;
     bool m_countChanged = false;
 

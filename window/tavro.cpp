@@ -69,7 +69,7 @@ QString captionFor(const char *prefix, double value)
 
 } // namespace
 
-Tavro::Tavro(QWidget *parent) : QWidget(parent)
+Tavro::Tavro(QWidget *parent, RunCadence *cadence) : QWidget(parent), m_runControl(cadence)
 {
     setWindowTitle(QStringLiteral("Tavro"));
     setAcceptDrops(true);

@@ -29,7 +29,9 @@ public:
     // Tells the user about a failure the invert or table command did not expect.
     using FailureReporter = std::function<void(QWidget *parent, const QString &text)>;
 
-    explicit Tavro(QWidget *parent = nullptr);
+    // Table runs keep `cadence` when one is given (tests and benchmarks), the window's own
+    // otherwise.
+    explicit Tavro(QWidget *parent = nullptr, RunCadence *cadence = nullptr);
 
     // Loads a picture as "Load Bitmap" does after its dialog; a failure changes nothing and
     // says nothing. Returns whether the picture was loaded.
@@ -50,8 +52,8 @@ public:
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     void setSaveChooser(FileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
     void setFailureReporter(FailureReporter reporter) { m_reportFailure = std::move(reporter); }
-    // What the window's table runs share; tests and the benchmark reach its test seam here.
-    RunControl &runControl() { return m_runControl; }
+    // What the window's table runs share: how many are under way.
+    const RunControl &runControl() const { return m_runControl; }
     const PictureSurface &surface() const { return m_surface; }
 
     // The dialog "Load Bitmap" shows: files "*.bmp", though any name typed reaches the loader.

@@ -2,6 +2,7 @@
 #include "picturesurface.h"
 #include "tablebuilder.h"
 #include "tablerun.h"
+#include "testcadence.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -28,7 +29,7 @@ private slots:
 
 // The run as the builder's output. Each step is "set:", "append:", "cut:", "flush" (a pass of
 // event processing) or "type:" (a user's typing at the end, which can only happen during a
-// pass, so after the pending text has moved into the area).
+// pass, so after the pending text has moved into the area). A cut takes only the run's own text.
 void TableRunTest::steps_data()
 {
     QTest::addColumn<QStringList>("steps");
@@ -44,17 +45,19 @@ void TableRunTest::steps_data()
     // A break counts as CR LF; a cut that reaches it takes it whole.
     QTest::newRow("a cut meeting a break in the pending text")
         << QStringList{"set:x", "append:y\r\nz", "cut:2"} << "xy";
-    QTest::newRow("a cut meeting a break in the area")
-        << QStringList{"set:x", "append:y\r\nz", "flush", "cut:2"} << "xy";
-    QTest::newRow("a cut of exactly one break") << QStringList{"set:ab\r\n", "cut:2"} << "ab";
-    QTest::newRow("a cut longer than the text") << QStringList{"set:ab", "append:c", "cut:5"} << "";
+    QTest::newRow("a cut of exactly one break")
+        << QStringList{"set:a", "append:b\r\n", "cut:2"} << "ab";
     QTest::newRow("typed text is kept and extended")
         << QStringList{"set:Picture:\r\n", "append:Data", "flush", "type:!!", "append: x"}
         << "Picture:\r\nData!! x";
     QTest::newRow("a typed line break reads as CR LF")
         << QStringList{"set:a", "type:\n", "append:b"} << "a\r\nb";
     QTest::newRow("a cut never splits a character")
-        << QStringList{"set:a", "type:\u00e4\U0001F600", "cut:1"} << "a\u00e4";
+        << QStringList{"set:a", "append:\u00e4\U0001F600", "cut:1"} << "a\u00e4";
+    QTest::newRow("typed text is never cut")
+        << QStringList{"set:a", "type:bc", "append:d", "cut:3"} << "abc";
+    QTest::newRow("the run's text after typed text can be cut")
+        << QStringList{"set:a", "type:b", "append:cd", "flush", "cut:1"} << "abc";
     QTest::newRow("replacing drops pending text")
         << QStringList{"set:a", "append:b", "set:c"} << "c";
     QTest::newRow("a cut of an emptied area")
@@ -69,8 +72,9 @@ void TableRunTest::steps()
     PictureSurface surface;
     QPlainTextEdit area;
     QLabel label;
-    RunControl control;
-    control.testSeam().processingIntervalMs = 0;
+    testsupport::TestCadence cadence;
+    cadence.interval = 0;
+    RunControl control(&cadence);
     TableRun output(surface, area, label, control);
     for (const QString &step : steps) {
         const QString argument = step.section(QLatin1Char(':'), 1);
@@ -106,8 +110,9 @@ void TableRunTest::copiedTextHasOneBreakPerLine()
     PictureSurface surface;
     QPlainTextEdit area;
     QLabel label;
-    RunControl control;
-    control.testSeam().processingIntervalMs = 0;
+    testsupport::TestCadence cadence;
+    cadence.interval = 0;
+    RunControl control(&cadence);
     TableRun output(surface, area, label, control);
     output.setText(tableHeader);
     output.append("Data &B1");
@@ -124,8 +129,9 @@ void TableRunTest::labelShowsOnlyNewCounts()
     PictureSurface surface;
     QPlainTextEdit area;
     QLabel label("Pixel:  5");
-    RunControl control;
-    control.testSeam().processingIntervalMs = 0;
+    testsupport::TestCadence cadence;
+    cadence.interval = 0;
+    RunControl control(&cadence);
     TableRun progress(surface, area, label, control);
     progress.processPending(); // no pixel yet: the last run's caption stays
     QCOMPARE(label.text(), QString("Pixel:  5"));
@@ -161,11 +167,12 @@ void TableRunTest::passes()
 
     QPlainTextEdit area;
     QLabel label;
-    RunControl control;
-    control.testSeam().processingIntervalMs = intervalMs;
+    testsupport::TestCadence cadence;
+    cadence.interval = intervalMs;
+    RunControl control(&cadence);
     QList<double> counts;
     QList<QString> texts;
-    control.testSeam().beforeProcessing = [&](double pixels) {
+    cadence.atPass = [&](double pixels) {
         counts << pixels;
         texts << area.toPlainText();
     };

@@ -4,6 +4,7 @@
 #include "tablebuilder.h"
 #include "tablerun.h"
 #include "tavro.h"
+#include "testcadence.h"
 
 #include <QCheckBox>
 #include <QClipboard>
@@ -86,8 +87,8 @@ private slots:
     void failureIsReported();
     void areaFull_data();
     void areaFull();
-    void typingAtTheEndOfALine_data();
-    void typingAtTheEndOfALine();
+    void typedLettersAreKept_data();
+    void typedLettersAreKept();
     void minimumSize();
     void tabInTheArea_data();
     void tabInTheArea();
@@ -136,7 +137,7 @@ private:
     void actAtPixel(double pixel, std::function<void()> action)
     {
         auto done = std::make_shared<bool>(false);
-        m_window->runControl().testSeam().beforeProcessing = [=](double pixels) {
+        m_cadence.atPass = [=](double pixels) {
             if (pixels == pixel && !*done) {
                 *done = true;
                 action();
@@ -145,6 +146,7 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    testsupport::TestCadence m_cadence;
     std::unique_ptr<Tavro> m_window;
     QString m_chosen;
     QStringList m_failures;
@@ -154,7 +156,8 @@ void TavroTest::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_window = std::make_unique<Tavro>();
+    m_cadence = testsupport::TestCadence();
+    m_window = std::make_unique<Tavro>(nullptr, &m_cadence);
     m_chosen.clear();
     m_failures.clear();
     m_window->setFileChooser([this](QWidget *) { return m_chosen; });
@@ -383,7 +386,7 @@ void TavroTest::tableMatchesCore()
     QFETCH(QSize, size);
     QFETCH(int, intervalMs);
 
-    m_window->runControl().testSeam().processingIntervalMs = intervalMs;
+    m_cadence.interval = intervalMs;
     m_chosen = picture("p.bmp", size.width(), size.height());
     click("Command1");
     const std::string expected = buildTableText(m_window->surface());
@@ -423,7 +426,7 @@ void TavroTest::midRun()
     const QString other = picture("other.bmp", 7, 9);
     m_chosen = first;
     click("Command1");
-    m_window->runControl().testSeam().processingIntervalMs = 0;
+    m_cadence.interval = 0;
 
     ExpectedRun model;
     QVERIFY(model.source.load(first));
@@ -495,7 +498,7 @@ void TavroTest::closingStopsEveryRun()
 
     m_chosen = picture("p.bmp", 6, 5);
     click("Command1");
-    m_window->runControl().testSeam().processingIntervalMs = 0;
+    m_cadence.interval = 0;
 
     // The window's run stops right after processing the close.
     ExpectedRun model;
@@ -518,7 +521,7 @@ void TavroTest::closingStopsEveryRun()
     }
 
     int outerPasses = 0;
-    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
+    m_cadence.atPass = [&](double pixels) {
         if (m_window->runControl().activeRuns() == 1) {
             ++outerPasses;
             if (pixels != pixel)
@@ -540,7 +543,7 @@ void TavroTest::closingStopsEveryRun()
     QCOMPARE(caption("Label2"), "Pixel:  " + QString::number(innerPixel ? innerPixel : pixel));
 
     // Shown again, the window runs tables as before.
-    m_window->runControl().testSeam().beforeProcessing = nullptr;
+    m_cadence.atPass = nullptr;
     m_window->show();
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
@@ -551,9 +554,9 @@ void TavroTest::closingEndsTheEventLoop()
 {
     m_chosen = picture("p.bmp", 40, 40);
     click("Command1");
-    m_window->runControl().testSeam().processingIntervalMs = 0;
+    m_cadence.interval = 0;
     double lastPass = 0;
-    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
+    m_cadence.atPass = [&](double pixels) {
         lastPass = pixels;
         if (pixels == 100)
             m_window->close();
@@ -570,7 +573,7 @@ void TavroTest::failureIsReported()
 {
     m_chosen = picture("p.bmp", 4, 4);
     click("Command1");
-    m_window->runControl().testSeam().processingIntervalMs = 0;
+    m_cadence.interval = 0;
     actAtPixel(10, [] { throw std::bad_alloc(); });
 
     ExpectedRun model;
@@ -587,7 +590,7 @@ void TavroTest::failureIsReported()
     QCOMPARE(m_window->runControl().activeRuns(), 0);
 
     // The program goes on.
-    m_window->runControl().testSeam().beforeProcessing = nullptr;
+    m_cadence.atPass = nullptr;
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
 }
@@ -615,10 +618,9 @@ void TavroTest::areaFull()
 
     m_chosen = picture("p.bmp", 6, 5);
     click("Command1");
-    RunControl::TestSeam &seam = m_window->runControl().testSeam();
-    seam.processingIntervalMs = 0;
-    seam.textLimit = std::size_t(limit);
-    seam.beforeProcessing = [&](double pixels) {
+    m_cadence.interval = 0;
+    m_cadence.limit = std::size_t(limit);
+    m_cadence.atPass = [&](double pixels) {
         const int depth = m_window->runControl().activeRuns() - 1;
         if (depth < nestAt.size() && pixels == nestAt[depth])
             click("Command2");
@@ -650,45 +652,47 @@ void TavroTest::areaFull()
     QCOMPARE(areaText(), model.text());
 
     // The program goes on.
-    seam = RunControl::TestSeam();
+    m_cadence = testsupport::TestCadence();
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
     QCOMPARE(m_failures.size(), 1);
 }
 
-// Passes of event processing come at every place of a line over a run, and text typed at the
-// end is kept or cut as it is when events are processed after every pixel.
-void TavroTest::typingAtTheEndOfALine_data()
+// Letters typed at the end of the area during a run stay where they were typed, wherever in a
+// line the run is then: the run goes on after them and never takes them away.
+void TavroTest::typedLettersAreKept_data()
 {
-    QTest::addColumn<int>("place"); // entries on the line when the user types
+    QTest::addColumn<int>("place"); // entries on the line when the user types; 0: after the last
 
     for (int place = 1; place <= 8; ++place)
         QTest::addRow("after entry %d", place) << place;
+    QTest::newRow("after the last pixel") << 0;
 }
 
-void TavroTest::typingAtTheEndOfALine()
+void TavroTest::typedLettersAreKept()
 {
     QFETCH(int, place);
 
-    m_chosen = picture("p.bmp", 24, 24);
+    m_chosen = picture("p.bmp", 7, 5);
     click("Command1");
-    // Passes at the run's own cadence, each as soon as it is looked for.
-    m_window->runControl().testSeam().passAtEveryCheck = true;
-    int typedAt = 0;
-    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
-        if (typedAt == 0 && (int(pixels) - 1) % 8 + 1 == place) {
-            typedAt = int(pixels);
+    m_cadence.interval = 0;
+    int typed = 0;
+    m_cadence.atPass = [&](double pixels) {
+        const bool due = place == 0 ? pixels == 35 : (int(pixels) - 1) % 8 + 1 == place;
+        if (due) {
             area()->moveCursor(QTextCursor::End);
-            QTest::keyClicks(area(), "XY");
+            QTest::keyClicks(area(), "#");
+            ++typed;
         }
     };
     click("Command2");
-    QVERIFY2(typedAt > 0, "no pass at this place of a line");
 
-    ExpectedRun model;
-    QVERIFY(model.source.load(m_chosen));
-    model.run(typedAt, [&] { model.output.append("XY"); });
-    QCOMPARE(areaText(), model.text());
+    QVERIFY(typed > 0);
+    QString text = areaText();
+    QCOMPARE(text.count('#'), typed);
+    // Without the letters, the lines the run wrote are the table.
+    text.remove('#');
+    QCOMPARE(text, QString::fromStdString(buildTableText(m_window->surface())));
 }
 
 void TavroTest::minimumSize()
@@ -886,7 +890,7 @@ void TavroTest::saveTable()
     m_window->activateWindow();
     area()->setFocus();
     QTRY_VERIFY(area()->hasFocus());
-    m_window->runControl().testSeam().processingIntervalMs = 0;
+    m_cadence.interval = 0;
     if (atPixel)
         actAtPixel(atPixel, save);
     click("Command2");
