@@ -10,6 +10,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QKeyEvent>
@@ -50,14 +51,18 @@ QString droppedFile(const QMimeData *data)
 }
 
 // The first local file among copied URLs whose content the picture reader knows, or the empty
-// text: a copied file of another kind is left to the text area's own paste.
+// text: a copied file of another kind is left to the text area's own paste. Only regular files
+// are opened to look: opening a FIFO would wait for a writer, and a device may never end.
 QString copiedPictureFile(const QMimeData *data)
 {
     if (!data || !data->hasUrls())
         return {};
     for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile() && QImageReader(url.toLocalFile()).canRead())
-            return url.toLocalFile();
+        if (!url.isLocalFile())
+            continue;
+        const QString fileName = url.toLocalFile();
+        if (QFileInfo(fileName).isFile() && QImageReader(fileName).canRead())
+            return fileName;
     }
     return {};
 }
@@ -160,6 +165,9 @@ void Tavro::placeControls()
 
 bool Tavro::loadFile(const QString &fileName)
 {
+    // A FIFO, a device or a folder is no picture file; opening a FIFO would wait for a writer.
+    if (!QFileInfo(fileName).isFile())
+        return false;
     try {
         if (!m_surface.load(fileName))
             return false;
