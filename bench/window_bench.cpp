@@ -204,6 +204,8 @@ int measure(int side, int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // As the program does.
+    quenzil::mapLargeAllocations();
     if (argc == 3 && std::strcmp(argv[1], "--one") == 0)
         return measure(std::atoi(argv[2]), argc, argv);
     if (argc == 5 && std::strcmp(argv[1], "--clicks") == 0)

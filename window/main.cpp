@@ -1,10 +1,12 @@
 #include "quenzilversion.h"
+#include "tablerun.h"
 #include "tavro.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    quenzil::mapLargeAllocations();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("QUENZIL"));
     QApplication::setApplicationVersion(QStringLiteral(QUENZIL_VERSION));

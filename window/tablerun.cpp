@@ -7,10 +7,15 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QStringDecoder>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
+
+#if defined(__GLIBC__)
+#include <malloc.h> // mallopt
+#endif
 
 namespace quenzil {
 
@@ -37,6 +42,17 @@ QString tableText(const QPlainTextEdit &area)
     QString plain = area.toPlainText(); // line breaks come as '\n'
     plain.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return plain;
+}
+
+void mapLargeAllocations()
+{
+#if defined(__GLIBC__)
+    // glibc raises its threshold for mapping a block as mapped blocks are freed, up to 32 MiB;
+    // below it, the document's buffer (which doubles as a run appends to it) is copied whenever
+    // it grows: 16 MiB at once on the way to 32 MiB, inside one pass, some 12 ms on an idle
+    // machine and several times that on a busy one. A fixed threshold keeps such blocks mapped.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
 }
 
 RunControl::RunControl(RunCadence *cadence) : m_cadence(cadence ? cadence : &windowCadence) {}
@@ -174,7 +190,13 @@ bool TableRun::moveIntoArea()
         m_control.cadence().textLimit())
         return false;
     document->setUndoRedoEnabled(false);
-    QString text = fromUtf8(m_pending);
+    // Decoded into the same buffer at every move: a buffer of a megabyte or more, made anew at
+    // every pass, would be mapped and faulted in afresh each time.
+    QString &text = m_moveText;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    text.resize(decoder.requiredSpace(qsizetype(m_pending.size())));
+    const QChar *end = decoder.appendToBuffer(text.data(), QByteArrayView(m_pending));
+    text.resize(end - text.constData());
     // Every new block costs the document far more than a line inside a block, and the cost
     // grows with the number of blocks: so most line breaks go in as line separators, and only
     // every linesPerBlock-th one starts a new block. Both read back and copy out as a line break.

@@ -120,6 +120,11 @@ private:
 // The text area's whole text as the table has it: line breaks as CR LF.
 QString tableText(const QPlainTextEdit &area);
 
+// Lets the text area's document grow without copying its text: on glibc, every allocation of
+// 1 MiB or more becomes a mapping of its own, which realloc() enlarges by remapping. Elsewhere it
+// does nothing. The program calls it once at start, before it allocates anything that large.
+void mapLargeAllocations();
+
 // One run of the table command over the window's surface, text area and progress label. The run
 // is the table builder's output, progress and event pump at once, so text and count flow one
 // way: from the builder into the run, and at every pass from the run into the area and the label.
@@ -210,6 +215,8 @@ private:
 
     // Appended text not yet in the area, line breaks as a single '\n'.
     std::string m_pending;
+    // The pending text as a move puts it into the area.
+    QString m_moveText;
     int m_linesInBlock = 0;
     // Characters at the end of the area that this run wrote and nobody changed since.
     int m_ownTail = 0;
