@@ -3,6 +3,7 @@
 #include "numbertext.h"
 #include "pictureview.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -21,7 +22,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QShortcut>
 #include <QUrl>
 
 #include <algorithm>
@@ -119,9 +119,16 @@ void Tavro::createControls()
     m_area->installEventFilter(this);
     m_area->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_area, &QWidget::customContextMenuRequested, this, &Tavro::showAreaMenu);
-    // Where the text area has the focus, it takes Ctrl+V for itself (see eventFilter()).
-    new QShortcut(QKeySequence::Paste, this, this, &Tavro::pastePicture);
-    new QShortcut(QKeySequence::Save, this, this, &Tavro::saveTableAs);
+
+    // The window's commands beyond its buttons: keys anywhere in the window, entries in the
+    // text area's menu. Where the area has the focus, it claims Ctrl+V (see eventFilter()).
+    m_pasteAction = new QAction(tr("Paste picture"), this);
+    m_pasteAction->setShortcut(QKeySequence::Paste);
+    connect(m_pasteAction, &QAction::triggered, this, &Tavro::pastePicture);
+    m_saveAction = new QAction(tr("Save table..."), this);
+    m_saveAction->setShortcut(QKeySequence::Save);
+    connect(m_saveAction, &QAction::triggered, this, &Tavro::saveTableAs);
+    addActions({m_pasteAction, m_saveAction});
 
     for (QLabel *label : {m_noteLabel, m_progressLabel, m_widthLabel, m_heightLabel})
         label->setAlignment(label->alignment() | Qt::AlignTop);
@@ -244,15 +251,14 @@ void Tavro::saveTableAs()
 
 void Tavro::showAreaMenu(const QPoint &position)
 {
-    // The area's own menu with the window's two commands added. It does not hold up a run.
+    // The area's own menu with the window's commands added. It does not hold up a run.
     QMenu *menu = m_area->createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
-    QAction *paste = menu->addAction(tr("Paste picture"));
-    paste->setEnabled(clipboardHasPicture());
-    connect(paste, &QAction::triggered, this, &Tavro::pastePicture);
-    QAction *save = menu->addAction(tr("Save table..."));
-    connect(save, &QAction::triggered, this, &Tavro::saveTableAs);
+    // Offered only with a picture to paste; Ctrl+V stays on for whatever is copied next.
+    m_pasteAction->setEnabled(clipboardHasPicture());
+    connect(menu, &QMenu::aboutToHide, m_pasteAction, [this] { m_pasteAction->setEnabled(true); });
+    menu->addActions({m_pasteAction, m_saveAction});
     menu->popup(m_area->viewport()->mapToGlobal(position));
 }
 
@@ -361,12 +367,12 @@ bool Tavro::eventFilter(QObject *watched, QEvent *event)
                                !key->modifiers().testFlag(Qt::ShiftModifier));
             return true;
         }
-        // A picture on the clipboard is loaded; text is the area's to paste.
-        if (key->matches(QKeySequence::Paste) && clipboardHasPicture()) {
-            pastePicture();
-            return true;
-        }
     }
+    // The area claims Ctrl+V for its own paste; with a picture on the clipboard it leaves the
+    // key to the window's Paste picture, and text stays the area's to paste.
+    if (watched == m_area && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Paste) && clipboardHasPicture())
+        return true;
     if (watched == m_area->viewport()) {
         switch (event->type()) {
         case QEvent::DragEnter:

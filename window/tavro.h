@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
@@ -96,6 +97,8 @@ private:
     QLabel *m_heightLabel = nullptr;
     QCheckBox *m_invertBox = nullptr;
     QPlainTextEdit *m_area = nullptr;
+    QAction *m_pasteAction = nullptr;
+    QAction *m_saveAction = nullptr;
 };
 
 } // namespace quenzil
