@@ -170,16 +170,22 @@ void Tavro::placeControls()
         std::max(areaPlace.height(), height() - (clientSize.height() - areaPlace.height())));
 }
 
-bool Tavro::loadFile(const QString &fileName)
+bool Tavro::loadFile(const QString &fileName, QString *errorText)
 {
     // A FIFO, a device or a folder is no picture file; opening a FIFO would wait for a writer.
-    if (!QFileInfo(fileName).isFile())
+    const QFileInfo file(fileName);
+    if (file.exists() && !file.isFile()) {
+        if (errorText)
+            *errorText = file.isDir() ? tr("It is a folder") : tr("It is not a regular file");
         return false;
+    }
     try {
-        if (!m_surface.load(fileName))
+        if (!m_surface.load(fileName, errorText))
             return false;
     } catch (...) {
         // Whatever goes wrong while loading ends the command without a word.
+        if (errorText)
+            *errorText = tr("It cannot be read");
         return false;
     }
     showPicture();

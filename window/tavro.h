@@ -35,8 +35,9 @@ public:
     explicit Tavro(QWidget *parent = nullptr, RunCadence *cadence = nullptr);
 
     // Loads a picture as "Load Bitmap" does after its dialog; a failure changes nothing and
-    // says nothing. Returns whether the picture was loaded.
-    bool loadFile(const QString &fileName);
+    // says nothing, but sets *errorText (when given) to the reason. Returns whether the picture
+    // was loaded.
+    bool loadFile(const QString &fileName, QString *errorText = nullptr);
 
     // Loads the picture on the clipboard (image data, or a copied picture file) as "Load Bitmap"
     // does; a failure changes nothing and says nothing. Returns whether a picture was loaded.
