@@ -3,10 +3,13 @@
 // peak memory of the process.
 // Usage: window_bench [SIDE...]      (256 512 1024 when none given)
 //        window_bench --clicks WIDTH HEIGHT CLICKS
+//        window_bench --save SIDE
 // With BENCH_GAPS set, every stretch is printed to stderr as it ends. --clicks clicks RGB-Tabelle
 // CLICKS times, 0.1 s apart, over one WIDTH x HEIGHT picture (each click after the first starts
 // a run inside the running one) and prints the time until the last run ended, the characters the
-// area holds, the messages shown and the peak memory.
+// area holds, the messages shown and the peak memory. --save saves the table of a SIDE x SIDE
+// picture as Ctrl+S does and prints its time and longest stretch without event processing, next
+// to the time quenzil-table -o takes for the same table (best of three each).
 //
 // Each size runs in a process of its own, so that its peak memory is its own.
 #include "tablebuilder.h"
@@ -156,6 +159,56 @@ int measureClicks(int width, int height, int clicks, int argc, char **argv)
     return 0;
 }
 
+// Saves the table of one picture as Ctrl+S does, and writes it with quenzil-table -o.
+int measureSave(int side, int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    quenzil::Tavro window;
+    if (!loadPicture(window, dir, side, side))
+        return 1;
+    window.findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+    const QString saved = dir.filePath(QStringLiteral("saved.bas"));
+    const QString written = dir.filePath(QStringLiteral("written.bas"));
+    const QString command =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/quenzil-table");
+
+    double saveSeconds = 1e9;
+    double longestMs = 0;
+    double commandSeconds = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        Heartbeat heartbeat;
+        heartbeat.start();
+        if (!window.saveTable(saved))
+            return 1;
+        heartbeat.stop();
+        saveSeconds = std::min(saveSeconds, heartbeat.elapsedSeconds());
+        longestMs = std::max(longestMs, heartbeat.longestMs());
+
+        QElapsedTimer clock;
+        clock.start();
+        QProcess child;
+        child.start(command, {QStringLiteral("-o"), written, dir.filePath("picture.bmp")});
+        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
+            std::fprintf(stderr, "%s failed\n", qPrintable(command));
+            return 1;
+        }
+        commandSeconds = std::min(commandSeconds, clock.nsecsElapsed() / 1e9);
+    }
+    QFile a(saved);
+    QFile b(written);
+    const bool same = a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) &&
+                      a.size() == b.size() && a.readAll() == b.readAll();
+    std::printf("%d x %d: Save table %.3f s (longest stretch of all rounds %.1f ms), "
+                "quenzil-table -o %.3f s: %.2fx, %.0f MB, files %s (best times of 3; goals: at "
+                "most 2x, no stretch over 100 ms)\n",
+                side, side, saveSeconds, longestMs, commandSeconds, saveSeconds / commandSeconds,
+                a.size() / 1e6, same ? "equal" : "DIFFERENT");
+    return same ? 0 : 1;
+}
+
 // One size in this process; prints one line of figures.
 int measure(int side, int argc, char **argv)
 {
@@ -208,6 +261,8 @@ int main(int argc, char **argv)
     quenzil::mapLargeAllocations();
     if (argc == 3 && std::strcmp(argv[1], "--one") == 0)
         return measure(std::atoi(argv[2]), argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--save") == 0)
+        return measureSave(std::atoi(argv[2]), argc, argv);
     if (argc == 5 && std::strcmp(argv[1], "--clicks") == 0)
         return measureClicks(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argc,
                              argv);

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+class QIODevice;
 class QLabel;
 class QPlainTextEdit;
 
@@ -119,6 +120,12 @@ private:
 
 // The text area's whole text as the table has it: line breaks as CR LF.
 QString tableText(const QPlainTextEdit &area);
+
+// Writes the text area's whole text as tableText() has it, in UTF-8, a slice of about a megabyte
+// at a time. Between slices the window processes its events, all but the user's input, which
+// waits until the text is written: the window stays live, and the text stays as it was when the
+// writing began. Returns false when the device refuses a write.
+bool writeTableText(const QPlainTextEdit &area, QIODevice &device);
 
 // Lets the text area's document grow without copying its text: on glibc, every allocation of
 // 1 MiB or more becomes a mapping of its own, which realloc() enlarges by remapping. Elsewhere it

@@ -225,21 +225,19 @@ void Tavro::showPicture()
 bool Tavro::saveTable(const QString &fileName)
 {
     QSaveFile file(fileName);
+    QString failure;
     try {
         // A run moves its text into the area before it lets the user act, so the area holds
         // the whole text made so far.
-        const QByteArray bytes = tableText(*m_area).toUtf8();
-        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        if (file.open(QIODevice::WriteOnly) && writeTableText(*m_area, file) && file.commit())
             return true;
+        failure = file.errorString();
     } catch (const std::exception &error) {
-        reportFailure(
-            tr("Cannot save the table to %1: %2")
-                .arg(QDir::toNativeSeparators(fileName), QString::fromLocal8Bit(error.what())));
-        return false;
+        failure = QString::fromLocal8Bit(error.what());
     }
     // An uncommitted file is discarded: the target stays as it was.
-    reportFailure(tr("Cannot save the table to %1: %2")
-                      .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    reportFailure(
+        tr("Cannot save the table to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
     return false;
 }
 
@@ -311,12 +309,22 @@ void Tavro::reportFailure(const QString &text)
         m_reportFailure(this, text);
 }
 
+QStringList Tavro::pictureFilters()
+{
+    QStringList patterns;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
+    patterns.removeDuplicates();
+    return {QStringLiteral("*.bmp"), tr("Pictures (%1)").arg(patterns.join(u' ')),
+            tr("All files (*)")};
+}
+
 QString Tavro::chooseBitmap(QWidget *parent)
 {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("*.bmp"));
+    dialog.setNameFilters(pictureFilters());
     if (dialog.exec() != QDialog::Accepted)
         return {};
     const QStringList chosen = dialog.selectedFiles();
@@ -325,9 +333,25 @@ QString Tavro::chooseBitmap(QWidget *parent)
 
 QString Tavro::chooseSaveFile(QWidget *parent)
 {
-    return QFileDialog::getSaveFileName(
-        parent, tr("Save table"), QString(),
-        QStringLiteral("BASIC (*.bas);;Text (*.txt);;All files (*)"));
+    QFileDialog dialog(parent, tr("Save table"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    const QStringList filters{tr("BASIC (*.bas)"), tr("Text (*.txt)"), tr("All files (*)")};
+    dialog.setNameFilters(filters);
+    // A name typed without a suffix gets the chosen kind's (the dialog adds it before it asks
+    // whether to replace a file of that name).
+    const auto suffixFor = [](const QString &filter) {
+        const QString pattern = filter.section(u'(', 1).chopped(1);
+        return pattern.startsWith(QLatin1String("*.")) ? pattern.mid(2) : QString();
+    };
+    dialog.setDefaultSuffix(suffixFor(filters.first()));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, suffixFor](const QString &filter) {
+                dialog.setDefaultSuffix(suffixFor(filter));
+            });
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
 }
 
 void Tavro::showFailure(QWidget *parent, const QString &text)

@@ -58,9 +58,13 @@ public:
     const RunControl &runControl() const { return m_runControl; }
     const PictureSurface &surface() const { return m_surface; }
 
-    // The dialog "Load Bitmap" shows: files "*.bmp", though any name typed reaches the loader.
+    // The dialog "Load Bitmap" shows, with the filters of pictureFilters(); any name typed
+    // reaches the loader.
     static QString chooseBitmap(QWidget *parent);
-    // The dialog Ctrl+S and "Save table..." show: BASIC, text or any file.
+    // "*.bmp" first, then every picture format the reader knows here, then all files.
+    static QStringList pictureFilters();
+    // The dialog Ctrl+S and "Save table..." show: BASIC, text or any file. A name without a
+    // suffix gets ".bas" or ".txt" after the chosen kind.
     static QString chooseSaveFile(QWidget *parent);
     // A message box with the failure's text.
     static void showFailure(QWidget *parent, const QString &text);

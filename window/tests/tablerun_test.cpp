@@ -4,6 +4,7 @@
 #include "tablerun.h"
 #include "testcadence.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
+#include <QTimer>
 
 using namespace quenzil;
 
@@ -25,6 +27,8 @@ private slots:
     void labelShowsOnlyNewCounts();
     void passes_data();
     void passes();
+    void writtenText_data();
+    void writtenText();
 };
 
 // The run as the builder's output. Each step is "set:", "append:", "cut:", "flush" (a pass of
@@ -195,6 +199,47 @@ void TableRunTest::passes()
         QCOMPARE(seventh.count("&B"), 7);
         QVERIFY(seventh.endsWith(" ,"));
     }
+}
+
+// Written out, the area's text is the table as it has it, and the window stays live meanwhile.
+void TableRunTest::writtenText_data()
+{
+    QTest::addColumn<QString>("text"); // the area's text, repeated
+    QTest::addColumn<int>("times");
+
+    QTest::newRow("empty") << "" << 1;
+    QTest::newRow("line breaks of both kinds") << "Picture:\nData &B1\u2028Data &B0" << 1;
+    QTest::newRow("a no-break space, characters beyond ASCII")
+        << "a\u00a0b \u00e4\U0001F600\u2028" << 3;
+    QTest::newRow("many slices, lines in blocks")
+        << "Data &B11100000 , &B00011100\u2028Data &B11100000\n"
+        << 50000;
+    QTest::newRow("many slices in one block") << "Data &B11100000 , &B00011100\u2028" << 80000;
+}
+
+void TableRunTest::writtenText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, times);
+
+    QPlainTextEdit area;
+    area.setPlainText(text.repeated(times));
+    int passes = 0;
+    QTimer pass;
+    connect(&pass, &QTimer::timeout, [&passes] { ++passes; });
+    pass.start(0);
+    QBuffer file;
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(writeTableText(area, file));
+    QCOMPARE(file.data(), tableText(area).toUtf8());
+    // Events are processed between slices, not only at the end.
+    if (file.size() > 2 * 1024 * 1024)
+        QVERIFY2(passes >= 2, qPrintable(QString::number(passes)));
+
+    QBuffer closed;
+    if (!text.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QBuffer): device not open");
+    QCOMPARE(writeTableText(area, closed), text.isEmpty());
 }
 
 QTEST_MAIN(TableRunTest)

@@ -8,12 +8,16 @@
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -100,6 +104,9 @@ private slots:
     void pastePicture();
     void saveTable_data();
     void saveTable();
+    void saveSuffix_data();
+    void saveSuffix();
+    void openFilters();
 
 private:
     template <typename T> T *control(const char *name)
@@ -950,6 +957,57 @@ void TavroTest::saveTable()
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden), before);
         QVERIFY(QFileInfo(m_dir->filePath("folder")).isDir());
     }
+}
+
+// In the save dialog, a name typed without a suffix gets the chosen kind's.
+void TavroTest::saveSuffix_data()
+{
+    QTest::addColumn<int>("kind"); // BASIC, text, all files
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("chosen");
+
+    QTest::newRow("BASIC") << 0 << "table"
+                           << "table.bas";
+    QTest::newRow("text") << 1 << "table"
+                          << "table.txt";
+    QTest::newRow("all files") << 2 << "table"
+                               << "table";
+    QTest::newRow("a suffix typed") << 0 << "table.txt"
+                                    << "table.txt";
+}
+
+void TavroTest::saveSuffix()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->setDirectory(m_dir->path());
+        // As a user picks the kind: with the keyboard in the list of kinds.
+        auto *kinds = dialog->findChild<QComboBox *>("fileTypeCombo");
+        QVERIFY(kinds);
+        kinds->setFocus();
+        for (int step = 0; step < kind; ++step)
+            QTest::keyClick(kinds, Qt::Key_Down);
+        auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
+        QVERIFY(name);
+        name->setText(typed);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QCOMPARE(Tavro::chooseSaveFile(m_window.get()), m_dir->filePath(chosen));
+}
+
+void TavroTest::openFilters()
+{
+    const QStringList filters = Tavro::pictureFilters();
+    QCOMPARE(filters.size(), 3);
+    QCOMPARE(filters.first(), QString("*.bmp"));
+    for (const char *pattern : {"*.bmp", "*.png", "*.jpg", "*.gif"})
+        QVERIFY2(filters.at(1).split(QRegularExpression("[ ()]")).contains(pattern), pattern);
+    QCOMPARE(filters.last(), QString("All files (*)"));
 }
 
 QTEST_MAIN(TavroTest)
