@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <string>
 #include <utility>
@@ -136,6 +140,150 @@ INSTANTIATE_TEST_SUITE_P(
         ShapeCase{"noRows", 5, 0, "Picture:\r\n"}, ShapeCase{"negative", -3, -3, "Picture:\r\n"},
         ShapeCase{"notANumber", std::nan(""), 2, "Picture:\r\n"}),
     [](const testing::TestParamInfo<ShapeCase> &info) { return std::string(info.param.name); });
+
+// Pictures for the golden tables: a colour from the place of each pixel.
+namespace pictures {
+ColourValue black(int, int)
+{
+    return 0;
+}
+// Nearly every pixel a code of its own, so a pixel out of order shows.
+ColourValue noise(int x, int y)
+{
+    return (std::uint32_t(x) * 2654435761u ^ std::uint32_t(y) * 40503u) & 0xFFFFFFu;
+}
+// A different code in every column, the same in every row.
+ColourValue columns(int x, int)
+{
+    return colourFromRgb(std::uint8_t(x * 37), std::uint8_t(x * 91), std::uint8_t(x * 53));
+}
+// 17 black pixels, then white.
+ColourValue halves(int x, int)
+{
+    return x < 17 ? ColourValue(0) : ColourValue(0xFFFFFF);
+}
+// The colours either side of every band edge, then a pixel that cannot be read.
+ColourValue bandEdges(int x, int)
+{
+    static const ColourValue edges[] = {colourFromRgb(31, 0, 0),
+                                        colourFromRgb(32, 0, 0),
+                                        colourFromRgb(0, 127, 0),
+                                        colourFromRgb(0, 128, 0),
+                                        colourFromRgb(0, 223, 0),
+                                        colourFromRgb(0, 224, 0),
+                                        colourFromRgb(0, 0, 63),
+                                        colourFromRgb(0, 0, 64),
+                                        colourFromRgb(0, 0, 191),
+                                        colourFromRgb(0, 0, 192),
+                                        0xFFFFFFu,
+                                        unreadableColour};
+    return edges[std::size_t(x) % std::size(edges)];
+}
+} // namespace pictures
+
+TableFormat shaped(Radix radix, unsigned perLine = 8, bool rowLines = false, bool runLength = false,
+                   bool sizeLine = false, const char *label = "Picture")
+{
+    TableFormat format;
+    format.label = label;
+    format.radix = radix;
+    format.perLine = perLine;
+    format.rowLines = rowLines;
+    format.runLength = runLength;
+    format.sizeLine = sizeLine;
+    return format;
+}
+const TableFormat plain;
+const Radix bin = Radix::binary;
+const Radix hex = Radix::hexadecimal;
+const Radix dec = Radix::decimal;
+
+// A picture and a shape, and the file in conversion/tests/golden that holds their table byte
+// for byte. QUENZIL_WRITE_GOLDEN=1 writes the files afresh instead of comparing.
+struct GoldenCase
+{
+    const char *name;
+    ColourValue (*colour)(int, int);
+    double width;
+    double height;
+    TableFormat format;
+    const char *golden;
+};
+void PrintTo(const GoldenCase &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+class GoldenTables : public testing::TestWithParam<GoldenCase>
+{
+};
+
+TEST_P(GoldenTables, matchTheirFiles)
+{
+    const GoldenCase &row = GetParam();
+    FakeSource source{row.width, row.height};
+    source.colour = row.colour;
+    const std::string table = buildTableText(source, row.format);
+    const std::string path = std::string(QUENZIL_GOLDEN_DIR) + "/" + row.golden + ".txt";
+    if (std::getenv("QUENZIL_WRITE_GOLDEN")) {
+        std::ofstream(path, std::ios::binary) << table;
+        GTEST_SKIP() << "wrote " << path;
+    }
+    std::ifstream file(path, std::ios::binary);
+    ASSERT_TRUE(file) << "no file " << path;
+    const std::string expected{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_EQ(table, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, GoldenTables,
+    testing::Values(
+        // The window's table: eight numbers a line, lines running on across rows.
+        GoldenCase{"onePixel", pictures::noise, 1, 1, plain, "plain-1x1"},
+        GoldenCase{"eightPixels", pictures::noise, 8, 1, plain, "plain-8x1"},
+        GoldenCase{"ninePixels", pictures::noise, 9, 1, plain, "plain-9x1"},
+        // Exactly two full lines and no empty third "Data".
+        GoldenCase{"sixteenPixels", pictures::noise, 4, 4, plain, "plain-4x4"},
+        // Rows do not start lines: 3 x 3 gives a line of eight and a line of one.
+        GoldenCase{"threeByThree", pictures::noise, 3, 3, plain, "plain-3x3"},
+        GoldenCase{"bandEdges", pictures::bandEdges, 12, 1, plain, "plain-band-edges"},
+        // Sizes are rounded to the nearest integer, ties to even: 2.5 - 1 rounds to 2 (three
+        // columns), 3.5 - 1 rounds to 2 as well, 1.5 - 1 to 0 (one row).
+        GoldenCase{"widthTwoAndAHalf", pictures::noise, 2.5, 1, plain, "plain-3x1"},
+        GoldenCase{"widthThreeAndAHalf", pictures::noise, 3.5, 1, plain, "plain-3x1"},
+        GoldenCase{"heightOneAndAHalf", pictures::noise, 1, 1.5, plain, "plain-1x1"},
+        // Without pixels the table is the header alone.
+        GoldenCase{"empty", pictures::noise, 0, 0, plain, "header-only"},
+        GoldenCase{"noColumns", pictures::noise, 0, 5, plain, "header-only"},
+        GoldenCase{"noRows", pictures::noise, 5, 0, plain, "header-only"},
+        GoldenCase{"negative", pictures::noise, -3, -3, plain, "header-only"},
+        GoldenCase{"notANumber", pictures::noise, std::nan(""), 2, plain, "header-only"},
+        // Every shape.
+        GoldenCase{"label", pictures::noise, 1, 1, shaped(bin, 8, false, false, false, "Sprite_2"),
+                   "label-1x1"},
+        GoldenCase{"hexOnePixel", pictures::black, 1, 1, shaped(hex), "hex-1x1"},
+        GoldenCase{"hexColumns", pictures::columns, 9, 2, shaped(hex), "hex-9x2"},
+        GoldenCase{"decColumns", pictures::columns, 9, 2, shaped(dec), "dec-9x2"},
+        GoldenCase{"perLine1", pictures::noise, 3, 1, shaped(hex, 1), "hex-per-line-1"},
+        GoldenCase{"perLine64", pictures::noise, 9, 9, shaped(dec, 64), "dec-per-line-64"},
+        GoldenCase{"rowLines", pictures::noise, 9, 2, shaped(hex, 8, true), "hex-row-lines"},
+        GoldenCase{"sizeLine", pictures::black, 5, 2, shaped(bin, 8, false, false, true),
+                   "size-line"},
+        GoldenCase{"sizeLineWithoutPixels", pictures::black, 0, 0,
+                   shaped(hex, 8, false, false, true), "size-line-only"},
+        GoldenCase{"sizeLineRowLines", pictures::noise, 17, 3, shaped(dec, 8, true, false, true),
+                   "dec-size-line-row-lines"},
+        GoldenCase{"runsInHex", pictures::halves, 20, 1, shaped(hex, 4, false, true),
+                   "rle-hex-per-line-4"},
+        GoldenCase{"runsOfOne", pictures::columns, 9, 1, shaped(bin, 8, false, true),
+                   "rle-runs-of-one"},
+        GoldenCase{"runsAcrossRowsPast255", pictures::black, 300, 2, shaped(hex, 8, false, true),
+                   "rle-across-rows"},
+        GoldenCase{"runsEndWithTheRow", pictures::columns, 5, 2, shaped(bin, 8, true, true, true),
+                   "rle-row-lines-size-line"},
+        GoldenCase{"runsInDecimalWithSizeLine", pictures::black, 320, 1,
+                   shaped(dec, 2, false, true, true), "rle-dec-size-line"}),
+    [](const testing::TestParamInfo<GoldenCase> &info) { return std::string(info.param.name); });
 
 TEST(TableBuilder, readsRowsFromTheTopAndEachRowFromTheLeft)
 {
