@@ -58,27 +58,8 @@ struct RecordingProgress
     void setCount(double count) { counts.push_back(count); }
 };
 
-std::string entry(ColourValue colour)
-{
-    return std::string(PixelCode::entry(colour));
-}
-// The entry that ends a line: without its separator.
-std::string lastEntry(ColourValue colour)
-{
-    return entry(colour).substr(0, PixelCode::entryLength - PixelCode::separatorLength);
-}
-std::string repeat(const std::string &piece, int times)
-{
-    std::string text;
-    for (int i = 0; i < times; ++i)
-        text += piece;
-    return text;
-}
-
 const ColourValue red = 0x0000FFu;
 const ColourValue white = 0xFFFFFFu;
-const std::string black = entry(0);
-const std::string blackLast = lastEntry(0);
 
 std::string run(FakeSource &source, StringTableOutput &output, ScriptedPump &pump)
 {
@@ -93,53 +74,6 @@ std::string run(FakeSource &source)
     ScriptedPump pump;
     return run(source, output, pump);
 }
-
-struct ShapeCase
-{
-    const char *name;
-    double width;
-    double height;
-    std::string table;
-};
-void PrintTo(const ShapeCase &shape, std::ostream *out)
-{
-    *out << shape.name;
-}
-
-class TableShapes : public testing::TestWithParam<ShapeCase>
-{
-};
-
-TEST_P(TableShapes, giveTheTable)
-{
-    FakeSource source{GetParam().width, GetParam().height};
-    EXPECT_EQ(run(source), GetParam().table);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Sizes, TableShapes,
-    testing::Values(
-        ShapeCase{"onePixel", 1, 1, "Picture:\r\nData" + blackLast},
-        ShapeCase{"eightPixels", 8, 1, "Picture:\r\nData" + repeat(black, 7) + blackLast},
-        ShapeCase{"ninePixels", 9, 1,
-                  "Picture:\r\nData" + repeat(black, 7) + blackLast + "\r\nData" + blackLast},
-        // Exactly two full lines and no empty third "Data".
-        ShapeCase{"sixteenPixels", 4, 4,
-                  "Picture:\r\nData" + repeat(black, 7) + blackLast + "\r\nData" +
-                      repeat(black, 7) + blackLast},
-        // Rows do not start lines: 3 x 3 gives a line of eight and a line of one.
-        ShapeCase{"threeByThree", 3, 3,
-                  "Picture:\r\nData" + repeat(black, 7) + blackLast + "\r\nData" + blackLast},
-        // Sizes are rounded to the nearest integer, ties to even: 2.5 - 1 rounds to 2 (three
-        // columns), 3.5 - 1 rounds to 2 as well, 1.5 - 1 to 0 (one column).
-        ShapeCase{"widthTwoAndAHalf", 2.5, 1, "Picture:\r\nData" + repeat(black, 2) + blackLast},
-        ShapeCase{"widthThreeAndAHalf", 3.5, 1, "Picture:\r\nData" + repeat(black, 2) + blackLast},
-        ShapeCase{"heightOneAndAHalf", 1, 1.5, "Picture:\r\nData" + blackLast},
-        // Without pixels the table is the header alone; nothing is cut out of "Data".
-        ShapeCase{"empty", 0, 0, "Picture:\r\n"}, ShapeCase{"noColumns", 0, 5, "Picture:\r\n"},
-        ShapeCase{"noRows", 5, 0, "Picture:\r\n"}, ShapeCase{"negative", -3, -3, "Picture:\r\n"},
-        ShapeCase{"notANumber", std::nan(""), 2, "Picture:\r\n"}),
-    [](const testing::TestParamInfo<ShapeCase> &info) { return std::string(info.param.name); });
 
 // Pictures for the golden tables: a colour from the place of each pixel.
 namespace pictures {
@@ -289,8 +223,7 @@ TEST(TableBuilder, readsRowsFromTheTopAndEachRowFromTheLeft)
 {
     FakeSource source{2, 2};
     source.colour = [](int x, int y) { return x == 1 && y == 0 ? red : y == 1 ? white : 0; };
-    EXPECT_EQ(run(source),
-              "Picture:\r\nData" + black + entry(red) + entry(white) + lastEntry(white));
+    EXPECT_EQ(run(source), "Picture:\r\nData &B00000000 , &B11100000 , &B11111111 , &B11111111");
     EXPECT_EQ(source.reads, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {0, 1}, {1, 1}}));
 }
 
@@ -343,30 +276,66 @@ TEST(TableBuilder, leavesTheProgressAloneWhenThereAreNoPixels)
     EXPECT_EQ(pump.calls, 0);
 }
 
-TEST(TableBuilder, keepsAndExtendsTextTypedBetweenTwoPixels)
+// A letter typed while events are processed, after pixel `first`, first + step, ... of a
+// 20-pixel table (lines of 8, 8 and 4 numbers).
+struct TypingCase
 {
-    FakeSource source{4, 1};
-    StringTableOutput output;
-    ScriptedPump pump;
-    pump.actions[3] = [&] { output.append("typed"); };
-    EXPECT_EQ(run(source, output, pump),
-              "Picture:\r\nData" + repeat(black, 3) + "typed" + blackLast);
+    const char *name;
+    int first;
+    int step;
+};
+void PrintTo(const TypingCase &row, std::ostream *out)
+{
+    *out << row.name;
 }
 
-TEST(TableBuilder, survivesTheTextBeingEmptiedBeforeALineBreak)
+class TypedLetters : public testing::TestWithParam<TypingCase>
 {
-    // After the 8th pixel the user clears the area: the cut before the 9th entry finds nothing
-    // to cut and the run goes on from the empty text.
+};
+
+TEST_P(TypedLetters, stayWhereTheyWereTypedInAnUnbrokenTable)
+{
+    constexpr int pixels = 20;
+    FakeSource source{pixels, 1};
+    source.colour = pictures::noise;
+    StringTableOutput output;
+    ScriptedPump pump;
+    std::vector<int> typedAfter;
+    for (int pixel = GetParam().first; pixel <= pixels; pixel += GetParam().step) {
+        pump.actions[pixel] = [&output] { output.append("Q"); };
+        typedAfter.push_back(pixel);
+    }
+    const std::string typed = run(source, output, pump);
+
+    // Each letter right after the digits of its pixel's number, and nothing else changed.
+    std::string expected = buildTableText(source);
+    std::vector<std::size_t> numberEnds;
+    for (std::size_t at = expected.find("&B"); at != std::string::npos;
+         at = expected.find("&B", at + 1))
+        numberEnds.push_back(at + 10);
+    ASSERT_EQ(numberEnds.size(), std::size_t(pixels));
+    for (auto pixel = typedAfter.rbegin(); pixel != typedAfter.rend(); ++pixel)
+        expected.insert(numberEnds[std::size_t(*pixel - 1)], "Q");
+    EXPECT_EQ(typed, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, TypedLetters,
+    testing::Values(TypingCase{"afterNumber1", 1, 8}, TypingCase{"afterNumber2", 2, 8},
+                    TypingCase{"afterNumber3", 3, 8}, TypingCase{"afterNumber4", 4, 8},
+                    TypingCase{"afterNumber5", 5, 8}, TypingCase{"afterNumber6", 6, 8},
+                    TypingCase{"afterNumber7", 7, 8}, TypingCase{"afterNumber8", 8, 8},
+                    TypingCase{"afterTheLastPixel", 20, 1}, TypingCase{"afterEveryPixel", 1, 1}),
+    [](const testing::TestParamInfo<TypingCase> &info) { return std::string(info.param.name); });
+
+TEST(TableBuilder, extendsTheTextAUserEmptied)
+{
+    // After the 8th pixel the user clears the area: the run goes on from the empty text.
     FakeSource source{9, 1};
     StringTableOutput output;
     ScriptedPump pump;
     pump.actions[8] = [&] { output.setText(""); };
-    EXPECT_EQ(run(source, output, pump), "\r\nData" + blackLast);
-
-    // A single character left is cut away as well.
-    pump = {};
-    pump.actions[8] = [&] { output.setText("x"); };
-    EXPECT_EQ(run(source, output, pump), "\r\nData" + blackLast);
+    EXPECT_EQ(run(source, output, pump), "\r\nData &B00000000");
 }
 
 TEST(TableBuilder, aRunStartedBetweenTwoPixelsReplacesTheTextAndTheOuterRunGoesOn)
@@ -378,47 +347,9 @@ TEST(TableBuilder, aRunStartedBetweenTwoPixelsReplacesTheTextAndTheOuterRunGoesO
     ScriptedPump innerPump;
     RecordingProgress innerProgress;
     outerPump.actions[2] = [&] { TableBuilder(source, output, innerProgress, innerPump).run(); };
-    const std::string inner = "Picture:\r\nData" + repeat(black, 3) + lastEntry(red);
-    // The outer run appends its 3rd and 4th entries to the inner run's finished table.
-    EXPECT_EQ(run(source, output, outerPump), inner + black + lastEntry(red));
-}
-
-TEST(TableBuilder, cutsWhateverTheTextEndsWithBeforeALineBreak)
-{
-    // Text typed after the 8th entry loses its last two characters to the line break.
-    FakeSource source{9, 1};
-    StringTableOutput output;
-    ScriptedPump pump;
-    pump.actions[8] = [&] { output.append("ab"); };
-    EXPECT_EQ(run(source, output, pump),
-              "Picture:\r\nData" + repeat(black, 8) + "\r\nData" + blackLast);
-}
-
-TEST(TableBuilder, linesHoldEightEntriesWhateverTheRowLength)
-{
-    FakeSource source{7, 5}; // 35 pixels: four full lines and one of three
-    const std::string text = run(source);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t pos; (pos = text.find("\r\n", start)) != std::string::npos; start = pos + 2)
-        lines.push_back(text.substr(start, pos - start));
-    lines.push_back(text.substr(start));
-    ASSERT_EQ(lines.size(), 6u);
-    EXPECT_EQ(lines[0], "Picture:");
-    for (int i = 1; i <= 4; ++i)
-        EXPECT_EQ(lines[i], "Data" + repeat(black, 7) + blackLast) << "line " << i;
-    EXPECT_EQ(lines[5], "Data" + repeat(black, 2) + blackLast);
-}
-
-TEST(TableBuilder, tableLengthIsTheLengthOfTheFinishedTable)
-{
-    // Outputs reserve tableRoom() ahead: a length that is short by even one character costs a
-    // copy of the whole table at its last entry.
-    for (int pixels = 0; pixels <= 40; ++pixels) {
-        FakeSource source{double(pixels), 1};
-        EXPECT_EQ(run(source).size(), tableLength(std::size_t(pixels))) << pixels << " pixels";
-    }
-    EXPECT_EQ(tableRoom(9), tableLength(9) + 2);
+    const std::string inner = "Picture:\r\nData &B00000000 , &B00000000 , &B00000000 , &B11100000";
+    // The outer run appends its 3rd and 4th numbers to the inner run's finished table.
+    EXPECT_EQ(run(source, output, outerPump), inner + " , &B00000000 , &B11100000");
 }
 
 } // namespace
