@@ -9,13 +9,3 @@
 #else
 #define QUENZIL_FORCE_INLINE inline
 #endif
-
-// Keeps a function out of its callers: a pixel loop of its own gets the registers to itself
-// rather than sharing them with the loops of every other table shape in one large function.
-#if defined(__GNUC__)
-#define QUENZIL_NO_INLINE [[gnu::noinline]]
-#elif defined(_MSC_VER)
-#define QUENZIL_NO_INLINE __declspec(noinline)
-#else
-#define QUENZIL_NO_INLINE
-#endif

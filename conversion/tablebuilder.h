@@ -93,34 +93,40 @@ inline std::int64_t lastIndexOf(double size)
 // number stays where it was typed.
 //
 // A run keeps its writer in a local, and every member is inlined into the pixel loop: so its
-// counters can stay in registers while the text's characters are stored.
-template <TableOutput Output> class LineWriter
+// counters can stay in registers while the text's characters are stored. When every code's text
+// has the same `CodeLength` (0 when they differ), the codes' characters are counted from the
+// number of codes at the end rather than one by one.
+template <TableOutput Output, std::size_t CodeLength> class LineWriter
 {
 public:
     // Lines of `perLine` items (at least 1); `written` counts the characters already written.
-    LineWriter(Output &output, const NumberTexts &texts, unsigned perLine, std::uint64_t written)
-        : m_output(output), m_texts(texts), m_perLine(perLine), m_characters(written)
+    LineWriter(Output &output, unsigned perLine, std::uint64_t written)
+        : m_output(output), m_perLine(perLine), m_characters(written)
     {
     }
 
     // Puts the next item on the line, given as its text after another number (" , &HE0"); an
-    // item on a full line starts the next.
-    QUENZIL_FORCE_INLINE void put(std::string_view later)
+    // item on a full line starts the next. `IsCode`: the text is a code's.
+    template <bool IsCode> QUENZIL_FORCE_INLINE void put(std::string_view later)
     {
         // One comparison for the common case, 1 <= items on the line < perLine; 0 (no line
         // yet) wraps around.
         if (m_onLine - 1 < m_perLine - 1) {
             ++m_onLine;
-            write(later);
+            write<IsCode>(later);
             return;
         }
-        m_characters += openLine(m_output, m_texts.dialect(), m_onLine != 0);
+        if (m_onLine != 0)
+            write<false>(dialect.lineBreak);
+        write<false>(dialect.lineOpener);
         ++m_lines;
-        write(m_texts.first(later));
+        // The line's first number: its text without the separator.
+        constexpr std::size_t separator = dialect.separator.size();
+        write<IsCode>({later.data() + separator, later.size() - separator});
         m_onLine = 1;
     }
-    // Extends the item just put with a later number on the same line: a pair's code.
-    QUENZIL_FORCE_INLINE void extend(std::string_view later) { write(later); }
+    // Extends the item just put with a code on the same line: a pair's code after its count.
+    QUENZIL_FORCE_INLINE void extend(std::string_view later) { write<true>(later); }
     // The next item starts a line of its own.
     QUENZIL_FORCE_INLINE void endLine()
     {
@@ -131,35 +137,33 @@ public:
     QUENZIL_FORCE_INLINE void putLine(std::string_view line)
     {
         if (m_onLine != 0)
-            write(m_texts.dialect().lineBreak);
-        write(line);
+            write<false>(dialect.lineBreak);
+        write<false>(line);
         ++m_lines;
         m_onLine = m_perLine;
     }
 
     std::uint64_t lines() const { return m_lines; }
-    std::uint64_t characters() const { return m_characters; }
+    // The characters written, after `codes` codes.
+    std::uint64_t characters(std::uint64_t codes) const
+    {
+        return m_characters + codes * CodeLength;
+    }
 
 private:
-    // The line break (after an earlier line) and the opener; returns the characters written.
-    static std::size_t openLine(Output &output, const TableDialect &dialect, bool afterLine)
-    {
-        std::size_t written = dialect.lineOpener.size();
-        if (afterLine) {
-            output.append(dialect.lineBreak);
-            written += dialect.lineBreak.size();
-        }
-        output.append(dialect.lineOpener);
-        return written;
-    }
-    QUENZIL_FORCE_INLINE void write(std::string_view piece)
+    // The pieces' lengths are constants, so that writing one is a fixed move.
+    static constexpr const TableDialect &dialect = basicDialect;
+
+    template <bool IsCode> QUENZIL_FORCE_INLINE void write(std::string_view piece)
     {
         m_output.append(piece);
-        m_characters += piece.size();
+        // A code's CodeLength characters are counted at the end: for a code's whole text
+        // nothing is added here, for a line's first code (without its separator) the
+        // separator's length is taken off (the unsigned sum wraps around and comes out right).
+        m_characters += piece.size() - (IsCode ? CodeLength : 0);
     }
 
     Output &m_output;
-    const NumberTexts &m_texts;
     const unsigned m_perLine;
     unsigned m_onLine = 0; // items on the current line; 0 before the first line
     std::uint64_t m_lines = 0;
@@ -196,7 +200,7 @@ public:
         m_items = 0;
         m_dataLines = 0;
         m_characters = 0;
-        const std::string header = m_texts.dialect().header(m_format.label);
+        const std::string header = basicDialect.header(m_format.label);
         m_output.setText(header);
         // The code texts' length is a constant wherever it can be, so that writing one is a
         // fixed move.
@@ -217,8 +221,6 @@ public:
     std::uint64_t characters() const { return m_characters; }
 
 private:
-    using Lines = LineWriter<Output>;
-
     static constexpr std::size_t codeTextLength(Radix radix)
     {
         const TableDialect &dialect = basicDialect;
@@ -239,12 +241,12 @@ private:
     // The steps between the pixel loop and the lines. This one puts one number for every pixel.
     template <std::size_t Length> struct Codes
     {
-        Lines lines;
+        LineWriter<Output, Length> lines;
         const NumberTexts &texts;
 
         QUENZIL_FORCE_INLINE void take(std::uint8_t code)
         {
-            lines.put(codeText<Length>(texts, code));
+            lines.template put<true>(codeText<Length>(texts, code));
         }
         QUENZIL_FORCE_INLINE void endRow() { lines.endLine(); }
         QUENZIL_FORCE_INLINE void finish() {}
@@ -255,7 +257,7 @@ private:
     // the run ends.
     template <std::size_t Length> struct Runs
     {
-        Lines lines;
+        LineWriter<Output, Length> lines;
         const NumberTexts &texts;
         std::uint8_t code = 0;
         unsigned length = 0; // 0: no run open
@@ -281,7 +283,7 @@ private:
         {
             if (length == 0)
                 return;
-            lines.put(texts.count(std::uint8_t(length)));
+            lines.template put<false>(texts.count(std::uint8_t(length)));
             lines.extend(codeText<Length>(texts, code));
             length = 0;
             ++pairs;
@@ -298,14 +300,14 @@ private:
     }
 
     // The pixel loop: every code goes through the step (straight onto the lines, or into runs).
-    template <typename Step> QUENZIL_NO_INLINE void scan(std::uint64_t written)
+    template <typename Step> void scan(std::uint64_t written)
     {
-        Step step{Lines(m_output, m_texts, itemsPerLine(m_format), written), m_texts};
+        Step step{{m_output, itemsPerLine(m_format), written}, m_texts};
         const std::int64_t lastRow = lastIndexOf(double(m_source.height()));
         if (m_format.sizeLine) {
             const std::int64_t columns = lastIndexOf(double(m_source.width())) + 1;
-            step.lines.putLine(m_texts.dialect().sizeLine(
-                std::uint64_t(columns), std::uint64_t(lastRow + 1), m_format.radix));
+            step.lines.putLine(basicDialect.sizeLine(std::uint64_t(columns),
+                                                     std::uint64_t(lastRow + 1), m_format.radix));
         }
         const bool rowLines = m_format.rowLines;
         double pixelCount = 0;
@@ -324,7 +326,8 @@ private:
         step.finish();
         m_items = step.items(std::uint64_t(pixelCount));
         m_dataLines = step.lines.lines();
-        m_characters = step.lines.characters();
+        // Every item holds one code.
+        m_characters = step.lines.characters(m_items);
     }
 
     Source &m_source;

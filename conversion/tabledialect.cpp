@@ -55,11 +55,11 @@ std::string TableDialect::sizeLine(std::uint64_t columns, std::uint64_t rows, Ra
     return line;
 }
 
-NumberTexts::NumberTexts(const TableDialect &dialect, Radix radix) : m_dialect(dialect)
+NumberTexts::NumberTexts(const TableDialect &dialect, Radix radix)
 {
     for (unsigned value = 0; value < 256; ++value) {
-        m_codes[value] = laterText(dialect.code(std::uint8_t(value), radix));
-        m_counts[value] = laterText(dialect.number(value, radix));
+        m_codes[value] = laterText(dialect, dialect.code(std::uint8_t(value), radix));
+        m_counts[value] = laterText(dialect, dialect.number(value, radix));
         m_longestCode = std::max<std::size_t>(m_longestCode, m_codes[value].length);
         m_longestCount = std::max<std::size_t>(m_longestCount, m_counts[value].length);
     }
@@ -69,10 +69,10 @@ NumberTexts::NumberTexts(const TableDialect &dialect, Radix radix) : m_dialect(d
     m_codeLength = fixed ? m_longestCode : 0;
 }
 
-NumberTexts::Text NumberTexts::laterText(const std::string &number) const
+NumberTexts::Text NumberTexts::laterText(const TableDialect &dialect, const std::string &number)
 {
     const std::string later =
-        std::string(m_dialect.separator) + std::string(m_dialect.numberLead) + number;
+        std::string(dialect.separator) + std::string(dialect.numberLead) + number;
     Text text;
     if (later.size() > text.text.size())
         throw std::length_error("a number's text is longer than a dialect may make it");

@@ -11,7 +11,8 @@
 namespace quenzil {
 
 // Every text piece of a table, in one place: the builder, the length of a table and the longest
-// line all read them from here, so another dialect is a second value of this type.
+// line all read them from basicDialect below, so the table's text changes there alone, and the
+// table of another BASIC would be a second value of this type.
 //
 // A table is the header line (the label and labelEnd), then data lines. A data line is the
 // line opener and its numbers, each number preceded by numberLead and, after the first, by the
@@ -68,7 +69,6 @@ public:
     // The texts of the basic dialect, made on first use.
     static const NumberTexts &of(Radix radix);
 
-    const TableDialect &dialect() const { return m_dialect; }
     // " , &HE0" for 0xE0.
     std::string_view code(std::uint8_t code) const { return m_codes[code].view(); }
     // The first character of a code's text, for callers that know the texts' length.
@@ -79,11 +79,6 @@ public:
     std::size_t codeLength() const { return m_codeLength; }
     std::size_t longestCode() const { return m_longestCode; }
     std::size_t longestCount() const { return m_longestCount; }
-    // The text of a line's first number: the later text without its separator.
-    std::string_view first(std::string_view later) const
-    {
-        return later.substr(m_dialect.separator.size());
-    }
 
 private:
     // Sixteen bytes, so that no text straddles two cache lines.
@@ -93,9 +88,8 @@ private:
         std::uint8_t length = 0;
         std::string_view view() const { return {text.data(), length}; }
     };
-    Text laterText(const std::string &number) const;
+    static Text laterText(const TableDialect &dialect, const std::string &number);
 
-    const TableDialect &m_dialect;
     std::array<Text, 256> m_codes;
     std::array<Text, 256> m_counts;
     std::size_t m_codeLength = 0;

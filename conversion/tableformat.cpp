@@ -91,14 +91,14 @@ std::size_t longestDataLine(const TableFormat &format)
     const NumberTexts &texts = NumberTexts::of(format.radix);
     const std::size_t item = texts.longestCode() + (format.runLength ? texts.longestCount() : 0);
     // The first number has no separator in front.
-    return texts.dialect().lineOpener.size() + itemsPerLine(format) * item -
-           texts.dialect().separator.size();
+    return basicDialect.lineOpener.size() + itemsPerLine(format) * item -
+           basicDialect.separator.size();
 }
 
 std::size_t tableLength(const TableFormat &format, std::size_t columns, std::size_t rows)
 {
     const NumberTexts &texts = NumberTexts::of(format.radix);
-    const TableDialect &dialect = texts.dialect();
+    const TableDialect &dialect = basicDialect;
     std::size_t length = dialect.header(format.label).size();
     if (format.sizeLine)
         length += dialect.sizeLine(columns, rows, format.radix).size();
