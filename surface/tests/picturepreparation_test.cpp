@@ -1,6 +1,5 @@
 #include "imagepixels.h"
 #include "picturepreparation.h"
-#include "picturereading.h"
 
 #include <QImage>
 #include <QRandomGenerator>
@@ -95,7 +94,6 @@ private slots:
     void smoothScalingKeepsTheMean();
     void averagesRoundToTheNearest();
     void leavesThePictureAsRead();
-    void refusesBeyondThePixelLimit();
 };
 
 void PicturePreparationTest::scalesAndPads_data()
@@ -262,7 +260,6 @@ void PicturePreparationTest::smoothScalingKeepsTheMean_data()
     QTest::newRow("shrink by 4") << QSize(256, 128) << QSize(64, 32);
     QTest::newRow("shrink by 2.56 and 1.66") << QSize(256, 128) << QSize(100, 77);
     QTest::newRow("enlarge by 2") << QSize(64, 48) << QSize(128, 96);
-    QTest::newRow("enlarge by 1.5, shrink by 3") << QSize(64, 48) << QSize(96, 16);
 }
 
 void PicturePreparationTest::smoothScalingKeepsTheMean()
@@ -314,17 +311,6 @@ void PicturePreparationTest::leavesThePictureAsRead()
         QCOMPARE(inverted.pixel(x, 0), ~picture.pixel(x, 0) | 0xFF000000u);
     // An opaque picture left as it is shares its pixels.
     QCOMPARE(prepare(plain, {}).constBits(), plain.constBits());
-    // Its preview is its colours reduced to their bands (10, 20, 30 shows as black).
-    QCOMPARE(displayPreview(plain).pixel(0, 0), qRgb(0, 0, 0));
-    QCOMPARE(displayPreview(plain).pixel(1, 0), qRgb(219, 109, 0));
-}
-
-void PicturePreparationTest::refusesBeyondThePixelLimit()
-{
-    QString error;
-    QVERIFY(prepare(filled({2, 2}, red), stretchedTo({8192, 8192}), &error).isNull());
-    QCOMPARE(error, pixelLimitText({8192, 8192}));
-    QVERIFY(error.contains(QLatin1String("8192 x 8192")));
 }
 
 QTEST_GUILESS_MAIN(PicturePreparationTest)
