@@ -204,7 +204,7 @@ public:
         if (m_tables++ == 0) {
             m_output.setText(text);
         } else {
-            m_output.append(lineBreak);
+            m_output.append(basicDialect.lineBreak);
             m_output.append(text);
         }
         m_length = text.size();
@@ -213,11 +213,6 @@ public:
     {
         m_output.append(piece);
         m_length += piece.size();
-    }
-    void cutTail(std::size_t count)
-    {
-        m_output.cutTail(count);
-        m_length -= std::min(count, m_length);
     }
     std::size_t tableLength() const { return m_length; }
 
@@ -325,10 +320,7 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
         return failed(tableName);
     std::vector<TableFigures> figures;
     {
-        // The sink runs in the output's own thread, so writing overlaps building.
-        StreamTableOutput output([&](std::string_view chunk) { return table.write(chunk, error); },
-                                 StreamTableOutput::defaultChunkSize,
-                                 StreamTableOutput::HandOn::inThreadOfItsOwn);
+        StreamTableOutput output([&](std::string_view chunk) { return table.write(chunk, error); });
         TableSequence sequence(output);
         for (std::size_t i = 0; i < names.size() && interruption() == 0; ++i) {
             if (pictures[i].isNull()) {
