@@ -43,6 +43,9 @@ struct Preparation
     // Bands leaves the colours to the plain coding.
     ColourReduction reduction = ColourReduction::Bands;
 
+    // The largest side a box may have.
+    static constexpr int largestSide = 8192;
+
     // Whether anything beyond inverting is asked for: what a display setting changes.
     bool changesPicture() const
     {

@@ -101,7 +101,7 @@ bool writeTableText(const QPlainTextEdit &area, QIODevice &device)
     const QTextDocument *document = area.document();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         if (block != document->begin())
-            slice.append(lineBreak.data(), qsizetype(lineBreak.size()));
+            slice.append(basicDialect.lineBreak.data(), qsizetype(basicDialect.lineBreak.size()));
         // Line separators within a block are line breaks too, and the other characters become
         // what toPlainText() makes of them.
         QString text = block.text();
@@ -113,7 +113,8 @@ bool writeTableText(const QPlainTextEdit &area, QIODevice &device)
             } else if (character == QChar::LineSeparator || character == 0xFDD0 ||
                        character == 0xFDD1) { // a line break, the start or end of a frame
                 append(QStringView(text).sliced(pieceStart, i - pieceStart));
-                slice.append(lineBreak.data(), qsizetype(lineBreak.size()));
+                slice.append(basicDialect.lineBreak.data(),
+                             qsizetype(basicDialect.lineBreak.size()));
                 pieceStart = i + 1;
                 // A block may be long: a text pasted as one line, say.
                 if (slice.size() >= sliceBytes && !write())
@@ -136,14 +137,6 @@ TableRun::TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progre
       m_checkEvery(control.cadence().intervalMs() <= 0 ? 1 : 32)
 {
     m_clock.start();
-    m_watch =
-        QObject::connect(area.document(), &QTextDocument::contentsChange,
-                         [this](int position, int, int added) { noteChange(position, added); });
-}
-
-TableRun::~TableRun()
-{
-    QObject::disconnect(m_watch);
 }
 
 void TableRun::run()
@@ -174,7 +167,7 @@ std::string TableRun::text() const
     std::string text = tableText(m_area).toStdString();
     for (const char character : m_pending) {
         if (character == '\n')
-            text += lineBreak;
+            text += basicDialect.lineBreak;
         else
             text += character;
     }
@@ -187,10 +180,7 @@ void TableRun::setText(std::string_view text)
     QString plain = fromUtf8(text);
     // The document would make two blocks of CR LF; one line break is meant.
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    m_editing = true;
     m_area.setPlainText(plain);
-    m_editing = false;
-    m_ownTail = m_area.document()->characterCount() - 1;
 }
 
 void TableRun::appendWithBreaks(std::string_view piece)
@@ -200,56 +190,6 @@ void TableRun::appendWithBreaks(std::string_view piece)
             continue; // CR LF is kept as its '\n'
         m_pending.push_back(piece[i] == '\r' ? '\n' : piece[i]);
     }
-}
-
-void TableRun::cutTail(std::size_t count)
-{
-    while (count > 0 && !m_pending.empty()) {
-        std::size_t last = m_pending.size() - 1;
-        // A character of several UTF-8 bytes goes as one.
-        while (last > 0 && (static_cast<unsigned char>(m_pending[last]) & 0xC0u) == 0x80u)
-            --last;
-        const std::size_t width = m_pending[last] == '\n' ? 2 : 1;
-        m_pending.resize(last);
-        count -= std::min(width, count);
-    }
-    if (count > 0)
-        cutInArea(count);
-}
-
-void TableRun::cutInArea(std::size_t count)
-{
-    // Only the run's own text at the end of the area may go; what the user typed stays.
-    QTextDocument *document = m_area.document();
-    const int end = document->characterCount() - 1; // past the last character
-    const int ownStart = end - m_ownTail;
-    int position = end;
-    while (count > 0 && position > ownStart) {
-        const QChar character = document->characterAt(position - 1);
-        const bool lineBreak =
-            character == QChar::ParagraphSeparator || character == QChar::LineSeparator;
-        position -= 1; // the run's own text is ASCII: no surrogate pairs
-        count -= std::min<std::size_t>(lineBreak ? 2 : 1, count);
-    }
-    if (position == end)
-        return;
-    QTextCursor cursor(document);
-    cursor.setPosition(position);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    m_editing = true;
-    cursor.removeSelectedText();
-    m_editing = false;
-    m_ownTail -= end - position;
-}
-
-void TableRun::noteChange(int position, int added)
-{
-    if (m_editing)
-        return;
-    // Whatever someone else wrote, removed or replaced is not the run's: its own text at the end
-    // is at most what follows the change.
-    const int end = m_area.document()->characterCount() - 1;
-    m_ownTail = std::max(0, std::min(m_ownTail, end - (position + added)));
 }
 
 bool TableRun::moveIntoArea()
@@ -283,10 +223,7 @@ bool TableRun::moveIntoArea()
     }
     QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
-    m_editing = true;
     cursor.insertText(text);
-    m_editing = false;
-    m_ownTail += int(text.size());
     document->setUndoRedoEnabled(true);
     m_pending.clear();
     return true;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QMetaObject>
 #include <QString>
 
 #include <cstddef>
@@ -140,10 +139,9 @@ void mapLargeAllocations();
 // waits in a pending buffer and reaches the area in one insertion at its end at every pass and at
 // the end of the run; whenever the user can see or edit the area it holds the whole text made so
 // far, and the next pieces extend whatever the area holds then. Apart from replacing the whole
-// text at its start, the run never removes text from the area that it did not write itself:
-// what the user typed stays. The area keeps line breaks as block or line separators.
-// Text moved in is not recorded for undo (the record would cost as much memory as the text); like
-// replacing the text, it clears the area's undo history.
+// text at its start, the run never removes text: what the user typed stays. The area keeps line
+// breaks as block or line separators. Text moved in is not recorded for undo (the record would cost
+// as much memory as the text); like replacing the text, it clears the area's undo history.
 //
 // Coding a pixel costs little and moving its text into the area far more. So a pass is due when
 // the time since the last one plus the expected cost of the next move (the pending text times the
@@ -159,7 +157,6 @@ class TableRun
 public:
     TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
              RunControl &control);
-    ~TableRun();
     TableRun(const TableRun &) = delete;
     TableRun &operator=(const TableRun &) = delete;
 
@@ -179,10 +176,6 @@ public:
         else
             appendWithBreaks(piece);
     }
-    // Removes the last `count` characters, or as many of them as the run itself wrote at the end
-    // since anyone else changed the text there (a line break counts as CR LF and goes whole):
-    // what the user typed stays.
-    void cutTail(std::size_t count);
     void setCount(double count)
     {
         m_count = count;
@@ -202,9 +195,6 @@ public:
 
 private:
     void appendWithBreaks(std::string_view piece);
-    void cutInArea(std::size_t count);
-    // Someone changed the area's text (the user, or a run inside this one).
-    void noteChange(int position, int added);
     // Moves the pending text into the area; false, moving nothing, when it would not fit.
     bool moveIntoArea();
     void showCount();
@@ -225,10 +215,6 @@ private:
     // The pending text as a move puts it into the area.
     QString m_moveText;
     int m_linesInBlock = 0;
-    // Characters at the end of the area that this run wrote and nobody changed since.
-    int m_ownTail = 0;
-    bool m_editing = false; // the change under way is the run's own
-    QMetaObject::Connection m_watch;
     double m_count = 0;
     bool m_countChanged = false;
 
