@@ -1,6 +1,7 @@
 #include "tavro.h"
 
 #include "numbertext.h"
+#include "picturepreparation.h"
 #include "pictureview.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -129,6 +131,12 @@ void Tavro::createControls()
     m_saveAction->setShortcut(QKeySequence::Save);
     connect(m_saveAction, &QAction::triggered, this, &Tavro::saveTableAs);
     addActions({m_pasteAction, m_saveAction});
+    // The picture's menu. Nothing to save before a picture is loaded.
+    m_previewAction = new QAction(tr("Save preview..."), this);
+    m_previewAction->setEnabled(false);
+    connect(m_previewAction, &QAction::triggered, this, &Tavro::savePreviewAs);
+    m_picture->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_picture->addAction(m_previewAction);
 
     for (QLabel *label : {m_noteLabel, m_progressLabel, m_widthLabel, m_heightLabel})
         label->setAlignment(label->alignment() | Qt::AlignTop);
@@ -218,6 +226,7 @@ bool Tavro::clipboardHasPicture()
 void Tavro::showPicture()
 {
     m_picture->update();
+    m_previewAction->setEnabled(true);
     m_widthLabel->setText(captionFor("X: ", m_surface.width()));
     m_heightLabel->setText(captionFor("Y: ", m_surface.height()));
 }
@@ -239,6 +248,38 @@ bool Tavro::saveTable(const QString &fileName)
     reportFailure(
         tr("Cannot save the table to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
     return false;
+}
+
+bool Tavro::savePreview(const QString &fileName)
+{
+    QSaveFile file(fileName);
+    QString failure;
+    const QImage preview = displayPreview(m_surface.image());
+    if (preview.isNull()) {
+        failure = tr("Not enough memory for the preview");
+    } else if (file.open(QIODevice::WriteOnly)) {
+        QImageWriter writer(&file, "png");
+        if (writer.write(preview) && file.commit())
+            return true;
+        failure = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+    } else {
+        failure = file.errorString();
+    }
+    reportFailure(
+        tr("Cannot save the preview to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
+    return false;
+}
+
+void Tavro::savePreviewAs()
+{
+    QString fileName;
+    try {
+        fileName = m_choosePreviewFile ? m_choosePreviewFile(this) : QString();
+    } catch (...) {
+        return;
+    }
+    if (!fileName.isEmpty())
+        savePreview(fileName);
 }
 
 void Tavro::saveTableAs()
@@ -350,6 +391,18 @@ QString Tavro::chooseSaveFile(QWidget *parent)
             [&dialog, suffixFor](const QString &filter) {
                 dialog.setDefaultSuffix(suffixFor(filter));
             });
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+QString Tavro::choosePreviewFile(QWidget *parent)
+{
+    QFileDialog dialog(parent, tr("Save preview"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(tr("PNG (*.png)"));
+    dialog.setDefaultSuffix(QStringLiteral("png"));
     if (dialog.exec() != QDialog::Accepted)
         return {};
     const QStringList chosen = dialog.selectedFiles();

@@ -51,8 +51,14 @@ public:
     // stands, which is the whole text made so far. Returns whether the file was written.
     bool saveTable(const QString &fileName);
 
+    // Writes the picture as a 3-3-2 display shows it, as a PNG file: what the view shows with a
+    // display setting on, and the picture's codes in their display colours without one. Whole
+    // or not at all; a failure is reported with its reason. Returns whether the file was written.
+    bool savePreview(const QString &fileName);
+
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     void setSaveChooser(FileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
+    void setPreviewChooser(FileChooser chooser) { m_choosePreviewFile = std::move(chooser); }
     void setFailureReporter(FailureReporter reporter) { m_reportFailure = std::move(reporter); }
     // What the window's table runs share: how many are under way.
     const RunControl &runControl() const { return m_runControl; }
@@ -66,6 +72,8 @@ public:
     // The dialog Ctrl+S and "Save table..." show: BASIC, text or any file. A name without a
     // suffix gets ".bas" or ".txt" after the chosen kind.
     static QString chooseSaveFile(QWidget *parent);
+    // The dialog "Save preview..." shows: PNG files.
+    static QString choosePreviewFile(QWidget *parent);
     // A message box with the failure's text.
     static void showFailure(QWidget *parent, const QString &text);
 
@@ -81,6 +89,7 @@ private:
     void invertPicture();
     void buildTable();
     void saveTableAs();
+    void savePreviewAs();
     void showPicture();
     void showAreaMenu(const QPoint &position);
     void createControls();
@@ -91,6 +100,7 @@ private:
     RunControl m_runControl;
     FileChooser m_chooseFile = &Tavro::chooseBitmap;
     FileChooser m_chooseSaveFile = &Tavro::chooseSaveFile;
+    FileChooser m_choosePreviewFile = &Tavro::choosePreviewFile;
     FailureReporter m_reportFailure = &Tavro::showFailure;
 
     QPushButton *m_loadButton = nullptr;
@@ -104,6 +114,7 @@ private:
     QPlainTextEdit *m_area = nullptr;
     QAction *m_pasteAction = nullptr;
     QAction *m_saveAction = nullptr;
+    QAction *m_previewAction = nullptr;
 };
 
 } // namespace quenzil

@@ -1,4 +1,5 @@
 #include "bmpwriter.h"
+#include "displaycolour.h"
 #include "picturesurface.h"
 #include "scriptedpump.h"
 #include "tablebuilder.h"
@@ -107,6 +108,8 @@ private slots:
     void saveSuffix_data();
     void saveSuffix();
     void openFilters();
+    void savePreview_data();
+    void savePreview();
 
 private:
     template <typename T> T *control(const char *name)
@@ -1008,6 +1011,56 @@ void TavroTest::openFilters()
     for (const char *pattern : {"*.bmp", "*.png", "*.jpg", "*.gif"})
         QVERIFY2(filters.at(1).split(QRegularExpression("[ ()]")).contains(pattern), pattern);
     QCOMPARE(filters.last(), QString("All files (*)"));
+}
+
+// "Save preview..." in the picture's menu writes the picture's codes in their display colours.
+void TavroTest::savePreview_data()
+{
+    QTest::addColumn<int>("inverts");
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("as loaded") << 0 << "preview.png" << true;
+    QTest::newRow("inverted") << 1 << "preview.png" << true;
+    QTest::newRow("into a missing folder") << 0 << "missing/preview.png" << false;
+}
+
+void TavroTest::savePreview()
+{
+    QFETCH(int, inverts);
+    QFETCH(QString, target);
+    QFETCH(bool, saved);
+
+    QAction *entry = nullptr;
+    for (QAction *action : control<QWidget>("Picture1")->actions()) {
+        if (action->text() == "Save preview...")
+            entry = action;
+    }
+    QVERIFY(entry);
+    QVERIFY(!entry->isEnabled()); // no picture yet
+    m_chosen = picture("p.bmp", 9, 7);
+    click("Command1");
+    for (int i = 0; i < inverts; ++i)
+        click("Check1");
+    const QString path = m_dir->filePath(target);
+    m_window->setPreviewChooser([&](QWidget *) { return path; });
+    QVERIFY(entry->isEnabled());
+    entry->trigger();
+
+    QCOMPARE(m_failures.size(), saved ? 0 : 1);
+    const QImage preview(path, "png");
+    QCOMPARE(preview.isNull(), !saved);
+    if (!saved)
+        return;
+    QCOMPARE(preview.size(), QSize(9, 7));
+    const PictureSurface &surface = m_window->surface();
+    for (int y = 0; y < 7; ++y) {
+        for (int x = 0; x < 9; ++x) {
+            const ColourValue shown = displayColour(PixelCode::code(surface.colourAt(x, y)));
+            QCOMPARE(preview.pixel(x, y),
+                     qRgb(int(shown & 0xFFu), int(shown >> 8 & 0xFFu), int(shown >> 16 & 0xFFu)));
+        }
+    }
 }
 
 QTEST_MAIN(TavroTest)
