@@ -131,9 +131,9 @@ bool writeTableText(const QPlainTextEdit &area, QIODevice &device)
 RunControl::RunControl(RunCadence *cadence) : m_cadence(cadence ? cadence : &windowCadence) {}
 
 TableRun::TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
-                   RunControl &control)
+                   RunControl &control, const TableFormat &format)
     : m_surface(surface), m_area(area), m_label(progressLabel), m_control(control),
-      m_intervalNs(control.cadence().intervalMs() * 1e6),
+      m_format(format), m_intervalNs(control.cadence().intervalMs() * 1e6),
       m_checkEvery(control.cadence().intervalMs() <= 0 ? 1 : 32)
 {
     m_clock.start();
@@ -144,7 +144,7 @@ void TableRun::run()
     const RunControl::Entry entry(m_control);
     m_depth = entry.depth();
     try {
-        TableBuilder(m_surface, *this, *this, *this).run();
+        TableBuilder(m_surface, *this, *this, *this, m_format).run();
         if (!moveIntoArea())
             throw TextAreaFull(m_control.cadence().textLimit());
     } catch (const TextAreaFull &) {

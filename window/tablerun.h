@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tableformat.h"
+
 #include <QElapsedTimer>
 #include <QString>
 
@@ -155,8 +157,9 @@ void mapLargeAllocations();
 class TableRun
 {
 public:
+    // The table is written in `format`, which should be sound (formatError() empty).
     TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
-             RunControl &control);
+             RunControl &control, const TableFormat &format = {});
     TableRun(const TableRun &) = delete;
     TableRun &operator=(const TableRun &) = delete;
 
@@ -208,6 +211,7 @@ private:
     QPlainTextEdit &m_area;
     QLabel &m_label;
     RunControl &m_control;
+    const TableFormat m_format;
     int m_depth = 0; // see RunControl::Entry::depth()
 
     // Appended text not yet in the area, line breaks as a single '\n'.

@@ -223,6 +223,24 @@ bool Tavro::clipboardHasPicture()
     return data && (data->hasImage() || !copiedPictureFile(data).isEmpty());
 }
 
+bool Tavro::setTableSettings(const TableSettings &settings, QString *errorText)
+{
+    if (const std::string refusal = settingsError(settings); !refusal.empty()) {
+        if (errorText)
+            *errorText = QString::fromStdString(refusal);
+        return false;
+    }
+    Preparation preparation = settings.preparation;
+    preparation.invert = false; // the loaded picture itself is inverted by Invers
+    if (!m_surface.setPreparation(preparation, errorText))
+        return false;
+    m_settings = settings;
+    m_settings.preparation.invert = false;
+    if (!m_surface.image().isNull())
+        showPicture();
+    return true;
+}
+
 void Tavro::showPicture()
 {
     m_picture->update();
@@ -336,7 +354,7 @@ void Tavro::invertPicture()
 void Tavro::buildTable()
 {
     try {
-        TableRun(m_surface, *m_area, *m_progressLabel, m_runControl).run();
+        TableRun(m_surface, *m_area, *m_progressLabel, m_runControl, m_settings.format).run();
     } catch (const RunCancelled &) {
         // The window is closing; the run just stops.
     } catch (const std::exception &error) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picturesurface.h"
+#include "tableoptions.h"
 #include "tablerun.h"
 
 #include <QString>
@@ -56,6 +57,14 @@ public:
     // or not at all; a failure is reported with its reason. Returns whether the file was written.
     bool savePreview(const QString &fileName);
 
+    // The settings that prepare the picture and shape its table; the default changes nothing.
+    const TableSettings &tableSettings() const { return m_settings; }
+    // Prepares the picture as `settings` tell (the loaded picture is inverted by Invers only,
+    // whatever their preparation says) and writes later tables in their shape. The view and the
+    // size labels follow at once; a run under way keeps its shape. Settings quenzil-table would
+    // refuse, or a preparation that fails, change nothing: returns false with the reason.
+    bool setTableSettings(const TableSettings &settings, QString *errorText = nullptr);
+
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     void setSaveChooser(FileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
     void setPreviewChooser(FileChooser chooser) { m_choosePreviewFile = std::move(chooser); }
@@ -97,6 +106,7 @@ private:
     void reportFailure(const QString &text);
 
     PictureSurface m_surface;
+    TableSettings m_settings;
     RunControl m_runControl;
     FileChooser m_chooseFile = &Tavro::chooseBitmap;
     FileChooser m_chooseSaveFile = &Tavro::chooseSaveFile;

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -110,6 +111,8 @@ private slots:
     void openFilters();
     void savePreview_data();
     void savePreview();
+    void matchesTheCommand_data();
+    void matchesTheCommand();
 
 private:
     template <typename T> T *control(const char *name)
@@ -1061,6 +1064,82 @@ void TavroTest::savePreview()
                      qRgb(int(shown & 0xFFu), int(shown >> 8 & 0xFFu), int(shown >> 16 & 0xFFu)));
         }
     }
+}
+
+// With the same settings, the window's table is quenzil-table's to the byte, and its view and
+// preview are the command's preview to the pixel.
+void TavroTest::matchesTheCommand_data()
+{
+    QTest::addColumn<QStringList>("options"); // as typed for the command
+    QTest::addColumn<int>("inverts");
+
+    QTest::newRow("defaults") << QStringList{} << 0;
+    QTest::newRow("defaults, inverted") << QStringList{} << 1;
+    QTest::newRow("fit, padded over a background")
+        << QStringList{"--fit=16x12", "--pad", "--background=3366CC"} << 0;
+    QTest::newRow("fit larger, inverted") << QStringList{"--fit=60x40"} << 1;
+    QTest::newRow("stretch, nearest pixels, ordered dither, hexadecimal")
+        << QStringList{"--stretch=20x9", "--resample=nearest", "--dither=ordered", "--radix=hex"}
+        << 0;
+    QTest::newRow("diffusion, decimal, five a line, a size line")
+        << QStringList{"--dither=diffuse", "--radix=dec", "--per-line=5", "--size-line"} << 1;
+    QTest::newRow("nearest colours, row lines, run-length pairs, a label")
+        << QStringList{"--nearest", "--row-lines", "--rle", "--per-line=6", "--label=Logo"} << 0;
+}
+
+void TavroTest::matchesTheCommand()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, inverts);
+
+    // Partly transparent, so that the background counts.
+    QImage source(37, 23, QImage::Format_ARGB32);
+    for (int y = 0; y < source.height(); ++y) {
+        for (int x = 0; x < source.width(); ++x)
+            source.setPixel(x, y, qRgba(x * 7, y * 11, (x * y) % 256, x < 5 ? 40 * x : 255));
+    }
+    const QString path = m_dir->filePath("picture.png");
+    QVERIFY(source.save(path));
+
+    TableSettings settings;
+    for (const QString &option : options) {
+        const QString name = option.mid(2).section('=', 0, 0);
+        const QString value = option.contains('=') ? option.section('=', 1) : "true";
+        QCOMPARE(applySetting(settings, name.toStdString(), value.toStdString()), std::string());
+    }
+    // The settings change what a loaded picture shows.
+    m_chosen = path;
+    click("Command1");
+    QVERIFY(m_window->setTableSettings(settings));
+    for (int i = 0; i < inverts; ++i)
+        click("Check1");
+    click("Command2");
+    const QString preview = m_dir->filePath("window.png");
+    m_window->setPreviewChooser([&](QWidget *) { return preview; });
+    QVERIFY(m_window->savePreview(preview));
+
+    QProcess command;
+    const QString commandPreview = m_dir->filePath("command.png");
+    QStringList arguments = options;
+    if (inverts % 2)
+        arguments << "--invert";
+    command.start(QStringLiteral(QUENZIL_TABLE_PROGRAM),
+                  arguments << "--preview=" + commandPreview << path);
+    QVERIFY(command.waitForFinished(60000));
+    QCOMPARE(command.readAllStandardError(), QByteArray());
+    QCOMPARE(command.exitCode(), 0);
+
+    QCOMPARE(areaText().toUtf8(), command.readAllStandardOutput());
+    const QImage expected = QImage(commandPreview).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(QImage(preview).convertToFormat(QImage::Format_RGB32), expected);
+    QCOMPARE(caption("Label3"), "X:  " + QString::number(expected.width()));
+    QCOMPARE(caption("Label4"), "Y:  " + QString::number(expected.height()));
+    // With a display setting on, the view shows the preview; without, the picture as loaded.
+    const QImage shown = m_window->surface().image().convertToFormat(QImage::Format_RGB32);
+    if (settings.preparation.changesPicture())
+        QCOMPARE(shown, expected);
+    else
+        QCOMPARE(shown.size(), source.size());
 }
 
 QTEST_MAIN(TavroTest)
