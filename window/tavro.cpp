@@ -232,7 +232,8 @@ bool Tavro::setTableSettings(const TableSettings &settings, QString *errorText)
     }
     Preparation preparation = settings.preparation;
     preparation.invert = false; // the loaded picture itself is inverted by Invers
-    if (!m_surface.setPreparation(preparation, errorText))
+    // A change of the table's shape alone leaves the picture as it is prepared.
+    if (preparation != m_surface.preparation() && !m_surface.setPreparation(preparation, errorText))
         return false;
     m_settings = settings;
     m_settings.preparation.invert = false;
