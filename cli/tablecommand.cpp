@@ -2,275 +2,203 @@
 
 #include "commandline.h"
 #include "displaycolour.h"
-#include "interruption.h"
+#include "picturepreparation.h"
 #include "picturesurface.h"
 #include "streamtableoutput.h"
 #include "tablebuilder.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QSaveFile>
 
-#ifdef __linux__
-#include <fcntl.h>
-#endif
-
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <optional>
-#include <string>
-#include <vector>
+#include <new>
 
 namespace quenzil {
 
 namespace {
 
-// A file device whose every write first asks whether a stopping signal came: then it fails, and
-// the writer (the table's sink, the PNG writer) stops at once.
-template <class File> class Interruptible : public File
+void report(const std::string &message)
 {
-public:
-    using File::File;
-
-protected:
-    qint64 writeData(const char *data, qint64 size) override
-    {
-        if (interruption() != 0) {
-            this->setErrorString(QStringLiteral("Interrupted"));
-            return -1;
-        }
-        return File::writeData(data, size);
-    }
-};
+    std::fprintf(stderr, "%s: %s\n", tableCommandName.data(), message.c_str());
+    std::fflush(stderr);
+}
 
 // Where the table or the preview goes. A new or regular file is written through QSaveFile, so it
 // appears only complete, keeps an existing file's permissions and is written through a link to
-// its target; until commit() a temporary file beside it holds the text and is removed when this
-// goes uncommitted. An existing file that is not regular (a device, a pipe) is written directly,
-// as is standard output.
-class OutputFile
+// its target; until finish() the text is in a temporary file, on Linux one without a name. An
+// existing file that is not regular (a device, a pipe) is written directly, as is standard
+// output. Writes go straight to the system (our text comes in large chunks anyway), so a failed
+// one reports the system's reason.
+class Output
 {
 public:
-    // An empty name opens `standardOutput`.
-    bool open(const std::string &name, std::FILE *standardOutput, std::string &error)
+    // An empty name or "-" opens standard output.
+    bool open(const std::string &name)
     {
-        if (name.empty()) {
-            m_direct = std::make_unique<Interruptible<QFile>>();
-            return m_direct->open(standardOutput, QIODevice::WriteOnly,
-                                  QFileDevice::DontCloseHandle) ||
-                   failed(*m_direct, error);
+        if (name.empty() || name == standardStreamName) {
+            m_file = std::make_unique<QFile>();
+            return static_cast<QFile &>(*m_file).open(fileno(stdout),
+                                                      QIODevice::WriteOnly | QIODevice::Unbuffered,
+                                                      QFileDevice::DontCloseHandle) ||
+                   failed();
         }
-        const QString fileName = QFile::decodeName(QByteArray::fromStdString(name));
+        const QString fileName = QString::fromUtf8(name.data(), qsizetype(name.size()));
         const QFileInfo info(fileName);
         if (info.isDir()) {
-            error = std::strerror(EISDIR);
+            m_error = std::strerror(EISDIR);
             return false;
         }
-        if (info.exists() && !info.isFile()) {
-            m_direct = std::make_unique<Interruptible<QFile>>(fileName);
-            return m_direct->open(QIODevice::WriteOnly) || failed(*m_direct, error);
-        }
-        m_saved = std::make_unique<Interruptible<QSaveFile>>(fileName);
-        return m_saved->open(QIODevice::WriteOnly) || failed(*m_saved, error);
+        if (info.exists() && !info.isFile())
+            m_file = std::make_unique<QFile>(fileName);
+        else
+            m_file = std::make_unique<QSaveFile>(fileName);
+        return m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered) || failed();
     }
 
-    QIODevice &device() { return m_saved ? static_cast<QIODevice &>(*m_saved) : *m_direct; }
-
-    bool write(std::string_view data, std::string &error)
+    // An unnamed temporary file (glibc unlinks it at once, Windows when it is closed), for tables
+    // that go to standard output only once all of them were made.
+    bool openTemporary()
     {
-        if (device().write(data.data(), qint64(data.size())) != qint64(data.size()))
-            return failed(device(), error);
-#ifdef __linux__
-        // QSaveFile waits at commit until the whole file is on the disk. Asking the system to
-        // start writing what is there already lets that overlap with building the rest; Linux
-        // alone has the call, elsewhere the commit waits for all of it.
-        if (m_saved && m_saved->handle() >= 0)
-            ::sync_file_range(m_saved->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
+        m_temporary.reset(std::tmpfile());
+        if (!m_temporary) {
+            m_error = std::strerror(errno);
+            return false;
+        }
+        m_file = std::make_unique<QFile>();
+        return static_cast<QFile &>(*m_file).open(fileno(m_temporary.get()),
+                                                  QIODevice::ReadWrite | QIODevice::Unbuffered,
+                                                  QFileDevice::DontCloseHandle) ||
+               failed();
+    }
+
+    bool write(std::string_view data)
+    {
+        // A short write is tried again for the rest: the system tells its reason only then.
+        while (!data.empty()) {
+            const qint64 written = m_file->write(data.data(), qint64(data.size()));
+            if (written <= 0)
+                return failed();
+            data.remove_prefix(std::size_t(written));
+        }
         return true;
     }
 
-    // Hands on what is buffered, so a device or a full disk refuses the data now, before any
-    // other file is committed.
-    bool flush(std::string &error)
+    // Copies all that was written into `target`, from the start.
+    bool copyTo(Output &target)
     {
-        QFileDevice &file = m_saved ? static_cast<QFileDevice &>(*m_saved) : *m_direct;
-        return (file.flush() && file.error() == QFileDevice::NoError) || failed(file, error);
+        if (!m_file->seek(0))
+            return failed();
+        std::array<char, 1 << 16> buffer;
+        for (;;) {
+            const qint64 read = m_file->read(buffer.data(), qint64(buffer.size()));
+            if (read < 0)
+                return failed();
+            if (read == 0)
+                return true;
+            if (!target.write({buffer.data(), std::size_t(read)})) {
+                m_error = target.error();
+                return false;
+            }
+        }
     }
 
-    // Gives a saved file its name, or flushes a direct one.
-    bool commit(std::string &error)
+    // Gives a saved file its name; a direct one has taken everything already.
+    bool finish()
     {
-        if (m_saved)
-            return m_saved->commit() || failed(*m_saved, error);
-        return (m_direct->flush() && m_direct->error() == QFileDevice::NoError) ||
-               failed(*m_direct, error);
+        auto *saved = qobject_cast<QSaveFile *>(m_file.get());
+        return !saved || saved->commit() || failed();
     }
+
+    const std::string &error() const { return m_error; }
 
 private:
-    static bool failed(const QIODevice &device, std::string &error)
+    bool failed()
     {
-        error = device.errorString().toStdString();
+        m_error = m_file->errorString().toStdString();
         return false;
     }
 
-    std::unique_ptr<Interruptible<QSaveFile>> m_saved;
-    std::unique_ptr<Interruptible<QFile>> m_direct;
+    struct Closer
+    {
+        void operator()(std::FILE *file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> m_temporary;
+    std::unique_ptr<QFileDevice> m_file;
+    std::string m_error;
 };
 
-void report(std::FILE *errors, const std::string &what, const std::string &reason)
-{
-    std::fprintf(errors, "%s: %s: %s\n", tableCommandName.data(), what.c_str(), reason.c_str());
-    std::fflush(errors);
-}
+using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
-std::string quotedName(const std::string &name)
+// Opens a picture by the bytes of its name as given: on POSIX systems through the standard
+// library, since Qt would turn the name into Unicode text first and a name that is not valid
+// UTF-8 does not survive that; on Windows the names come from Qt as UTF-8 already. Returns why
+// it cannot be opened, or nothing.
+std::string openPicture(QFile &file, Stream &stream, const std::string &name)
 {
-    return "'" + readableName(name) + "'";
-}
-
-// Opens the picture by the bytes of its name as given, through the standard library: Qt would
-// turn the name into Unicode text first, and a name that is not valid UTF-8 does not survive
-// that. The opened file is an ordinary QFile to the surface, so it gets every check a file gets.
-bool loadPicture(PictureSurface &surface, const std::string &name, std::string &reason)
-{
-    if (name == standardInputName) {
-        QFile input;
-        QString text;
-        if (!input.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) ||
-            !surface.load(&input, &text)) {
-            reason = (text.isEmpty() ? input.errorString() : text).toStdString();
-            return false;
-        }
-        return true;
-    }
     std::error_code ignored;
-    if (std::filesystem::is_directory(std::filesystem::path(name), ignored)) {
-        reason = std::strerror(EISDIR);
-        return false;
-    }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(std::fopen(name.c_str(), "rb"),
-                                                                  &std::fclose);
-    if (!stream) {
-        reason = std::strerror(errno);
-        return false;
-    }
+    if (name == standardStreamName)
+        file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle);
+    else if (std::filesystem::is_directory(std::filesystem::path(name), ignored))
+        return std::strerror(EISDIR);
+#ifdef _WIN32
+    else
+        file.setFileName(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    if (!file.isOpen() && !file.open(QIODevice::ReadOnly))
+        return file.errorString().toStdString();
+#else
+    else if (stream.reset(std::fopen(name.c_str(), "rb")); !stream)
+        return std::strerror(errno);
+    if (!file.isOpen() && !file.open(stream.get(), QIODevice::ReadOnly))
+        return file.errorString().toStdString();
+#endif
+    return {};
+}
+
+// Reads a picture and prepares it as the settings ask. Returns the message on failure.
+std::string readPrepared(PictureSurface &surface, const std::string &name,
+                         const Preparation &preparation)
+{
+    Stream stream(nullptr, &std::fclose);
     QFile file;
-    QString text;
-    if (!file.open(stream.get(), QIODevice::ReadOnly) || !surface.load(&file, &text)) {
-        reason = (text.isEmpty() ? file.errorString() : text).toStdString();
-        return false;
-    }
-    return true;
-}
-
-// Loads a picture and makes it what its table codes: inverted and prepared as asked. On failure
-// `failure` is the message's first part ("cannot load 'NAME'", "cannot prepare 'NAME'") and
-// `reason` says why.
-bool loadForTable(PictureSurface &surface, const std::string &name, const TableOptions &options,
-                  std::string &failure, std::string &reason)
-{
-    prepareSurfaceForLoad(surface, options.prepare);
-    if (!loadPicture(surface, name, reason)) {
-        failure = "cannot load " + quotedName(name);
-        return false;
-    }
-    if (options.invert)
+    QString reason;
+    surface.setKeepsTransparency(preparation.background.has_value());
+    if (const std::string error = openPicture(file, stream, name); !error.empty())
+        return "cannot load " + quotedText(name) + ": " + error;
+    if (!surface.load(&file, &reason))
+        return "cannot load " + quotedText(name) + ": " +
+               (reason.isEmpty() ? file.errorString() : reason).toStdString();
+    if (preparation.invert)
         surface.invert();
-    if (!prepareLoadedPicture(surface, options.prepare, reason)) {
-        failure = "cannot prepare " + quotedName(name);
-        return false;
+    PicturePreparation steps;
+    steps.background = preparation.background;
+    steps.scaling = PicturePreparation::Scaling(int(preparation.scaling));
+    steps.box = preparation.box;
+    steps.pad = preparation.pad;
+    steps.resampling = PicturePreparation::Resampling(int(preparation.resampling));
+    try {
+        if (!preparePicture(surface, steps, &reason))
+            return "cannot prepare " + quotedText(name) + ": " + reason.toStdString();
+        if (preparation.reduction != ColourReduction::Bands)
+            surface.reduceColours(preparation.reduction);
+    } catch (const std::bad_alloc &) {
+        return "cannot prepare " + quotedText(name) + ": Not enough memory for the picture";
     }
-    return true;
+    return {};
 }
-
-// Pictures loaded in the check before writing stay loaded while they hold no more pixels than
-// this in all (the first picture is always kept); the others are loaded again when written.
-constexpr qint64 keptPixelBudget = qint64(16) << 20;
-
-// Several tables into one output, one after another, each starting on a line of its own; counts
-// the characters of the table being written.
-class TableSequence
-{
-public:
-    explicit TableSequence(StreamTableOutput &output) : m_output(output) {}
-
-    void setText(std::string_view text)
-    {
-        if (m_tables++ == 0) {
-            m_output.setText(text);
-        } else {
-            m_output.append(lineBreak);
-            m_output.append(text);
-        }
-        m_length = text.size();
-    }
-    QUENZIL_FORCE_INLINE void append(std::string_view piece)
-    {
-        m_output.append(piece);
-        m_length += piece.size();
-    }
-    void cutTail(std::size_t count)
-    {
-        m_output.cutTail(count);
-        m_length -= std::min(count, m_length);
-    }
-    std::size_t tableLength() const { return m_length; }
-
-private:
-    StreamTableOutput &m_output;
-    std::size_t m_tables = 0;
-    std::size_t m_length = 0;
-};
-
-// What --stats tells of one table.
-struct TableFigures
-{
-    std::string label;
-    int width;
-    int height;
-    std::uint64_t items; // codes, or run-length pairs
-    std::size_t characters;
-    std::uint64_t dataLines;
-};
-
-void reportFigures(std::FILE *errors, const std::vector<TableFigures> &figures, bool runLength)
-{
-    for (const TableFigures &table : figures)
-        std::fprintf(errors, "%s: %d x %d, %lld pixels, %llu %s, %zu characters, %llu Data lines\n",
-                     table.label.c_str(), table.width, table.height,
-                     static_cast<long long>(table.width) * table.height,
-                     static_cast<unsigned long long>(table.items),
-                     runLength ? "pairs" : "data bytes", table.characters,
-                     static_cast<unsigned long long>(table.dataLines));
-    std::fflush(errors);
-}
-
-bool writePreview(const PictureSurface &surface, OutputFile &file, std::string &error)
-{
-    QImageWriter writer(&file.device(), "png");
-    if (!writer.write(displayPreview(surface))) {
-        error = file.device().errorString().toStdString();
-        if (error.empty() || error == "Unknown error")
-            error = writer.errorString().toStdString();
-        return false;
-    }
-    return file.flush(error);
-}
-
-} // namespace
 
 QImage displayPreview(const PictureSurface &surface)
 {
     const int width = int(surface.width());
     const int height = int(surface.height());
-    if (width <= 0 || height <= 0)
-        return {};
     std::array<QRgb, 256> colours{};
     for (unsigned code = 0; code < 256; ++code) {
         const ColourValue colour = displayColour(std::uint8_t(code));
@@ -286,99 +214,175 @@ QImage displayPreview(const PictureSurface &surface)
     return preview;
 }
 
-int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std::FILE *errors)
+// The preview as PNG, made in memory: a write that fails is then ours to report, with the
+// system's reason, and the PNG library has nothing to complain about on its own.
+bool writePreview(const PictureSurface &surface, Output &output)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "png").write(displayPreview(surface));
+    return output.write({png.constData(), std::size_t(png.size())});
+}
+
+// What a table output counts: its characters.
+struct CharacterCount
+{
+    std::size_t characters = 0;
+    void setText(std::string_view text) { characters = text.size(); }
+    void append(std::string_view piece) { characters += piece.size(); }
+    void cutTail(std::size_t count) { characters -= std::min(count, characters); }
+};
+
+// What --stats tells of one table.
+struct TableFigures
+{
+    std::string label;
+    int width = 0;
+    int height = 0;
+    std::uint64_t items = 0; // codes, or run-length pairs
+    std::size_t characters = 0;
+    std::uint64_t dataLines = 0;
+};
+
+bool writeTable(const PictureSurface &surface, const TableFormat &format, Output &output,
+                TableFigures &figures)
+{
+    ProgressCounter progress;
+    NoEventPump pump;
+    StreamTableOutput text([&](std::string_view chunk) {
+        figures.characters += chunk.size();
+        return output.write(chunk);
+    });
+    TableBuilder builder(surface, text, progress, pump, format);
+    builder.run();
+    figures.width = int(surface.width());
+    figures.height = int(surface.height());
+    figures.items = builder.items();
+    figures.dataLines = builder.dataLines();
+    return text.finish();
+}
+
+// Run-length pairs pay off only where runs are long: a dithered picture's pairs may take more
+// room than its plain codes.
+void noteLongerRuns(const PictureSurface &surface, TableFormat format, std::size_t characters,
+                    const std::string &name)
+{
+    format.runLength = false;
+    CharacterCount plain;
+    ProgressCounter progress;
+    NoEventPump pump;
+    TableBuilder(surface, plain, progress, pump, format).run();
+    if (characters > plain.characters)
+        report("note: the --rle table of " + quotedText(name) + " has " +
+               std::to_string(characters) + " characters, more than the " +
+               std::to_string(plain.characters) + " of the table without --rle");
+}
+
+// Many BASICs read lines of at most this many characters (bwbasic drops a longer line without a
+// word), so a format whose Data lines may be longer gets a note.
+constexpr std::size_t commonLineLimit = 255;
+
+std::vector<std::string> tableLabels(const CommandOptions &options)
+{
+    if (options.pictures.size() == 1)
+        return {options.settings.format.label};
+    LabelRegistry registry;
+    std::vector<std::string> labels;
+    for (const std::string &name : options.pictures) {
+        const std::string stem = std::filesystem::path(name).filename().stem().string();
+        labels.push_back(
+            registry.claim(name == standardStreamName ? TableFormat{}.label : labelFromName(stem)));
+    }
+    return labels;
+}
+
+} // namespace
+
+int runTableCommand(const CommandOptions &options)
 {
     const std::vector<std::string> &names = options.pictures;
-    const std::vector<std::string> labels = tableLabels(names, options.shape.format);
-    noteLongLines(options.shape.format, errors);
+    const std::vector<std::string> labels = tableLabels(options);
+    const TableFormat &format = options.settings.format;
+    if (const std::size_t longest = longestDataLine(format); longest > commonLineLimit)
+        report("note: a Data line may hold up to " + std::to_string(longest) +
+               " characters; many BASICs read at most " + std::to_string(commonLineLimit));
 
-    // Every picture is loaded before anything is written: if one cannot be, each failing name
-    // is reported and nothing is written. Pictures are kept loaded up to a budget; the others
-    // are loaded again when their table is due.
-    std::vector<std::optional<PictureSurface>> pictures(names.size());
-    std::string failure;
-    std::string error;
-    bool allLoaded = true;
-    qint64 keptPixels = 0;
+    // One picture at a time: read and prepared, then its table written. Several tables for
+    // standard output wait in a temporary file until all were made; an -o file gets its name only
+    // then. After a picture fails the others are still read, so that each failure is reported,
+    // but nothing more is written.
+    const bool held = names.size() > 1 && options.output.empty();
+    const std::string tableName =
+        options.output.empty() ? std::string("the table") : quotedText(options.output);
+    Output table;
+    Output preview;
+    std::vector<TableFigures> figures;
+    std::size_t failures = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        PictureSurface &surface = pictures[i].emplace();
-        if (!loadForTable(surface, names[i], options, failure, error)) {
-            report(errors, failure, error);
-            allLoaded = false;
-            pictures[i].reset();
+        PictureSurface surface;
+        if (const std::string error = readPrepared(surface, names[i], options.settings.preparation);
+            !error.empty()) {
+            report(error);
+            ++failures;
             continue;
         }
-        const qint64 pixels = qint64(surface.width()) * qint64(surface.height());
-        if (names[i] != standardInputName && i > 0 && keptPixels + pixels > keptPixelBudget)
-            pictures[i].reset();
-        else
-            keptPixels += pixels;
-    }
-    if (!allLoaded)
-        return 1;
-
-    // From the first temporary file to the last commit a stopping signal only stops the writing;
-    // the output files go first, so their temporary files are removed while it still does.
-    // Without files (the table to standard output alone) a signal ends the program at once, as
-    // usual, even while it waits for a pipe's reader.
-    std::optional<InterruptionGuard> guard;
-    if (!options.output.empty() || !options.preview.empty())
-        guard.emplace();
-    const auto failed = [&](const std::string &what) {
-        if (const int signal = interruption())
-            return 128 + signal;
-        report(errors, "cannot write " + what, error);
-        return 1;
-    };
-
-    OutputFile preview;
-    if (!options.preview.empty() && (!preview.open(options.preview, standardOutput, error) ||
-                                     !writePreview(*pictures.front(), preview, error)))
-        return failed(quotedName(options.preview));
-
-    const std::string tableName =
-        options.output.empty() ? std::string("the table") : quotedName(options.output);
-    OutputFile table;
-    if (!table.open(options.output, standardOutput, error))
-        return failed(tableName);
-    std::vector<TableFigures> figures;
-    {
-        // The sink runs in the output's own thread, so writing overlaps building.
-        StreamTableOutput output([&](std::string_view chunk) { return table.write(chunk, error); },
-                                 StreamTableOutput::defaultChunkSize,
-                                 StreamTableOutput::HandOn::inThreadOfItsOwn);
-        TableSequence sequence(output);
-        for (std::size_t i = 0; i < names.size() && interruption() == 0; ++i) {
-            if (!pictures[i]) {
-                std::string loadError;
-                if (!loadForTable(pictures[i].emplace(), names[i], options, failure, loadError)) {
-                    // It changed since the check. Nothing more is written, and the -o file
-                    // is not given its name.
-                    report(errors, failure, loadError);
-                    return 1;
-                }
+        if (failures > 0)
+            continue;
+        if (i == 0) {
+            if (!(held ? table.openTemporary() : table.open(options.output))) {
+                report("cannot write " + tableName + ": " + table.error());
+                return 1;
             }
-            PictureSurface &surface = *pictures[i];
-            TableFormat format = options.shape.format;
-            format.label = labels[i];
-            ProgressCounter progress;
-            NoEventPump pump;
-            TableBuilder builder(surface, sequence, progress, pump, format);
-            builder.run();
-            figures.push_back({labels[i], int(surface.width()), int(surface.height()),
-                               builder.items(), sequence.tableLength(), builder.dataLines()});
-            if (i > 0)
-                pictures[i].reset();
+            if (!options.preview.empty() &&
+                (!preview.open(options.preview) || !writePreview(surface, preview))) {
+                report("cannot write " + quotedText(options.preview) + ": " + preview.error());
+                return 1;
+            }
         }
-        if (!output.finish() || interruption() != 0 || !table.commit(error))
-            return failed(tableName);
+        TableFormat shape = format;
+        shape.label = labels[i];
+        TableFigures &written = figures.emplace_back();
+        written.label = labels[i];
+        if ((i > 0 && !table.write(lineBreak)) || !writeTable(surface, shape, table, written)) {
+            report("cannot write " + tableName + ": " + table.error());
+            return 1;
+        }
+        if (shape.runLength)
+            noteLongerRuns(surface, shape, written.characters, names[i]);
     }
-    if (!options.preview.empty() && !preview.commit(error))
-        return failed(quotedName(options.preview));
-    if (options.shape.stats)
-        reportFigures(errors, figures, options.shape.format.runLength);
-    // A signal during the commits came too late to stop anything, but it still asked to stop.
-    return interruption() != 0 ? 128 + interruption() : 0;
+    if (failures > 0) {
+        if (names.size() > 1)
+            report(std::to_string(failures) + " of " + std::to_string(names.size()) +
+                   " pictures failed; nothing was written");
+        return 1;
+    }
+    if (held) {
+        Output standardOutput;
+        if (!standardOutput.open({}) || !table.copyTo(standardOutput)) {
+            report("cannot write the table: " + table.error());
+            return 1;
+        }
+    }
+    if (!table.finish()) {
+        report("cannot write " + tableName + ": " + table.error());
+        return 1;
+    }
+    if (!options.preview.empty() && !preview.finish()) {
+        report("cannot write " + quotedText(options.preview) + ": " + preview.error());
+        return 1;
+    }
+    if (options.stats) {
+        for (const TableFigures &table : figures)
+            std::fprintf(stderr,
+                         "%s: %d x %d, %lld pixels, %llu %s, %zu characters, %llu Data lines\n",
+                         table.label.c_str(), table.width, table.height,
+                         static_cast<long long>(table.width) * table.height,
+                         static_cast<unsigned long long>(table.items),
+                         format.runLength ? "pairs" : "data bytes", table.characters,
+                         static_cast<unsigned long long>(table.dataLines));
+    }
+    return 0;
 }
 
 } // namespace quenzil
