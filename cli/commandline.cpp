@@ -69,9 +69,9 @@ const char description[] =
     "codes, CR LF between lines. Several pictures give their tables one after another, each\n"
     "labelled from its file name. After \"--\" every argument is a PICTURE, even one that\n"
     "starts with '-'.\n"
-    "The default &B literals suit BASICs that know them (MMBasic, FreeBASIC); for the others\n"
-    "use --radix hex (bwbasic, for one, reads &H and decimal but not &B, and misreads a &B\n"
-    "table without a word).";
+    "MMBasic, FreeBASIC and QB64 read the default &B literals; for BASICs that do not\n"
+    "(bwbasic, GW-BASIC and QBasic read &H and decimal numbers) use --radix hex: bwbasic, for\n"
+    "one, misreads a &B table without an error.";
 
 QString latin1(std::string_view text)
 {
