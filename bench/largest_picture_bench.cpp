@@ -6,6 +6,7 @@
 //
 // Every pixel has a different-looking colour, so that the load reads real pixel data. The file is
 // written by a child process, so that writing it does not count towards the peak.
+#include "picturereading.h"
 #include "picturesurface.h"
 #include "tablebuilder.h"
 
@@ -237,8 +238,7 @@ int main(int argc, char **argv)
     }
     const int width = argc > 3 ? std::atoi(argv[2]) : 8192;
     const int height = argc > 3 ? std::atoi(argv[3]) : 4096;
-    std::printf("pixel limit: %lld pixels\n",
-                static_cast<long long>(quenzil::PictureSurface::pixelLimit()));
+    std::printf("pixel limit: %lld pixels\n", static_cast<long long>(quenzil::pixelLimit()));
 
     QTemporaryDir dir;
     const QString fileName = dir.filePath(QStringLiteral("largest"));

@@ -1,26 +1,23 @@
 #include "tablecommand.h"
 
 #include "commandline.h"
-#include "displaycolour.h"
+#include "imagepixels.h"
 #include "picturepreparation.h"
-#include "picturesurface.h"
+#include "picturereading.h"
 #include "streamtableoutput.h"
 #include "tablebuilder.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QImageWriter>
 #include <QSaveFile>
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <new>
 
 namespace quenzil {
 
@@ -36,27 +33,23 @@ void report(const std::string &message)
 // appears only complete, keeps an existing file's permissions and is written through a link to
 // its target; until finish() the text is in a temporary file, on Linux one without a name. An
 // existing file that is not regular (a device, a pipe) is written directly, as is standard
-// output. Writes go straight to the system (our text comes in large chunks anyway), so a failed
-// one reports the system's reason.
+// output. Writes go straight to the system (the text comes in large chunks anyway), so a failed
+// one has the system's reason. Every failure is reported as "cannot write NAME: REASON".
 class Output
 {
 public:
-    // An empty name or "-" opens standard output.
-    bool open(const std::string &name)
+    // `name` is what messages call the output.
+    explicit Output(std::string name) : m_name(std::move(name)) {}
+
+    // Opens the file `path`; an empty path is standard output.
+    bool open(const std::string &path)
     {
-        if (name.empty() || name == standardStreamName) {
-            m_file = std::make_unique<QFile>();
-            return static_cast<QFile &>(*m_file).open(fileno(stdout),
-                                                      QIODevice::WriteOnly | QIODevice::Unbuffered,
-                                                      QFileDevice::DontCloseHandle) ||
-                   failed();
-        }
-        const QString fileName = QString::fromUtf8(name.data(), qsizetype(name.size()));
+        if (path.empty())
+            return openDescriptor(fileno(stdout), QIODevice::WriteOnly);
+        const QString fileName = QString::fromUtf8(path.data(), qsizetype(path.size()));
         const QFileInfo info(fileName);
-        if (info.isDir()) {
-            m_error = std::strerror(EISDIR);
-            return false;
-        }
+        if (info.isDir())
+            return fail(std::strerror(EISDIR));
         if (info.exists() && !info.isFile())
             m_file = std::make_unique<QFile>(fileName);
         else
@@ -69,15 +62,8 @@ public:
     bool openTemporary()
     {
         m_temporary.reset(std::tmpfile());
-        if (!m_temporary) {
-            m_error = std::strerror(errno);
-            return false;
-        }
-        m_file = std::make_unique<QFile>();
-        return static_cast<QFile &>(*m_file).open(fileno(m_temporary.get()),
-                                                  QIODevice::ReadWrite | QIODevice::Unbuffered,
-                                                  QFileDevice::DontCloseHandle) ||
-               failed();
+        return m_temporary ? openDescriptor(fileno(m_temporary.get()), QIODevice::ReadWrite)
+                           : fail(std::strerror(errno));
     }
 
     bool write(std::string_view data)
@@ -92,23 +78,19 @@ public:
         return true;
     }
 
-    // Copies all that was written into `target`, from the start.
+    // Copies all that was written into `target`.
     bool copyTo(Output &target)
     {
         if (!m_file->seek(0))
             return failed();
-        std::array<char, 1 << 16> buffer;
-        for (;;) {
-            const qint64 read = m_file->read(buffer.data(), qint64(buffer.size()));
-            if (read < 0)
+        while (!m_file->atEnd()) {
+            const QByteArray piece = m_file->read(qint64(StreamTableOutput::defaultChunkSize));
+            if (piece.isEmpty())
                 return failed();
-            if (read == 0)
-                return true;
-            if (!target.write({buffer.data(), std::size_t(read)})) {
-                m_error = target.error();
+            if (!target.write({piece.constData(), std::size_t(piece.size())}))
                 return false;
-            }
         }
+        return true;
     }
 
     // Gives a saved file its name; a direct one has taken everything already.
@@ -118,22 +100,27 @@ public:
         return !saved || saved->commit() || failed();
     }
 
-    const std::string &error() const { return m_error; }
-
-private:
-    bool failed()
+    bool fail(const std::string &reason)
     {
-        m_error = m_file->errorString().toStdString();
+        report("cannot write " + m_name + ": " + reason);
         return false;
     }
 
-    struct Closer
+private:
+    bool failed() { return fail(m_file->errorString().toStdString()); }
+
+    bool openDescriptor(int descriptor, QIODevice::OpenMode mode)
     {
-        void operator()(std::FILE *file) const { std::fclose(file); }
-    };
-    std::unique_ptr<std::FILE, Closer> m_temporary;
+        auto file = std::make_unique<QFile>();
+        const bool opened =
+            file->open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::DontCloseHandle);
+        m_file = std::move(file);
+        return opened || failed();
+    }
+
+    std::string m_name;
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> m_temporary{nullptr, &std::fclose};
     std::unique_ptr<QFileDevice> m_file;
-    std::string m_error;
 };
 
 using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
@@ -163,69 +150,40 @@ std::string openPicture(QFile &file, Stream &stream, const std::string &name)
     return {};
 }
 
-// Reads a picture and prepares it as the settings ask. Returns the message on failure.
-std::string readPrepared(PictureSurface &surface, const std::string &name,
-                         const Preparation &preparation)
+// Reads a picture and prepares it as the settings ask. On failure returns a null picture and
+// sets `error` to the message.
+QImage readPrepared(const std::string &name, const Preparation &preparation, std::string &error)
 {
     Stream stream(nullptr, &std::fclose);
     QFile file;
     QString reason;
-    surface.setKeepsTransparency(preparation.background.has_value());
-    if (const std::string error = openPicture(file, stream, name); !error.empty())
-        return "cannot load " + quotedText(name) + ": " + error;
-    if (!surface.load(&file, &reason))
-        return "cannot load " + quotedText(name) + ": " +
-               (reason.isEmpty() ? file.errorString() : reason).toStdString();
-    if (preparation.invert)
-        surface.invert();
-    PicturePreparation steps;
-    steps.background = preparation.background;
-    steps.scaling = PicturePreparation::Scaling(int(preparation.scaling));
-    steps.box = preparation.box;
-    steps.pad = preparation.pad;
-    steps.resampling = PicturePreparation::Resampling(int(preparation.resampling));
-    try {
-        if (!preparePicture(surface, steps, &reason))
-            return "cannot prepare " + quotedText(name) + ": " + reason.toStdString();
-        if (preparation.reduction != ColourReduction::Bands)
-            surface.reduceColours(preparation.reduction);
-    } catch (const std::bad_alloc &) {
-        return "cannot prepare " + quotedText(name) + ": Not enough memory for the picture";
+    QImage picture;
+    if (error = openPicture(file, stream, name); error.empty()) {
+        picture = readPicture(&file, &reason, preparation);
+        error = (reason.isEmpty() ? file.errorString() : reason).toStdString();
     }
-    return {};
-}
-
-QImage displayPreview(const PictureSurface &surface)
-{
-    const int width = int(surface.width());
-    const int height = int(surface.height());
-    std::array<QRgb, 256> colours{};
-    for (unsigned code = 0; code < 256; ++code) {
-        const ColourValue colour = displayColour(std::uint8_t(code));
-        colours[code] =
-            qRgb(int(colour & 0xFFu), int(colour >> 8 & 0xFFu), int(colour >> 16 & 0xFFu));
+    if (picture.isNull()) {
+        error = "cannot load " + quotedText(name) + ": " + error;
+        return {};
     }
-    QImage preview(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(preview.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = colours[PixelCode::code(surface.colourAt(x, y))];
-    }
-    return preview;
+    picture = prepare(std::move(picture), preparation, &reason);
+    error = "cannot prepare " + quotedText(name) + ": " + reason.toStdString();
+    return picture;
 }
 
 // The preview as PNG, made in memory: a write that fails is then ours to report, with the
 // system's reason, and the PNG library has nothing to complain about on its own.
-bool writePreview(const PictureSurface &surface, Output &output)
+bool writePreview(const QImage &picture, Output &output)
 {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(displayPreview(surface));
+    if (!QImageWriter(&buffer, "png").write(displayPreview(picture)))
+        return output.fail(noMemoryText().toStdString());
     return output.write({png.constData(), std::size_t(png.size())});
 }
 
-// What a table output counts: its characters.
+// Counts the characters of a table without keeping them.
 struct CharacterCount
 {
     std::size_t characters = 0;
@@ -234,55 +192,28 @@ struct CharacterCount
     void cutTail(std::size_t count) { characters -= std::min(count, characters); }
 };
 
-// What --stats tells of one table.
+// What --stats tells of a table beside its size and characters.
 struct TableFigures
 {
-    std::string label;
-    int width = 0;
-    int height = 0;
-    std::uint64_t items = 0; // codes, or run-length pairs
-    std::size_t characters = 0;
-    std::uint64_t dataLines = 0;
+    std::uint64_t items; // codes, or run-length pairs
+    std::uint64_t dataLines;
 };
 
-bool writeTable(const PictureSurface &surface, const TableFormat &format, Output &output,
-                TableFigures &figures)
+template <typename Output>
+TableFigures buildTable(const ImagePixels &pixels, const TableFormat &format, Output &output)
 {
     ProgressCounter progress;
     NoEventPump pump;
-    StreamTableOutput text([&](std::string_view chunk) {
-        figures.characters += chunk.size();
-        return output.write(chunk);
-    });
-    TableBuilder builder(surface, text, progress, pump, format);
+    TableBuilder builder(pixels, output, progress, pump, format);
     builder.run();
-    figures.width = int(surface.width());
-    figures.height = int(surface.height());
-    figures.items = builder.items();
-    figures.dataLines = builder.dataLines();
-    return text.finish();
-}
-
-// Run-length pairs pay off only where runs are long: a dithered picture's pairs may take more
-// room than its plain codes.
-void noteLongerRuns(const PictureSurface &surface, TableFormat format, std::size_t characters,
-                    const std::string &name)
-{
-    format.runLength = false;
-    CharacterCount plain;
-    ProgressCounter progress;
-    NoEventPump pump;
-    TableBuilder(surface, plain, progress, pump, format).run();
-    if (characters > plain.characters)
-        report("note: the --rle table of " + quotedText(name) + " has " +
-               std::to_string(characters) + " characters, more than the " +
-               std::to_string(plain.characters) + " of the table without --rle");
+    return {builder.items(), builder.dataLines()};
 }
 
 // Many BASICs read lines of at most this many characters (bwbasic drops a longer line without a
 // word), so a format whose Data lines may be longer gets a note.
 constexpr std::size_t commonLineLimit = 255;
 
+// A single table takes the format's label; among several each is labelled from its file name.
 std::vector<std::string> tableLabels(const CommandOptions &options)
 {
     if (options.pictures.size() == 1)
@@ -303,8 +234,8 @@ int runTableCommand(const CommandOptions &options)
 {
     const std::vector<std::string> &names = options.pictures;
     const std::vector<std::string> labels = tableLabels(options);
-    const TableFormat &format = options.settings.format;
-    if (const std::size_t longest = longestDataLine(format); longest > commonLineLimit)
+    if (const std::size_t longest = longestDataLine(options.settings.format);
+        longest > commonLineLimit)
         report("note: a Data line may hold up to " + std::to_string(longest) +
                " characters; many BASICs read at most " + std::to_string(commonLineLimit));
 
@@ -313,43 +244,55 @@ int runTableCommand(const CommandOptions &options)
     // then. After a picture fails the others are still read, so that each failure is reported,
     // but nothing more is written.
     const bool held = names.size() > 1 && options.output.empty();
-    const std::string tableName =
-        options.output.empty() ? std::string("the table") : quotedText(options.output);
-    Output table;
-    Output preview;
-    std::vector<TableFigures> figures;
+    Output table(options.output.empty() ? "the table" : quotedText(options.output));
+    Output preview(options.preview == standardStreamName ? "the preview"
+                                                         : quotedText(options.preview));
+    std::vector<std::string> stats;
     std::size_t failures = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        PictureSurface surface;
-        if (const std::string error = readPrepared(surface, names[i], options.settings.preparation);
-            !error.empty()) {
+        std::string error;
+        const QImage picture = readPrepared(names[i], options.settings.preparation, error);
+        if (picture.isNull()) {
             report(error);
             ++failures;
             continue;
         }
         if (failures > 0)
             continue;
-        if (i == 0) {
-            if (!(held ? table.openTemporary() : table.open(options.output))) {
-                report("cannot write " + tableName + ": " + table.error());
-                return 1;
-            }
-            if (!options.preview.empty() &&
-                (!preview.open(options.preview) || !writePreview(surface, preview))) {
-                report("cannot write " + quotedText(options.preview) + ": " + preview.error());
-                return 1;
-            }
-        }
-        TableFormat shape = format;
-        shape.label = labels[i];
-        TableFigures &written = figures.emplace_back();
-        written.label = labels[i];
-        if ((i > 0 && !table.write(lineBreak)) || !writeTable(surface, shape, table, written)) {
-            report("cannot write " + tableName + ": " + table.error());
+        if (i == 0 && !(held ? table.openTemporary() : table.open(options.output)))
             return 1;
-        }
-        if (shape.runLength)
-            noteLongerRuns(surface, shape, written.characters, names[i]);
+        if (i == 0 && !options.preview.empty() &&
+            !(preview.open(options.preview == standardStreamName ? "" : options.preview) &&
+              writePreview(picture, preview)))
+            return 1;
+        if (i > 0 && !table.write(lineBreak))
+            return 1;
+        TableFormat format = options.settings.format;
+        format.label = labels[i];
+        const ImagePixels pixels(picture);
+        std::size_t characters = 0;
+        StreamTableOutput text([&](std::string_view chunk) {
+            characters += chunk.size();
+            return table.write(chunk);
+        });
+        const TableFigures figures = buildTable(pixels, format, text);
+        if (!text.finish())
+            return 1;
+        const auto count = [](auto number) { return std::to_string(number); };
+        stats.push_back(
+            format.label + ": " + count(picture.width()) + " x " + count(picture.height()) + ", " +
+            count(qint64(picture.width()) * picture.height()) + " pixels, " + count(figures.items) +
+            (format.runLength ? " pairs, " : " data bytes, ") + count(characters) +
+            " characters, " + count(figures.dataLines) + " Data lines");
+        // Run-length pairs pay off only where runs are long: a dithered picture's pairs may take
+        // more room than its plain codes.
+        CharacterCount plain;
+        format.runLength = false;
+        if (options.settings.format.runLength &&
+            (buildTable(pixels, format, plain), plain.characters < characters))
+            report("note: the --rle table of " + quotedText(names[i]) + " has " +
+                   std::to_string(characters) + " characters, more than the " +
+                   std::to_string(plain.characters) + " of the table without --rle");
     }
     if (failures > 0) {
         if (names.size() > 1)
@@ -357,30 +300,14 @@ int runTableCommand(const CommandOptions &options)
                    " pictures failed; nothing was written");
         return 1;
     }
-    if (held) {
-        Output standardOutput;
-        if (!standardOutput.open({}) || !table.copyTo(standardOutput)) {
-            report("cannot write the table: " + table.error());
-            return 1;
-        }
-    }
-    if (!table.finish()) {
-        report("cannot write " + tableName + ": " + table.error());
+    Output standardOutput("the table");
+    if (held && !(standardOutput.open({}) && table.copyTo(standardOutput)))
         return 1;
-    }
-    if (!options.preview.empty() && !preview.finish()) {
-        report("cannot write " + quotedText(options.preview) + ": " + preview.error());
+    if (!table.finish() || (!options.preview.empty() && !preview.finish()))
         return 1;
-    }
-    if (options.stats) {
-        for (const TableFigures &table : figures)
-            std::fprintf(stderr,
-                         "%s: %d x %d, %lld pixels, %llu %s, %zu characters, %llu Data lines\n",
-                         table.label.c_str(), table.width, table.height,
-                         static_cast<long long>(table.width) * table.height,
-                         static_cast<unsigned long long>(table.items),
-                         format.runLength ? "pairs" : "data bytes", table.characters,
-                         static_cast<unsigned long long>(table.dataLines));
+    for (const std::string &line : stats) {
+        if (options.stats)
+            std::fprintf(stderr, "%s\n", line.c_str());
     }
     return 0;
 }

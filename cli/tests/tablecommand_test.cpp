@@ -245,8 +245,8 @@ void TableCommandTest::runs_data()
         << QStringList{"alpha.png"} << 0 << "alpha-dropped.txt" << none;
     QTest::newRow("prepared picture beyond the pixel limit")
         << QStringList{"--stretch", "8192x8192", "pic.bmp"} << 1 << QString()
-        << QByteArray("quenzil-table: cannot prepare 'pic.bmp': The prepared picture's 8192 x "
-                      "8192 pixels exceed the limit of 33554432 pixels\n");
+        << QByteArray("quenzil-table: cannot prepare 'pic.bmp': The picture's 8192 x 8192 "
+                      "pixels exceed the limit of 128 MB (33554432 pixels)\n");
 }
 
 void TableCommandTest::runs()
