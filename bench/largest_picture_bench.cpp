@@ -267,11 +267,9 @@ int main(int argc, char **argv)
 
     start = std::chrono::steady_clock::now();
     const std::string table = quenzil::buildTableText(surface);
-    const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    const std::size_t length = quenzil::tableLength({}, std::size_t(width), std::size_t(height));
     std::printf("table:  %.3f s, %zu characters (%s), peak memory %.0f MiB\n", secondsSince(start),
-                table.size(),
-                table.size() == quenzil::tableLength(pixels) ? "complete" : "INCOMPLETE",
-                peakMiB());
+                table.size(), table.size() == length ? "complete" : "INCOMPLETE", peakMiB());
 
     // One row more than the limit: refused from the header, before any pixel is decoded.
     const QString tooLarge = dir.filePath(QStringLiteral("too-large"));

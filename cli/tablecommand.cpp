@@ -6,6 +6,7 @@
 #include "picturereading.h"
 #include "streamtableoutput.h"
 #include "tablebuilder.h"
+#include "tabledialect.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -183,30 +184,29 @@ bool writePreview(const QImage &picture, Output &output)
     return output.write({png.constData(), std::size_t(png.size())});
 }
 
-// Counts the characters of a table without keeping them.
-struct CharacterCount
+// Keeps nothing: for a table whose length alone counts.
+struct NoOutput
 {
-    std::size_t characters = 0;
-    void setText(std::string_view text) { characters = text.size(); }
-    void append(std::string_view piece) { characters += piece.size(); }
-    void cutTail(std::size_t count) { characters -= std::min(count, characters); }
+    void setText(std::string_view) {}
+    void append(std::string_view) {}
 };
 
-// What --stats tells of a table beside its size and characters.
+// What the builder tells of a table it made, for --stats and the run-length note.
 struct TableFigures
 {
     std::uint64_t items; // codes, or run-length pairs
     std::uint64_t dataLines;
+    std::uint64_t characters;
 };
 
 template <typename Output>
-TableFigures buildTable(const ImagePixels &pixels, const TableFormat &format, Output &output)
+TableFigures buildTable(const ImagePixels &pixels, const TableFormat &format, Output &&output)
 {
     ProgressCounter progress;
     NoEventPump pump;
     TableBuilder builder(pixels, output, progress, pump, format);
     builder.run();
-    return {builder.items(), builder.dataLines()};
+    return {builder.items(), builder.dataLines(), builder.characters()};
 }
 
 // Many BASICs read lines of at most this many characters (bwbasic drops a longer line without a
@@ -265,16 +265,12 @@ int runTableCommand(const CommandOptions &options)
             !(preview.open(options.preview == standardStreamName ? "" : options.preview) &&
               writePreview(picture, preview)))
             return 1;
-        if (i > 0 && !table.write(lineBreak))
+        if (i > 0 && !table.write(basicDialect.lineBreak))
             return 1;
         TableFormat format = options.settings.format;
         format.label = labels[i];
         const ImagePixels pixels(picture);
-        std::size_t characters = 0;
-        StreamTableOutput text([&](std::string_view chunk) {
-            characters += chunk.size();
-            return table.write(chunk);
-        });
+        StreamTableOutput text([&](std::string_view chunk) { return table.write(chunk); });
         const TableFigures figures = buildTable(pixels, format, text);
         if (!text.finish())
             return 1;
@@ -282,17 +278,18 @@ int runTableCommand(const CommandOptions &options)
         stats.push_back(
             format.label + ": " + count(picture.width()) + " x " + count(picture.height()) + ", " +
             count(qint64(picture.width()) * picture.height()) + " pixels, " + count(figures.items) +
-            (format.runLength ? " pairs, " : " data bytes, ") + count(characters) +
+            (format.runLength ? " pairs, " : " data bytes, ") + count(figures.characters) +
             " characters, " + count(figures.dataLines) + " Data lines");
         // Run-length pairs pay off only where runs are long: a dithered picture's pairs may take
         // more room than its plain codes.
-        CharacterCount plain;
         format.runLength = false;
-        if (options.settings.format.runLength &&
-            (buildTable(pixels, format, plain), plain.characters < characters))
+        if (const std::uint64_t plain = options.settings.format.runLength
+                                            ? buildTable(pixels, format, NoOutput()).characters
+                                            : figures.characters;
+            plain < figures.characters)
             report("note: the --rle table of " + quotedText(names[i]) + " has " +
-                   std::to_string(characters) + " characters, more than the " +
-                   std::to_string(plain.characters) + " of the table without --rle");
+                   count(figures.characters) + " characters, more than the " + count(plain) +
+                   " of the table without --rle");
     }
     if (failures > 0) {
         if (names.size() > 1)
