@@ -252,7 +252,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         if (const std::string reason = option.apply(options, value); !reason.empty())
             return usageError("option '" + dashed(option.name) + "': " + reason);
     }
-    options.labelGiven = parser.isSet("label");
+    const bool labelGiven = parser.isSet("label");
     if (std::string error = settingsError(options.settings); !error.empty())
         return usageError(std::move(error));
 
@@ -262,7 +262,7 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     if (count == 0)
         return usageError("no PICTURE given");
     const std::string several = "; " + std::to_string(count) + " were given";
-    if (count > 1 && options.labelGiven)
+    if (count > 1 && labelGiven)
         return usageError("option '--label' names the table of one PICTURE" + several);
     if (count > 1 && !options.preview.empty())
         return usageError("option '--preview' shows one PICTURE" + several);

@@ -22,8 +22,6 @@ struct CommandOptions
 {
     // How each picture is prepared and its table shaped; --invert is its preparation's.
     TableSettings settings;
-    // Whether --label was given (with several pictures each table is labelled from its name).
-    bool labelGiven = false;
     std::string output;  // empty: standard output
     std::string preview; // empty: none; "-": standard output
     bool stats = false;

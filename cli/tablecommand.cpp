@@ -24,6 +24,16 @@ namespace quenzil {
 
 namespace {
 
+// The descriptor of a C stream: Windows spells the POSIX call with an underscore.
+int descriptorOf(std::FILE *stream)
+{
+#ifdef _WIN32
+    return _fileno(stream);
+#else
+    return fileno(stream);
+#endif
+}
+
 void report(const std::string &message)
 {
     std::fprintf(stderr, "%s: %s\n", tableCommandName.data(), message.c_str());
@@ -46,7 +56,7 @@ public:
     bool open(const std::string &path)
     {
         if (path.empty())
-            return openDescriptor(fileno(stdout), QIODevice::WriteOnly);
+            return openDescriptor(descriptorOf(stdout), QIODevice::WriteOnly);
         const QString fileName = QString::fromUtf8(path.data(), qsizetype(path.size()));
         const QFileInfo info(fileName);
         if (info.isDir())
@@ -63,7 +73,7 @@ public:
     bool openTemporary()
     {
         m_temporary.reset(std::tmpfile());
-        return m_temporary ? openDescriptor(fileno(m_temporary.get()), QIODevice::ReadWrite)
+        return m_temporary ? openDescriptor(descriptorOf(m_temporary.get()), QIODevice::ReadWrite)
                            : fail(std::strerror(errno));
     }
 
