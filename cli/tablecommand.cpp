@@ -14,6 +14,14 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -136,6 +144,52 @@ private:
 
 using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
+// While it lives, what the picture libraries write to standard error on their own goes nowhere:
+// libpng prints "libpng error: ..." past Qt's message handler before the reader fails, naming no
+// picture, and the command's own message says it with the name. The libraries write to the
+// descriptor directly, so the descriptor itself is pointed at the null device for the while;
+// Windows spells the same POSIX calls with an underscore.
+class LibraryChatterMuted
+{
+public:
+    LibraryChatterMuted()
+    {
+        std::fflush(stderr);
+#ifdef _WIN32
+        const int null = _open("NUL", _O_WRONLY);
+        m_saved = null >= 0 ? _dup(2) : -1;
+        if (m_saved >= 0)
+            _dup2(null, 2);
+        if (null >= 0)
+            _close(null);
+#else
+        const int null = ::open("/dev/null", O_WRONLY);
+        m_saved = null >= 0 ? ::dup(2) : -1;
+        if (m_saved >= 0)
+            ::dup2(null, 2);
+        if (null >= 0)
+            ::close(null);
+#endif
+    }
+    ~LibraryChatterMuted()
+    {
+        if (m_saved < 0)
+            return;
+#ifdef _WIN32
+        _dup2(m_saved, 2);
+        _close(m_saved);
+#else
+        ::dup2(m_saved, 2);
+        ::close(m_saved);
+#endif
+    }
+    LibraryChatterMuted(const LibraryChatterMuted &) = delete;
+    LibraryChatterMuted &operator=(const LibraryChatterMuted &) = delete;
+
+private:
+    int m_saved = -1;
+};
+
 // Opens a picture by the bytes of its name as given: on POSIX systems through the standard
 // library, since Qt would turn the name into Unicode text first and a name that is not valid
 // UTF-8 does not survive that; on Windows the names come from Qt as UTF-8 already. Returns why
@@ -170,6 +224,7 @@ QImage readPrepared(const std::string &name, const Preparation &preparation, std
     QString reason;
     QImage picture;
     if (error = openPicture(file, stream, name); error.empty()) {
+        const LibraryChatterMuted muted;
         picture = readPicture(&file, &reason, preparation);
         error = (reason.isEmpty() ? file.errorString() : reason).toStdString();
     }
