@@ -59,7 +59,7 @@ fuzz:
 	    fuzz-out/corpus fuzz/corpus
 
 bench: build
-	@bash scripts/install-deps.sh ffmpeg time
+	@bash scripts/install-deps.sh ffmpeg time python3-pil
 	bash bench/run-all.sh
 
 clean:

@@ -1,32 +1,63 @@
 #!/usr/bin/env bash
-# Times quenzil-table against ffmpeg on the same 24-bit BMP (4096 x 4096 unless told otherwise):
-# ffmpeg writes the raw 3-3-2 bytes (-f rawvideo -pix_fmt rgb8), quenzil-table the text table of
-# the same codes. Both write a file in the same scratch folder; each is run several times and
-# the best time counts. Prints both times and their ratio.
-# Usage: bench/cli_bench.sh [SIDE] [RUNS]
+# Times quenzil-table on a 24-bit BMP (4096 x 4096 unless told otherwise) against what bounds it:
+# - --fit 160x128 --dither diffuse -o FILE against Pillow decoding the same file (goal: at most
+#   1.1 times);
+# - the plain table -o FILE against a durable copy of that finished table: cp to a temporary file
+#   in the same folder, sync that file, rename it (goal: at most 2.5 times);
+# - 200 pictures of 32 x 32 in one call against 200 calls (goal: at most a fifth);
+# - peak memory of the plain table (goal: under 100 MB), of --dither diffuse (at most 1.5 times
+#   the plain table's) and of --fit 320x240 (at most the plain table's).
+# In a round every command runs once, so that a busy moment of a shared machine hits all alike;
+# each keeps its best round. The files are written on the disk the build is on, not a tmpfs.
+# Usage: bench/cli_bench.sh [SIDE] [RUNS]; TABLE=PROGRAM times another quenzil-table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/common.sh
 
 side=${1:-4096}
 runs=${2:-5}
-table=./build/bin/quenzil-table
-require_tools cli_bench "$table" ffmpeg
+table=${TABLE:-$PWD/build/bin/quenzil-table}
+python=/usr/bin/python3 # Debian's, with python3-pil
+require_tools cli_bench "$table" ffmpeg /usr/bin/time "$python"
 
-work=$(mktemp -d)
+work=$(mktemp -d "$PWD/build/cli_bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 picture=$work/picture.bmp
 make_picture "$side" "$picture"
+make_picture 32 "$work/small.bmp"
+mkdir "$work/many"
+for ((i = 1; i <= 200; i++)); do cp "$work/small.bmp" "$work/many/p$i.bmp"; done
+"$table" -o "$work/plain.txt" "$picture"
 
+pillow() { "$python" -c 'import sys; from PIL import Image; Image.open(sys.argv[1]).load()' "$1"; }
+durable_copy() { cp "$1" "$2.part" && sync "$2.part" && mv "$2.part" "$2"; }
+each() { for ((i = 1; i <= 200; i++)); do "$table" -o "$work/p.txt" "$work/many/p$i.bmp"; done; }
 
-ours=$(best_of "$table" -o "$work/table.txt" "$picture")
-theirs=$(best_of ffmpeg -v error -y -i "$picture" -f rawvideo -pix_fmt rgb8 "$work/codes.raw")
-ours_null=$(best_of sh -c '"$0" "$1" >/dev/null' "$table" "$picture")
-theirs_null=$(best_of ffmpeg -v error -y -i "$picture" -f rawvideo -pix_fmt rgb8 -y /dev/null)
+declare -A best
+for ((r = 0; r < runs; r++)); do
+    for what in display pillow plain copy together each; do
+        case $what in
+        display) took=$(runs=1 best_of "$table" --fit 160x128 --dither diffuse -o "$work/d.txt" "$picture") ;;
+        pillow) took=$(runs=1 best_of pillow "$picture") ;;
+        plain) took=$(runs=1 best_of "$table" -o "$work/table.txt" "$picture") ;;
+        copy) took=$(runs=1 best_of durable_copy "$work/plain.txt" "$work/copy.txt") ;;
+        together) took=$(runs=1 best_of "$table" -o "$work/many.txt" "$work"/many/p*.bmp) ;;
+        each) took=$(runs=1 best_of each) ;;
+        esac
+        best[$what]=$(awk -v a="$took" -v b="${best[$what]:-$took}" 'BEGIN { print (a < b ? a : b) }')
+    done
+done
+peak() { /usr/bin/time -f %M "$table" "$@" -o "$work/m.txt" "$picture" 2>&1 >/dev/null | tail -1; }
+plain_peak=$(peak) diffuse_peak=$(peak --dither diffuse) fit_peak=$(peak --fit 320x240)
 
-echo "picture: ${side} x ${side}, 24-bit BMP of $(stat -c %s "$picture") bytes; best of $runs runs"
-echo "quenzil-table -o FILE:             ${ours} s  ($(stat -c %s "$work/table.txt") bytes of table)"
-echo "ffmpeg -f rawvideo -pix_fmt rgb8:  ${theirs} s  ($(stat -c %s "$work/codes.raw") bytes of codes)"
-awk -v a="$ours" -v b="$theirs" \
-    'BEGIN { printf "ratio quenzil-table / ffmpeg:      %.2f (goal: at most 1)\n", a / b }'
-echo "to /dev/null: quenzil-table ${ours_null} s, ffmpeg ${theirs_null} s"
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+echo "picture: ${side} x ${side}, 24-bit BMP of $(stat -c %s "$picture") bytes; best of $runs rounds"
+echo "--fit 160x128 --dither diffuse: ${best[display]} s, Pillow's decode ${best[pillow]} s," \
+    "ratio $(ratio "${best[display]}" "${best[pillow]}") (goal: at most 1.1)"
+echo "plain table -o FILE:            ${best[plain]} s, durable copy ${best[copy]} s," \
+    "ratio $(ratio "${best[plain]}" "${best[copy]}") (goal: at most 2.5)"
+echo "200 pictures of 32 x 32:        one call ${best[together]} s, 200 calls ${best[each]} s," \
+    "ratio $(ratio "${best[together]}" "${best[each]}") (goal: at most 0.2)"
+echo "peak memory, plain table:       ${plain_peak} KB (goal: under 100 MB)"
+echo "peak memory, --dither diffuse:  ${diffuse_peak} KB, $(ratio "$diffuse_peak" "$plain_peak") x plain (goal: at most 1.5)"
+echo "peak memory, --fit 320x240:     ${fit_peak} KB, $(ratio "$fit_peak" "$plain_peak") x plain (goal: at most 1)"

@@ -1,65 +1,81 @@
 #include "commandline.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace quenzil {
 
 namespace {
 
-// Every option of the command is declared here, once: the parser, the help text and the
-// TableOptions they fill all come from these rows. An option with another kind of value gets a
-// table of its own beside these.
-struct SwitchOption
+namespace fs = std::filesystem;
+
+// A file name option: anything but an empty name, and a name Qt can hold as text, since the
+// outputs are written through Qt (a name that does not survive that would write another file).
+std::string applyFileName(std::string &target, std::string_view value)
 {
-    const char *name;
-    const char *description;
-    bool TableOptions::*target;
-};
+    const QByteArray bytes(value.data(), qsizetype(value.size()));
+    if (value.empty())
+        return "the file name is empty";
+    if (QString::fromUtf8(bytes).toUtf8() != bytes)
+        return quotedText(value) + " is not valid UTF-8; only PICTURE may have such a name";
+    target = value;
+    return {};
+}
 
-struct FileOption
+std::vector<CommandOption> makeOptions()
 {
-    const char *name;
-    const char *valueName;
-    const char *description;
-    std::string TableOptions::*target;
-};
-
-const SwitchOption switchOptions[] = {
-    {"invert", "Code the picture with its colours inverted.", &TableOptions::invert},
-};
-
-const FileOption fileOptions[] = {
-    {"preview", "OUT.png", "Also write the picture as a 3-3-2 display shows it.",
-     &TableOptions::preview},
-    {"o", "OUT", "Write the table to OUT instead of standard output.", &TableOptions::output},
-};
+    std::vector<CommandOption> rows = {
+        {"invert", "", "Code the picture with its colours inverted.",
+         [](CommandOptions &options, std::string_view) {
+             options.settings.preparation.invert = true;
+             return std::string();
+         }},
+        {"preview", "OUT.png",
+         "Also write the picture as a 3-3-2 display shows it; - is standard output (with -o).",
+         [](CommandOptions &options, std::string_view value) {
+             return applyFileName(options.preview, value);
+         }},
+        {"o", "OUT", "Write the table to OUT instead of standard output (- is standard output).",
+         [](CommandOptions &options, std::string_view value) {
+             return applyFileName(options.output, value);
+         }},
+    };
+    for (const SettingOption &setting : settingOptions()) {
+        rows.push_back({setting.name, setting.valueName, setting.help,
+                        [apply = setting.apply](CommandOptions &options, std::string_view value) {
+                            return apply(options.settings, value);
+                        }});
+    }
+    rows.push_back({"stats", "",
+                    "After the tables, one line per picture on standard error: label, size, "
+                    "pixels, data bytes (pairs with --rle), characters, Data lines.",
+                    [](CommandOptions &options, std::string_view) {
+                        options.stats = true;
+                        return std::string();
+                    }});
+    return rows;
+}
 
 const char description[] =
     "Writes the table of PICTURE: a \"Picture:\" line, then Data lines of eight 3-3-2 colour\n"
     "codes, CR LF between lines. Several pictures give their tables one after another, each\n"
     "labelled from its file name. After \"--\" every argument is a PICTURE, even one that\n"
-    "starts with '-'.";
+    "starts with '-'.\n"
+    "MMBasic, FreeBASIC and QB64 read the default &B literals; for BASICs that do not\n"
+    "(bwbasic, GW-BASIC and QBasic read &H and decimal numbers) use --radix hex: bwbasic, for\n"
+    "one, misreads a &B table without an error.";
 
-// The arguments reach the parser as Latin-1, one character a byte, so every value gives back
-// exactly the bytes it was typed as (a file name need not be valid UTF-8). Option names are
-// ASCII and read the same either way.
-QString fromBytes(const std::string &bytes)
+QString latin1(std::string_view text)
 {
-    return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
-}
-
-std::string toBytes(const QString &text)
-{
-    return text.toLatin1().toStdString();
-}
-
-std::string quotedName(const std::string &name)
-{
-    return "'" + readableName(name) + "'";
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
 void declareOptions(QCommandLineParser &parser)
@@ -67,36 +83,48 @@ void declareOptions(QCommandLineParser &parser)
     parser.setApplicationDescription(QString::fromLatin1(description));
     parser.addHelpOption();
     parser.addVersionOption();
-    for (const SwitchOption &option : switchOptions)
-        parser.addOption(
-            {QString::fromLatin1(option.name), QString::fromLatin1(option.description)});
-    for (const FileOption &option : fileOptions)
-        parser.addOption({QString::fromLatin1(option.name), QString::fromLatin1(option.description),
-                          QString::fromLatin1(option.valueName)});
-    addPrepareOptions(parser);
-    declareShapeOptions(parser);
+    for (const CommandOption &option : commandOptions())
+        parser.addOption({latin1(option.name), latin1(option.help), latin1(option.valueName)});
     parser.addPositionalArgument(
         "PICTURE", "The pictures to read: BMP, PNG, GIF or JPEG; - is standard input.",
         "PICTURE...");
 }
 
-// An option as it was typed, with its dashes: "--name" if given so before "--", else "-name".
-std::string typedOption(const std::vector<std::string> &arguments, const std::string &name)
+const CommandOption *findOption(std::string_view name)
+{
+    const std::vector<CommandOption> &options = commandOptions();
+    const auto found =
+        std::find_if(options.begin(), options.end(),
+                     [&](const CommandOption &option) { return option.name == name; });
+    return found == options.end() ? nullptr : &*found;
+}
+
+// The parser's complaint beside an unknown option: a switch given a value ("--rle=1"), or an
+// option lacking its value, which can only be the last argument.
+std::string valueError(const std::vector<std::string> &arguments)
 {
     for (const std::string &argument : arguments) {
         if (argument == "--")
             break;
-        if (argument == "--" + name || argument.rfind("--" + name + "=", 0) == 0)
-            return "--" + name;
+        const std::size_t equals = argument.find('=');
+        if (argument.rfind("--", 0) != 0 || equals == std::string::npos)
+            continue;
+        const CommandOption *option = findOption(std::string_view(argument).substr(2, equals - 2));
+        if (option && option->isSwitch())
+            return "option '" + dashed(option->name) + "' takes no value";
     }
-    return "-" + name;
+    std::string_view last = arguments.empty() ? std::string_view() : arguments.back();
+    last.remove_prefix(std::min(last.find_first_not_of('-'), last.size()));
+    if (const CommandOption *option = findOption(last))
+        return "option '" + dashed(option->name) + "' needs a value (" +
+               std::string(option->valueName) + ")";
+    return "the arguments cannot be read";
 }
 
 // The file a name writes to: links followed (a dangling one to the file it would create),
 // "." and ".." resolved, relative to the current folder.
-std::filesystem::path destinationOf(const std::string &name)
+fs::path destinationOf(const std::string &name)
 {
-    namespace fs = std::filesystem;
     std::error_code error;
     fs::path path = fs::absolute(fs::path(name), error);
     for (int links = 0; links < 40 && fs::is_symlink(path, error); ++links) {
@@ -112,50 +140,72 @@ std::filesystem::path destinationOf(const std::string &name)
 bool sameDestination(const std::string &first, const std::string &second)
 {
     std::error_code error;
-    if (std::filesystem::equivalent(first, second, error))
-        return true;
-    return destinationOf(first) == destinationOf(second);
+    return fs::equivalent(first, second, error) || destinationOf(first) == destinationOf(second);
 }
 
-// Output names are handed to Qt, which holds names as Unicode text: a name that does not
-// survive that would write to a file of another name.
-bool survivesAsText(const std::string &name)
+// Whether a name is the file behind standard input (0) or standard output (1): the same device
+// and inode, however the file is named (/dev/stdout, /proc/self/fd/1, a link, the file itself).
+bool isStreamFile(const std::string &name, [[maybe_unused]] int descriptor)
 {
-    return QFile::encodeName(QFile::decodeName(QByteArray::fromStdString(name))).toStdString() ==
-           name;
+#ifdef _WIN32
+    // The standard library cannot compare a handle with a name, and Windows shells give no name
+    // for a redirected stream that a user would type again; not checked there.
+    return false;
+#else
+    struct stat stream = {};
+    struct stat named = {};
+    return ::fstat(descriptor, &stream) == 0 && ::stat(name.c_str(), &named) == 0 &&
+           stream.st_dev == named.st_dev && stream.st_ino == named.st_ino;
+#endif
+}
+
+// An output that would overwrite what the command reads or writes elsewhere: a picture, standard
+// output while the table or preview goes there, or the other output.
+std::string fileClash(const CommandOptions &options)
+{
+    const bool outputToStream = options.output.empty() || options.preview == standardStreamName;
+    const bool readsInput =
+        std::count(options.pictures.begin(), options.pictures.end(), standardStreamName) > 0;
+    const std::pair<std::string_view, const std::string *> outputs[] = {
+        {"o", &options.output}, {"preview", &options.preview}};
+    for (const auto &[option, name] : outputs) {
+        if (name->empty() || *name == standardStreamName)
+            continue;
+        const std::string prefix = "option '" + dashed(option) + "': " + quotedText(*name);
+        std::error_code error;
+        for (const std::string &picture : options.pictures) {
+            if (picture != standardStreamName && fs::equivalent(*name, picture, error))
+                return prefix + " is the picture " + quotedText(picture);
+        }
+        if (readsInput && isStreamFile(*name, 0))
+            return prefix + " is the picture read from standard input";
+        if (outputToStream && isStreamFile(*name, 1))
+            return prefix + " is the file standard output goes to";
+    }
+    if (!options.output.empty() && !options.preview.empty() &&
+        sameDestination(options.output, options.preview))
+        return "the table and the preview cannot both go to " + quotedText(options.output);
+    return {};
 }
 
 CommandLine usageError(std::string text)
 {
     CommandLine result;
-    result.action = CommandLine::Action::UsageError;
     result.error = std::move(text);
     return result;
 }
 
 } // namespace
 
-std::string readableName(std::string_view name)
+const std::vector<CommandOption> &commandOptions()
 {
-    std::string readable;
-    const QByteArray bytes(name.data(), qsizetype(name.size()));
-    for (qsizetype i = 0; i < bytes.size();) {
-        // The longest valid UTF-8 sequence starting here, if any.
-        qsizetype length = 1;
-        const auto lead = uchar(bytes[i]);
-        if (lead >= 0xC2 && lead <= 0xF4)
-            length = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        const QByteArray piece = bytes.mid(i, length);
-        if (lead < 0x80 || (length > 1 && piece.size() == length && piece.isValidUtf8())) {
-            readable += piece.toStdString();
-        } else {
-            static const char digits[] = "0123456789ABCDEF";
-            readable += {'\\', 'x', digits[lead >> 4], digits[lead & 0xF]};
-            length = 1;
-        }
-        i += length;
-    }
-    return readable;
+    static const std::vector<CommandOption> options = makeOptions();
+    return options;
+}
+
+std::string dashed(std::string_view name)
+{
+    return (name.size() == 1 ? "-" : "--") + std::string(name);
 }
 
 std::string tableCommandUsage()
@@ -170,67 +220,61 @@ std::string tableCommandUsage()
 
 CommandLine parseCommandLine(const std::vector<std::string> &arguments)
 {
+    // The arguments reach the parser as Latin-1, one character a byte, so every value gives back
+    // exactly the bytes it was typed as. Option names are ASCII and read the same either way.
     QCommandLineParser parser;
     declareOptions(parser);
-    QStringList list{QString::fromLatin1(tableCommandName.data())};
+    QStringList list{latin1(tableCommandName)};
     for (const std::string &argument : arguments)
-        list.append(fromBytes(argument));
+        list.append(latin1(argument));
     const bool parsed = parser.parse(list);
 
     if (parser.isSet("help") || parser.isSet("help-all"))
         return CommandLine{CommandLine::Action::Help, {}, {}};
     if (parser.isSet("version"))
         return CommandLine{CommandLine::Action::Version, {}, {}};
-    if (!parser.unknownOptionNames().isEmpty()) {
-        const std::string name = toBytes(parser.unknownOptionNames().constFirst());
-        return usageError("unknown option '" + readableName(typedOption(arguments, name)) + "'");
-    }
-    if (!parsed) {
-        // The parser's only other complaint: the last argument is an option that lacks its value.
-        const std::string last = arguments.empty() ? std::string() : arguments.back();
-        std::string kind = preparationValueKind(last);
-        if (kind.empty())
-            kind = isShapeValueOption(last) ? "a value" : "a file name";
-        return usageError("option '" + readableName(last) + "' needs " + kind);
-    }
+    if (!parser.unknownOptionNames().isEmpty())
+        return usageError(
+            "unknown option " +
+            quotedText(dashed(parser.unknownOptionNames().constFirst().toLatin1().toStdString())));
+    if (!parsed)
+        return usageError(valueError(arguments));
 
     CommandLine result;
     result.action = CommandLine::Action::Run;
-    TableOptions &options = result.options;
-    for (const SwitchOption &option : switchOptions)
-        options.*option.target = parser.isSet(QString::fromLatin1(option.name));
-    for (const FileOption &option : fileOptions) {
-        const QString name = QString::fromLatin1(option.name);
+    CommandOptions &options = result.options;
+    for (const CommandOption &option : commandOptions()) {
+        const QString name = latin1(option.name);
         if (!parser.isSet(name))
             continue;
-        const std::string typed = typedOption(arguments, option.name);
-        options.*option.target = toBytes(parser.values(name).constLast());
-        if ((options.*option.target).empty())
-            return usageError("option '" + typed + "' needs a file name");
-        if (!survivesAsText(options.*option.target))
-            return usageError("option '" + typed + "': the name " +
-                              quotedName(options.*option.target) +
-                              " is not valid UTF-8; only PICTURE may have such a name");
+        const std::string value =
+            option.isSwitch() ? "true" : parser.values(name).constLast().toLatin1().toStdString();
+        if (const std::string reason = option.apply(options, value); !reason.empty())
+            return usageError("option '" + dashed(option.name) + "': " + reason);
     }
+    const bool labelGiven = parser.isSet("label");
+    if (std::string error = settingsError(options.settings); !error.empty())
+        return usageError(std::move(error));
 
-    std::string prepareError;
-    if (!readPrepareOptions(parser, options.prepare, prepareError))
-        return usageError(prepareError);
-
-    const QStringList pictures = parser.positionalArguments();
-    if (pictures.isEmpty())
+    for (const QString &picture : parser.positionalArguments())
+        options.pictures.push_back(picture.toLatin1().toStdString());
+    const std::size_t count = options.pictures.size();
+    if (count == 0)
         return usageError("no PICTURE given");
-    for (const QString &picture : pictures)
-        options.pictures.push_back(toBytes(picture));
-    options.picture = options.pictures.front();
-    if (const std::string error =
-            readShapeOptions(parser, options.pictures, !options.preview.empty(), options.shape);
-        !error.empty())
-        return usageError(error);
-    if (!options.output.empty() && !options.preview.empty() &&
-        sameDestination(options.output, options.preview))
-        return usageError("the table and the preview cannot both go to " +
-                          quotedName(options.output));
+    const std::string several = "; " + std::to_string(count) + " were given";
+    if (count > 1 && labelGiven)
+        return usageError("option '--label' names the table of one PICTURE" + several);
+    if (count > 1 && !options.preview.empty())
+        return usageError("option '--preview' shows one PICTURE" + several);
+    if (std::count(options.pictures.begin(), options.pictures.end(), standardStreamName) > 1)
+        return usageError("standard input ('-') can be read only once");
+
+    if (options.output == standardStreamName)
+        options.output.clear();
+    if (options.preview == standardStreamName && options.output.empty())
+        return usageError("option '--preview': '-' (standard output) needs '-o' for the table");
+    if (std::string clash = fileClash(options); !clash.empty())
+        return usageError(std::move(clash));
     return result;
 }
 

@@ -58,10 +58,21 @@ int main(int argc, char **argv)
     // SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    qInstallMessageHandler(quietMessages);
+    // The application object lets the picture reader find its format plugins.
+    QCoreApplication application(argc, argv);
 
-    // The arguments' bytes as given: QCoreApplication::arguments() would decode them as UTF-8 and
-    // lose the bytes of a file name that is not.
+#ifdef _WIN32
+    // argv holds the names in the system's code page, which cannot hold every name; Qt reads
+    // them as Unicode, handed on as UTF-8.
+    std::vector<std::string> arguments;
+    for (const QString &argument : QCoreApplication::arguments().mid(1))
+        arguments.push_back(argument.toStdString());
+#else
+    // The arguments' bytes as given: QCoreApplication::arguments() would decode them as UTF-8
+    // and lose the bytes of a file name that is not.
     const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+#endif
     const quenzil::CommandLine commandLine = quenzil::parseCommandLine(arguments);
     using Action = quenzil::CommandLine::Action;
     switch (commandLine.action) {
@@ -70,19 +81,17 @@ int main(int argc, char **argv)
     case Action::Version:
         return printed(std::string(quenzil::tableCommandVersion) + "\n");
     case Action::UsageError:
-        std::fprintf(stderr, "quenzil-table: %s\n%s", commandLine.error.c_str(),
-                     quenzil::tableCommandUsage().c_str());
+        std::fprintf(stderr, "quenzil-table: %s\nTry 'quenzil-table --help'.\n",
+                     commandLine.error.c_str());
         return 2;
     case Action::Run:
         break;
     }
-    if (outputClosed && commandLine.options.output.empty()) {
-        std::fprintf(stderr, "quenzil-table: cannot write the table: standard output is closed\n");
+    const quenzil::CommandOptions &options = commandLine.options;
+    if (outputClosed && (options.output.empty() || options.preview == "-")) {
+        std::fprintf(stderr, "quenzil-table: cannot write the %s: standard output is closed\n",
+                     options.output.empty() ? "table" : "preview");
         return 1;
     }
-
-    qInstallMessageHandler(quietMessages);
-    // The application object lets the picture reader find its format plugins.
-    QCoreApplication application(argc, argv);
-    return quenzil::runTableCommand(commandLine.options, stdout, stderr);
+    return quenzil::runTableCommand(options);
 }

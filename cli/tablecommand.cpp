@@ -2,358 +2,376 @@
 
 #include "commandline.h"
 #include "imagepixels.h"
-#include "interruption.h"
 #include "picturepreparation.h"
 #include "picturereading.h"
 #include "streamtableoutput.h"
 #include "tablebuilder.h"
+#include "tabledialect.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
 #include <QImageWriter>
 #include <QSaveFile>
 
-#ifdef __linux__
+#ifdef _WIN32
 #include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 namespace quenzil {
 
 namespace {
 
-// A file device whose every write first asks whether a stopping signal came: then it fails, and
-// the writer (the table's sink, the PNG writer) stops at once.
-template <class File> class Interruptible : public File
+// The descriptor of a C stream: Windows spells the POSIX call with an underscore.
+int descriptorOf(std::FILE *stream)
 {
-public:
-    using File::File;
+#ifdef _WIN32
+    return _fileno(stream);
+#else
+    return fileno(stream);
+#endif
+}
 
-protected:
-    qint64 writeData(const char *data, qint64 size) override
-    {
-        if (interruption() != 0) {
-            this->setErrorString(QStringLiteral("Interrupted"));
-            return -1;
-        }
-        return File::writeData(data, size);
-    }
-};
+void report(const std::string &message)
+{
+    std::fprintf(stderr, "%s: %s\n", tableCommandName.data(), message.c_str());
+    std::fflush(stderr);
+}
 
 // Where the table or the preview goes. A new or regular file is written through QSaveFile, so it
 // appears only complete, keeps an existing file's permissions and is written through a link to
-// its target; until commit() a temporary file beside it holds the text and is removed when this
-// goes uncommitted. An existing file that is not regular (a device, a pipe) is written directly,
-// as is standard output.
-class OutputFile
+// its target; until finish() the text is in a temporary file, on Linux one without a name. An
+// existing file that is not regular (a device, a pipe) is written directly, as is standard
+// output. Writes go straight to the system (the text comes in large chunks anyway), so a failed
+// one has the system's reason. Every failure is reported as "cannot write NAME: REASON".
+class Output
 {
 public:
-    // An empty name opens `standardOutput`.
-    bool open(const std::string &name, std::FILE *standardOutput, std::string &error)
+    // `name` is what messages call the output.
+    explicit Output(std::string name) : m_name(std::move(name)) {}
+
+    // Opens the file `path`; an empty path is standard output.
+    bool open(const std::string &path)
     {
-        if (name.empty()) {
-            m_direct = std::make_unique<Interruptible<QFile>>();
-            return m_direct->open(standardOutput, QIODevice::WriteOnly,
-                                  QFileDevice::DontCloseHandle) ||
-                   failed(*m_direct, error);
-        }
-        const QString fileName = QFile::decodeName(QByteArray::fromStdString(name));
+        if (path.empty())
+            return openDescriptor(descriptorOf(stdout), QIODevice::WriteOnly);
+        const QString fileName = QString::fromUtf8(path.data(), qsizetype(path.size()));
         const QFileInfo info(fileName);
-        if (info.isDir()) {
-            error = std::strerror(EISDIR);
-            return false;
-        }
-        if (info.exists() && !info.isFile()) {
-            m_direct = std::make_unique<Interruptible<QFile>>(fileName);
-            return m_direct->open(QIODevice::WriteOnly) || failed(*m_direct, error);
-        }
-        m_saved = std::make_unique<Interruptible<QSaveFile>>(fileName);
-        return m_saved->open(QIODevice::WriteOnly) || failed(*m_saved, error);
+        if (info.isDir())
+            return fail(std::strerror(EISDIR));
+        if (info.exists() && !info.isFile())
+            m_file = std::make_unique<QFile>(fileName);
+        else
+            m_file = std::make_unique<QSaveFile>(fileName);
+        return m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered) || failed();
     }
 
-    QIODevice &device() { return m_saved ? static_cast<QIODevice &>(*m_saved) : *m_direct; }
-
-    bool write(std::string_view data, std::string &error)
+    // An unnamed temporary file (glibc unlinks it at once, Windows when it is closed), for tables
+    // that go to standard output only once all of them were made.
+    bool openTemporary()
     {
-        if (device().write(data.data(), qint64(data.size())) != qint64(data.size()))
-            return failed(device(), error);
-#ifdef __linux__
-        // QSaveFile waits at commit until the whole file is on the disk. Asking the system to
-        // start writing what is there already lets that overlap with building the rest; Linux
-        // alone has the call, elsewhere the commit waits for all of it.
-        if (m_saved && m_saved->handle() >= 0)
-            ::sync_file_range(m_saved->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
-#endif
+        m_temporary.reset(std::tmpfile());
+        return m_temporary ? openDescriptor(descriptorOf(m_temporary.get()), QIODevice::ReadWrite)
+                           : fail(std::strerror(errno));
+    }
+
+    bool write(std::string_view data)
+    {
+        // A short write is tried again for the rest: the system tells its reason only then.
+        while (!data.empty()) {
+            const qint64 written = m_file->write(data.data(), qint64(data.size()));
+            if (written <= 0)
+                return failed();
+            data.remove_prefix(std::size_t(written));
+        }
         return true;
     }
 
-    // Hands on what is buffered, so a device or a full disk refuses the data now, before any
-    // other file is committed.
-    bool flush(std::string &error)
+    // Copies all that was written into `target`.
+    bool copyTo(Output &target)
     {
-        QFileDevice &file = m_saved ? static_cast<QFileDevice &>(*m_saved) : *m_direct;
-        return (file.flush() && file.error() == QFileDevice::NoError) || failed(file, error);
+        if (!m_file->seek(0))
+            return failed();
+        while (!m_file->atEnd()) {
+            const QByteArray piece = m_file->read(qint64(StreamTableOutput::defaultChunkSize));
+            if (piece.isEmpty())
+                return failed();
+            if (!target.write({piece.constData(), std::size_t(piece.size())}))
+                return false;
+        }
+        return true;
     }
 
-    // Gives a saved file its name, or flushes a direct one.
-    bool commit(std::string &error)
+    // Gives a saved file its name; a direct one has taken everything already.
+    bool finish()
     {
-        if (m_saved)
-            return m_saved->commit() || failed(*m_saved, error);
-        return (m_direct->flush() && m_direct->error() == QFileDevice::NoError) ||
-               failed(*m_direct, error);
+        auto *saved = qobject_cast<QSaveFile *>(m_file.get());
+        return !saved || saved->commit() || failed();
     }
 
-private:
-    static bool failed(const QIODevice &device, std::string &error)
+    bool fail(const std::string &reason)
     {
-        error = device.errorString().toStdString();
+        report("cannot write " + m_name + ": " + reason);
         return false;
     }
 
-    std::unique_ptr<Interruptible<QSaveFile>> m_saved;
-    std::unique_ptr<Interruptible<QFile>> m_direct;
+private:
+    bool failed() { return fail(m_file->errorString().toStdString()); }
+
+    bool openDescriptor(int descriptor, QIODevice::OpenMode mode)
+    {
+        auto file = std::make_unique<QFile>();
+        const bool opened =
+            file->open(descriptor, mode | QIODevice::Unbuffered, QFileDevice::DontCloseHandle);
+        m_file = std::move(file);
+        return opened || failed();
+    }
+
+    std::string m_name;
+    std::unique_ptr<std::FILE, int (*)(std::FILE *)> m_temporary{nullptr, &std::fclose};
+    std::unique_ptr<QFileDevice> m_file;
 };
 
-void report(std::FILE *errors, const std::string &what, const std::string &reason)
-{
-    std::fprintf(errors, "%s: %s: %s\n", tableCommandName.data(), what.c_str(), reason.c_str());
-    std::fflush(errors);
-}
+using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
 
-std::string quotedName(const std::string &name)
+// While it lives, what the picture libraries write to standard error on their own goes nowhere:
+// libpng prints "libpng error: ..." past Qt's message handler before the reader fails, naming no
+// picture, and the command's own message says it with the name. The libraries write to the
+// descriptor directly, so the descriptor itself is pointed at the null device for the while;
+// Windows spells the same POSIX calls with an underscore.
+class LibraryChatterMuted
 {
-    return "'" + readableName(name) + "'";
-}
-
-// Reads the picture by the bytes of its name as given, through the standard library: Qt would
-// turn the name into Unicode text first, and a name that is not valid UTF-8 does not survive
-// that. The opened file is an ordinary QFile to the reader, so it gets every check a file gets.
-QImage readPictureNamed(const std::string &name, const Preparation &preparation,
-                        std::string &reason)
-{
-    QFile file;
-    QString text;
-    QImage picture;
-    if (name == standardInputName) {
-        if (file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-            picture = readPicture(&file, &text, preparation);
-    } else {
-        std::error_code ignored;
-        if (std::filesystem::is_directory(std::filesystem::path(name), ignored)) {
-            reason = std::strerror(EISDIR);
-            return {};
-        }
-        const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(
-            std::fopen(name.c_str(), "rb"), &std::fclose);
-        if (!stream) {
-            reason = std::strerror(errno);
-            return {};
-        }
-        if (file.open(stream.get(), QIODevice::ReadOnly))
-            picture = readPicture(&file, &text, preparation);
+public:
+    LibraryChatterMuted()
+    {
+        std::fflush(stderr);
+#ifdef _WIN32
+        const int null = _open("NUL", _O_WRONLY);
+        m_saved = null >= 0 ? _dup(2) : -1;
+        if (m_saved >= 0)
+            _dup2(null, 2);
+        if (null >= 0)
+            _close(null);
+#else
+        const int null = ::open("/dev/null", O_WRONLY);
+        m_saved = null >= 0 ? ::dup(2) : -1;
+        if (m_saved >= 0)
+            ::dup2(null, 2);
+        if (null >= 0)
+            ::close(null);
+#endif
     }
-    if (picture.isNull())
-        reason = (text.isEmpty() ? file.errorString() : text).toStdString();
+    ~LibraryChatterMuted()
+    {
+        if (m_saved < 0)
+            return;
+#ifdef _WIN32
+        _dup2(m_saved, 2);
+        _close(m_saved);
+#else
+        ::dup2(m_saved, 2);
+        ::close(m_saved);
+#endif
+    }
+    LibraryChatterMuted(const LibraryChatterMuted &) = delete;
+    LibraryChatterMuted &operator=(const LibraryChatterMuted &) = delete;
+
+private:
+    int m_saved = -1;
+};
+
+// Opens a picture by the bytes of its name as given: on POSIX systems through the standard
+// library, since Qt would turn the name into Unicode text first and a name that is not valid
+// UTF-8 does not survive that; on Windows the names come from Qt as UTF-8 already. Returns why
+// it cannot be opened, or nothing.
+std::string openPicture(QFile &file, Stream &stream, const std::string &name)
+{
+    std::error_code ignored;
+    if (name == standardStreamName)
+        file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle);
+    else if (std::filesystem::is_directory(std::filesystem::path(name), ignored))
+        return std::strerror(EISDIR);
+#ifdef _WIN32
+    else
+        file.setFileName(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    if (!file.isOpen() && !file.open(QIODevice::ReadOnly))
+        return file.errorString().toStdString();
+#else
+    else if (stream.reset(std::fopen(name.c_str(), "rb")); !stream)
+        return std::strerror(errno);
+    if (!file.isOpen() && !file.open(stream.get(), QIODevice::ReadOnly))
+        return file.errorString().toStdString();
+#endif
+    return {};
+}
+
+// Reads a picture and prepares it as the settings ask. On failure returns a null picture and
+// sets `error` to the message.
+QImage readPrepared(const std::string &name, const Preparation &preparation, std::string &error)
+{
+    Stream stream(nullptr, &std::fclose);
+    QFile file;
+    QString reason;
+    QImage picture;
+    if (error = openPicture(file, stream, name); error.empty()) {
+        const LibraryChatterMuted muted;
+        picture = readPicture(&file, &reason, preparation);
+        error = (reason.isEmpty() ? file.errorString() : reason).toStdString();
+    }
+    if (picture.isNull()) {
+        error = "cannot load " + quotedText(name) + ": " + error;
+        return {};
+    }
+    picture = prepare(std::move(picture), preparation, &reason);
+    error = "cannot prepare " + quotedText(name) + ": " + reason.toStdString();
     return picture;
 }
 
-// Reads a picture and makes it what its table codes: inverted and prepared as asked. On failure
-// returns a null image, `failure` is the message's first part ("cannot load 'NAME'", "cannot
-// prepare 'NAME'") and `reason` says why.
-QImage pictureForTable(const std::string &name, const TableOptions &options, std::string &failure,
-                       std::string &reason)
+// The preview as PNG, made in memory: a write that fails is then ours to report, with the
+// system's reason, and the PNG library has nothing to complain about on its own.
+bool writePreview(const QImage &picture, Output &output)
 {
-    Preparation preparation = options.prepare.preparation;
-    preparation.invert = options.invert;
-    QImage picture = readPictureNamed(name, preparation, reason);
-    if (picture.isNull()) {
-        failure = "cannot load " + quotedName(name);
-        return picture;
-    }
-    QString text;
-    QImage prepared = prepare(std::move(picture), preparation, &text);
-    if (prepared.isNull()) {
-        failure = "cannot prepare " + quotedName(name);
-        reason = text.toStdString();
-    }
-    return prepared;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, "png").write(displayPreview(picture)))
+        return output.fail(noMemoryText().toStdString());
+    return output.write({png.constData(), std::size_t(png.size())});
 }
 
-// Pictures loaded in the check before writing stay loaded while they hold no more pixels than
-// this in all (the first picture is always kept); the others are loaded again when written.
-constexpr qint64 keptPixelBudget = qint64(16) << 20;
-
-// Several tables into one output, one after another, each starting on a line of its own; counts
-// the characters of the table being written.
-class TableSequence
+// Keeps nothing: for a table whose length alone counts.
+struct NoOutput
 {
-public:
-    explicit TableSequence(StreamTableOutput &output) : m_output(output) {}
-
-    void setText(std::string_view text)
-    {
-        if (m_tables++ == 0) {
-            m_output.setText(text);
-        } else {
-            m_output.append(basicDialect.lineBreak);
-            m_output.append(text);
-        }
-        m_length = text.size();
-    }
-    QUENZIL_FORCE_INLINE void append(std::string_view piece)
-    {
-        m_output.append(piece);
-        m_length += piece.size();
-    }
-    std::size_t tableLength() const { return m_length; }
-
-private:
-    StreamTableOutput &m_output;
-    std::size_t m_tables = 0;
-    std::size_t m_length = 0;
+    void setText(std::string_view) {}
+    void append(std::string_view) {}
 };
 
-// What --stats tells of one table.
+// What the builder tells of a table it made, for --stats and the run-length note.
 struct TableFigures
 {
-    std::string label;
-    int width;
-    int height;
     std::uint64_t items; // codes, or run-length pairs
-    std::size_t characters;
     std::uint64_t dataLines;
+    std::uint64_t characters;
 };
 
-void reportFigures(std::FILE *errors, const std::vector<TableFigures> &figures, bool runLength)
+template <typename Output>
+TableFigures buildTable(const ImagePixels &pixels, const TableFormat &format, Output &&output)
 {
-    for (const TableFigures &table : figures)
-        std::fprintf(errors, "%s: %d x %d, %lld pixels, %llu %s, %zu characters, %llu Data lines\n",
-                     table.label.c_str(), table.width, table.height,
-                     static_cast<long long>(table.width) * table.height,
-                     static_cast<unsigned long long>(table.items),
-                     runLength ? "pairs" : "data bytes", table.characters,
-                     static_cast<unsigned long long>(table.dataLines));
-    std::fflush(errors);
+    ProgressCounter progress;
+    NoEventPump pump;
+    TableBuilder builder(pixels, output, progress, pump, format);
+    builder.run();
+    return {builder.items(), builder.dataLines(), builder.characters()};
 }
 
-bool writePreview(const QImage &picture, OutputFile &file, std::string &error)
+// Many BASICs read lines of at most this many characters (bwbasic drops a longer line without a
+// word), so a format whose Data lines may be longer gets a note.
+constexpr std::size_t commonLineLimit = 255;
+
+// A single table takes the format's label; among several each is labelled from its file name.
+std::vector<std::string> tableLabels(const CommandOptions &options)
 {
-    const QImage preview = displayPreview(picture);
-    if (preview.isNull()) {
-        error = noMemoryText().toStdString();
-        return false;
+    if (options.pictures.size() == 1)
+        return {options.settings.format.label};
+    LabelRegistry registry;
+    std::vector<std::string> labels;
+    for (const std::string &name : options.pictures) {
+        const std::string stem = std::filesystem::path(name).filename().stem().string();
+        labels.push_back(
+            registry.claim(name == standardStreamName ? TableFormat{}.label : labelFromName(stem)));
     }
-    QImageWriter writer(&file.device(), "png");
-    if (!writer.write(preview)) {
-        error = file.device().errorString().toStdString();
-        if (error.empty() || error == "Unknown error")
-            error = writer.errorString().toStdString();
-        return false;
-    }
-    return file.flush(error);
+    return labels;
 }
 
 } // namespace
 
-int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std::FILE *errors)
+int runTableCommand(const CommandOptions &options)
 {
     const std::vector<std::string> &names = options.pictures;
-    const std::vector<std::string> labels = tableLabels(names, options.shape.format);
-    noteLongLines(options.shape.format, errors);
+    const std::vector<std::string> labels = tableLabels(options);
+    if (const std::size_t longest = longestDataLine(options.settings.format);
+        longest > commonLineLimit)
+        report("note: a Data line may hold up to " + std::to_string(longest) +
+               " characters; many BASICs read at most " + std::to_string(commonLineLimit));
 
-    // Every picture is loaded before anything is written: if one cannot be, each failing name
-    // is reported and nothing is written. Pictures are kept loaded up to a budget; the others
-    // are loaded again when their table is due.
-    std::vector<QImage> pictures(names.size());
-    std::string failure;
-    std::string error;
-    bool allLoaded = true;
-    qint64 keptPixels = 0;
+    // One picture at a time: read and prepared, then its table written. Several tables for
+    // standard output wait in a temporary file until all were made; an -o file gets its name only
+    // then. After a picture fails the others are still read, so that each failure is reported,
+    // but nothing more is written.
+    const bool held = names.size() > 1 && options.output.empty();
+    Output table(options.output.empty() ? "the table" : quotedText(options.output));
+    Output preview(options.preview == standardStreamName ? "the preview"
+                                                         : quotedText(options.preview));
+    std::vector<std::string> stats;
+    std::size_t failures = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        pictures[i] = pictureForTable(names[i], options, failure, error);
-        if (pictures[i].isNull()) {
-            report(errors, failure, error);
-            allLoaded = false;
+        std::string error;
+        const QImage picture = readPrepared(names[i], options.settings.preparation, error);
+        if (picture.isNull()) {
+            report(error);
+            ++failures;
             continue;
         }
-        const qint64 pixels = qint64(pictures[i].width()) * pictures[i].height();
-        if (names[i] != standardInputName && i > 0 && keptPixels + pixels > keptPixelBudget)
-            pictures[i] = QImage();
-        else
-            keptPixels += pixels;
+        if (failures > 0)
+            continue;
+        if (i == 0 && !(held ? table.openTemporary() : table.open(options.output)))
+            return 1;
+        if (i == 0 && !options.preview.empty() &&
+            !(preview.open(options.preview == standardStreamName ? "" : options.preview) &&
+              writePreview(picture, preview)))
+            return 1;
+        if (i > 0 && !table.write(basicDialect.lineBreak))
+            return 1;
+        TableFormat format = options.settings.format;
+        format.label = labels[i];
+        const ImagePixels pixels(picture);
+        StreamTableOutput text([&](std::string_view chunk) { return table.write(chunk); });
+        const TableFigures figures = buildTable(pixels, format, text);
+        if (!text.finish())
+            return 1;
+        const auto count = [](auto number) { return std::to_string(number); };
+        stats.push_back(
+            format.label + ": " + count(picture.width()) + " x " + count(picture.height()) + ", " +
+            count(qint64(picture.width()) * picture.height()) + " pixels, " + count(figures.items) +
+            (format.runLength ? " pairs, " : " data bytes, ") + count(figures.characters) +
+            " characters, " + count(figures.dataLines) + " Data lines");
+        // Run-length pairs pay off only where runs are long: a dithered picture's pairs may take
+        // more room than its plain codes.
+        format.runLength = false;
+        if (const std::uint64_t plain = options.settings.format.runLength
+                                            ? buildTable(pixels, format, NoOutput()).characters
+                                            : figures.characters;
+            plain < figures.characters)
+            report("note: the --rle table of " + quotedText(names[i]) + " has " +
+                   count(figures.characters) + " characters, more than the " + count(plain) +
+                   " of the table without --rle");
     }
-    if (!allLoaded)
+    if (failures > 0) {
+        if (names.size() > 1)
+            report(std::to_string(failures) + " of " + std::to_string(names.size()) +
+                   " pictures failed; nothing was written");
         return 1;
-
-    // From the first temporary file to the last commit a stopping signal only stops the writing;
-    // the output files go first, so their temporary files are removed while it still does.
-    // Without files (the table to standard output alone) a signal ends the program at once, as
-    // usual, even while it waits for a pipe's reader.
-    std::optional<InterruptionGuard> guard;
-    if (!options.output.empty() || !options.preview.empty())
-        guard.emplace();
-    const auto failed = [&](const std::string &what) {
-        if (const int signal = interruption())
-            return 128 + signal;
-        report(errors, "cannot write " + what, error);
-        return 1;
-    };
-
-    OutputFile preview;
-    if (!options.preview.empty() && (!preview.open(options.preview, standardOutput, error) ||
-                                     !writePreview(pictures.front(), preview, error)))
-        return failed(quotedName(options.preview));
-
-    const std::string tableName =
-        options.output.empty() ? std::string("the table") : quotedName(options.output);
-    OutputFile table;
-    if (!table.open(options.output, standardOutput, error))
-        return failed(tableName);
-    std::vector<TableFigures> figures;
-    {
-        StreamTableOutput output([&](std::string_view chunk) { return table.write(chunk, error); });
-        TableSequence sequence(output);
-        for (std::size_t i = 0; i < names.size() && interruption() == 0; ++i) {
-            if (pictures[i].isNull()) {
-                std::string loadError;
-                pictures[i] = pictureForTable(names[i], options, failure, loadError);
-                if (pictures[i].isNull()) {
-                    // It changed since the check. Nothing more is written, and the -o file
-                    // is not given its name.
-                    report(errors, failure, loadError);
-                    return 1;
-                }
-            }
-            ImagePixels pixels(pictures[i]);
-            TableFormat format = options.shape.format;
-            format.label = labels[i];
-            ProgressCounter progress;
-            NoEventPump pump;
-            TableBuilder builder(pixels, sequence, progress, pump, format);
-            builder.run();
-            figures.push_back({labels[i], pictures[i].width(), pictures[i].height(),
-                               builder.items(), sequence.tableLength(), builder.dataLines()});
-            if (i > 0)
-                pictures[i] = QImage();
-        }
-        if (!output.finish() || interruption() != 0 || !table.commit(error))
-            return failed(tableName);
     }
-    if (!options.preview.empty() && !preview.commit(error))
-        return failed(quotedName(options.preview));
-    if (options.shape.stats)
-        reportFigures(errors, figures, options.shape.format.runLength);
-    // A signal during the commits came too late to stop anything, but it still asked to stop.
-    return interruption() != 0 ? 128 + interruption() : 0;
+    Output standardOutput("the table");
+    if (held && !(standardOutput.open({}) && table.copyTo(standardOutput)))
+        return 1;
+    if (!table.finish() || (!options.preview.empty() && !preview.finish()))
+        return 1;
+    for (const std::string &line : stats) {
+        if (options.stats)
+            std::fprintf(stderr, "%s\n", line.c_str());
+    }
+    return 0;
 }
 
 } // namespace quenzil

@@ -416,6 +416,15 @@ std::vector<HostileFile> nonPictureFiles()
         {"one byte", "B", LoadOutcome::Fails},
         {"BMP signature only", "BM", LoadOutcome::Fails},
         {"PNG signature only", "\x89PNG\r\n\x1a\n"s, LoadOutcome::Fails},
+        // Its compressed pixels break off: libpng complains on its own before the reader fails.
+        {"PNG with damaged pixel data",
+         std::string("\x89\x50\x4e\x47\x0d\x0a\x1a\x0a\x00\x00\x00\x0d\x49\x48\x44\x52"
+                     "\x00\x00\x00\x08\x00\x00\x00\x08\x08\x02\x00\x00\x00\x4b\x6d\x29"
+                     "\xdc\x00\x00\x00\x14\x49\x44\x41\x54\x78\x9c\x63\x10\x50\x30\xc0"
+                     "\x8a\x18\x86\x96\x67\x61\x72\x62\x61\x67\x65\x21\x21\x11\x93\x2f"
+                     "\x3b\x00\x00\x00\x00\x49\x45\x4e\x44\xae\x42\x60\x82",
+                     77),
+         LoadOutcome::Fails},
         {"GIF signature only", "GIF89a", LoadOutcome::Fails},
         {"JPEG start only", "\xff\xd8\xff\xe0"s, LoadOutcome::Fails},
         {"zeros", std::string(4096, '\0'), LoadOutcome::Fails},
