@@ -71,6 +71,14 @@ QLabel *messageLabel(const QString &objectName, QWidget *parent)
     return label;
 }
 
+// A caption for a row of several controls: its shortcut goes to the first.
+QLabel *buddyLabel(const char *text, QWidget *buddy)
+{
+    auto *label = new QLabel(QString::fromLatin1(text), buddy->parentWidget());
+    label->setBuddy(buddy);
+    return label;
+}
+
 void showMessage(QLabel *label, const std::string &message)
 {
     label->setText(QString::fromStdString(message));
@@ -130,7 +138,7 @@ QWidget *TableSettingsDialog::createDisplayGroup()
     sizeRow->addWidget(m_widthBox);
     sizeRow->addWidget(new QLabel(QStringLiteral("x"), group));
     sizeRow->addWidget(m_heightBox);
-    form->addRow(QStringLiteral("&Size:"), sizeRow);
+    form->addRow(buddyLabel("&Size:", m_sizeBox), sizeRow);
 
     m_fitButton = new QRadioButton(QStringLiteral("&Fit (aspect kept)"), group);
     m_fitButton->setObjectName(QStringLiteral("fitButton"));
@@ -165,7 +173,7 @@ QWidget *TableSettingsDialog::createDisplayGroup()
     backgroundRow->addWidget(m_backgroundButton);
     backgroundRow->addWidget(m_noBackgroundButton);
     backgroundRow->addStretch();
-    form->addRow(QStringLiteral("&Background:"), backgroundRow);
+    form->addRow(buddyLabel("&Background:", m_backgroundButton), backgroundRow);
 
     m_coloursBox = new QComboBox(group);
     m_coloursBox->setObjectName(QStringLiteral("coloursBox"));
@@ -396,6 +404,11 @@ void TableSettingsDialog::controlsChanged()
 
     showMessage(m_labelError, labelError);
     showMessage(m_settingsError, otherError);
+    // A wrapped message may need more lines than the dialog's minimum height holds.
+    if (isVisible() && hasHeightForWidth()) {
+        layout()->activate();
+        resize(width(), std::max(height(), heightForWidth(width())));
+    }
     const bool sound = labelError.empty() && otherError.empty();
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(sound);
     if (sound && settings != m_settings) {

@@ -1,3 +1,4 @@
+#include "settingsof.h"
 #include "settingsstore.h"
 
 #include <QFile>
@@ -7,20 +8,6 @@
 using namespace quenzil;
 
 namespace {
-
-// Settings made from "name=value" lines as the command takes them.
-TableSettings settingsOf(const QString &lines)
-{
-    TableSettings settings;
-    for (const QString &line : lines.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        const std::string error = applySetting(settings, line.left(equals).toStdString(),
-                                               line.mid(equals + 1).toStdString());
-        if (!error.empty())
-            qFatal("bad test row: %s", error.c_str());
-    }
-    return settings;
-}
 
 QByteArray readFile(const QString &path)
 {
@@ -67,7 +54,6 @@ void SettingsStoreTest::keptAcrossRestart_data()
     QTest::newRow("every setting") << everySetting;
     QTest::newRow("stretch, nearest levels, decimal")
         << QStringLiteral("stretch=128x160\nnearest=true\nradix=dec\nper-line=1");
-    QTest::newRow("ordered over #-colour") << QStringLiteral("dither=ordered\nbackground=#00ff80");
 }
 
 void SettingsStoreTest::keptAcrossRestart()
@@ -107,9 +93,6 @@ void SettingsStoreTest::badValueIgnored_data()
                                          "side 1 to 8192; ignored";
     QTest::newRow("radix oct") << QByteArray("radix=oct\nrle=true") << QStringLiteral("rle=true")
                                << "option '--radix': 'oct' is not bin, hex or dec; ignored";
-    QTest::newRow("switch yes") << QByteArray("size-line=yes\nrow-lines=true")
-                                << QStringLiteral("row-lines=true")
-                                << "option '--size-line': 'yes' is not true or false; ignored";
     QTest::newRow("pad without fit")
         << QByteArray("pad=true\nstretch=128x160") << QStringLiteral("stretch=128x160")
         << "option '--pad' needs '--fit'; ignored";
