@@ -375,6 +375,8 @@ void TableSettingsDialog::controlsChanged()
     // The controls become settings as the command's options would, so that nothing the command
     // would refuse gets through.
     TableSettings settings;
+    // Inverting is the window's own box, not a setting here: it passes through.
+    settings.preparation.invert = m_given.preparation.invert;
     std::string labelError;
     std::string otherError;
     const auto apply = [&](std::string_view name, const QString &value) {

@@ -42,7 +42,8 @@ public:
     // The settings the controls give: the last sound ones while they show something the command
     // would refuse.
     TableSettings settings() const { return m_settings; }
-    // Shows `settings` in the controls; Cancel comes back to them.
+    // Shows `settings` in the controls; Cancel comes back to them. Their inverting is no control
+    // here and passes through to settings() as it is.
     void setSettings(const TableSettings &settings);
 
     void setColourChooser(ColourChooser chooser) { m_chooseColour = std::move(chooser); }

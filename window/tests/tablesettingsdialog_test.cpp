@@ -142,11 +142,13 @@ void TableSettingsDialogTest::refusedValueDisablesOk()
 
 void TableSettingsDialogTest::cancelGoesBack()
 {
-    const TableSettings given = settingsOf(QStringLiteral("fit=128x160\nradix=dec"));
+    TableSettings given = settingsOf(QStringLiteral("fit=128x160\nradix=dec"));
+    given.preparation.invert = true;
     TableSettingsDialog dialog(given);
     QSignalSpy changed(&dialog, &TableSettingsDialog::settingsChanged);
     operate(dialog, QStringLiteral("radixBox=hex;sizeBox=Off"));
     QCOMPARE(changed.size(), 2);
+    QVERIFY(dialog.settings().preparation.invert);
 
     button(dialog, QDialogButtonBox::Cancel)->click();
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
