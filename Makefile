@@ -2,7 +2,7 @@
 # Under CI (CI=true) compiler warnings are errors.
 PRESET := $(if $(CI),ci,default)
 
-.PHONY: all deps build run test test-asan install package bench fuzz clean
+.PHONY: all deps build run test test-asan release install package bench fuzz clean
 
 all: build
 
@@ -26,19 +26,27 @@ test-asan: deps
 	cmake --build --preset asan
 	ctest --preset asan
 
-# Installs the programs, desktop entry, icons and manual page under PREFIX (/usr/local by default),
-# stripped; through sudo when PREFIX is not writable, so the build itself never runs as root.
+# The programs alone, for install and package: the release preset (build-release/) builds no
+# tests or benchmarks, so it needs neither GoogleTest nor the test tools.
+release:
+	@bash scripts/install-deps.sh --build-only
+	cmake --preset release
+	cmake --build --preset release
+
+# Installs the programs, desktop entry, icons, manual pages, copyright and changelog under PREFIX
+# (/usr/local by default), stripped; through sudo when PREFIX is not writable, so the build itself
+# never runs as root.
 PREFIX ?= /usr/local
-install: build
+install: release
 	@if [ "$$(id -u)" -eq 0 ] || { mkdir -p "$(PREFIX)" 2>/dev/null && [ -w "$(PREFIX)" ]; }; then \
-	    cmake --install build --prefix "$(PREFIX)" --strip; \
+	    cmake --install build-release --prefix "$(PREFIX)" --strip; \
 	else \
-	    sudo cmake --install build --prefix "$(PREFIX)" --strip; \
+	    sudo cmake --install build-release --prefix "$(PREFIX)" --strip; \
 	fi
 
-# The Debian package build/quenzil_VERSION_ARCH.deb (CPack; see packaging/CMakeLists.txt).
-package: build
-	cmake --build --preset $(PRESET) --target package
+# The Debian package build-release/quenzil_VERSION_ARCH.deb (CPack; see packaging/CMakeLists.txt).
+package: release
+	cmake --build --preset release --target package
 
 # For developers, not CI: runs the fuzz target (needs clang; see README). FUZZ_SECONDS=60 by default.
 FUZZ_SECONDS ?= 60
@@ -55,4 +63,4 @@ bench: build
 	bash bench/run-all.sh
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-release build-asan build-fuzz

@@ -6,6 +6,7 @@
 //
 // Every pixel has a different-looking colour, so that the load reads real pixel data. The file is
 // written by a child process, so that writing it does not count towards the peak.
+#include "picturereading.h"
 #include "picturesurface.h"
 #include "tablebuilder.h"
 
@@ -237,8 +238,7 @@ int main(int argc, char **argv)
     }
     const int width = argc > 3 ? std::atoi(argv[2]) : 8192;
     const int height = argc > 3 ? std::atoi(argv[3]) : 4096;
-    std::printf("pixel limit: %lld pixels\n",
-                static_cast<long long>(quenzil::PictureSurface::pixelLimit()));
+    std::printf("pixel limit: %lld pixels\n", static_cast<long long>(quenzil::pixelLimit()));
 
     QTemporaryDir dir;
     const QString fileName = dir.filePath(QStringLiteral("largest"));
@@ -267,11 +267,9 @@ int main(int argc, char **argv)
 
     start = std::chrono::steady_clock::now();
     const std::string table = quenzil::buildTableText(surface);
-    const std::size_t pixels = std::size_t(width) * std::size_t(height);
+    const std::size_t length = quenzil::tableLength({}, std::size_t(width), std::size_t(height));
     std::printf("table:  %.3f s, %zu characters (%s), peak memory %.0f MiB\n", secondsSince(start),
-                table.size(),
-                table.size() == quenzil::tableLength(pixels) ? "complete" : "INCOMPLETE",
-                peakMiB());
+                table.size(), table.size() == length ? "complete" : "INCOMPLETE", peakMiB());
 
     // One row more than the limit: refused from the header, before any pixel is decoded.
     const QString tooLarge = dir.filePath(QStringLiteral("too-large"));

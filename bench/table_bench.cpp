@@ -48,7 +48,7 @@ int main(int argc, char **argv)
 
     // Later runs: the builder alone, into a buffer that is already there.
     quenzil::StringTableOutput output;
-    output.reserve(quenzil::tableRoom(std::size_t(pixels)));
+    output.reserve(quenzil::tableLength({}, std::size_t(side), std::size_t(side)));
     quenzil::ProgressCounter progress;
     quenzil::NoEventPump pump;
     double bestLater = 1e300;
@@ -89,7 +89,7 @@ int main(int argc, char **argv)
     for (const Shape &shape : shapes) {
         quenzil::StringTableOutput shapedOutput;
         shapedOutput.reserve(
-            quenzil::tableRoom(shape.format, std::size_t(side), std::size_t(side)));
+            quenzil::tableLength(shape.format, std::size_t(side), std::size_t(side)));
         double best = 1e300;
         for (int i = 1; i < repeats; ++i) {
             start = std::chrono::steady_clock::now();

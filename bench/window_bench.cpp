@@ -183,7 +183,7 @@ int measure(int side, int argc, char **argv)
     const QString plain = area->toPlainText();
     const std::size_t lineBreaks = std::size_t(plain.count(QLatin1Char('\n')));
     const bool textOk = std::size_t(plain.size()) + lineBreaks ==
-                        quenzil::tableLength(std::size_t(side) * std::size_t(side));
+                        quenzil::tableLength({}, std::size_t(side), std::size_t(side));
 
     std::printf("%5d x %-5d  run %6.3f s (%.3f to %.3f)  longest stretch %5.1f ms (median of "
                 "runs %5.1f)  passes %4d  peak memory %6.1f MB  text %s\n",

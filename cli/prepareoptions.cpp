@@ -1,12 +1,9 @@
 #include "prepareoptions.h"
 
 #include "commandline.h"
-#include "picturesurface.h"
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
-
-#include <new>
 
 namespace quenzil {
 
@@ -121,7 +118,7 @@ bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &option
     const auto typed = [](const QString &value) {
         return "'" + readableName(value.toLatin1().toStdString()) + "'";
     };
-    PicturePreparation &preparation = options.preparation;
+    Preparation &preparation = options.preparation;
     const bool fit = parser.isSet(fitName);
     const bool stretch = parser.isSet(stretchName);
     if (fit && stretch) {
@@ -137,8 +134,7 @@ bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &option
                     " (expected WxH, each 1 to " + std::to_string(largestSide) + ")";
             return false;
         }
-        preparation.scaling =
-            fit ? PicturePreparation::Scaling::Fit : PicturePreparation::Scaling::Stretch;
+        preparation.scaling = fit ? Preparation::Scaling::Fit : Preparation::Scaling::Stretch;
         preparation.box = *box;
     }
     if (parser.isSet(padName)) {
@@ -151,9 +147,9 @@ bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &option
     if (parser.isSet(resampleName)) {
         const QString value = parser.value(resampleName);
         if (value == u"smooth") {
-            preparation.resampling = PicturePreparation::Resampling::Smooth;
+            preparation.resampling = Preparation::Resampling::Smooth;
         } else if (value == u"nearest") {
-            preparation.resampling = PicturePreparation::Resampling::Nearest;
+            preparation.resampling = Preparation::Resampling::Nearest;
         } else {
             error = "invalid mode for --resample: " + typed(value) + " (smooth or nearest)";
             return false;
@@ -167,43 +163,18 @@ bool readPrepareOptions(const QCommandLineParser &parser, PrepareOptions &option
             return false;
         }
     }
-    options.reduction =
+    preparation.reduction =
         parser.isSet(nearestName) ? ColourReduction::Nearest : ColourReduction::Bands;
     if (parser.isSet(ditherName)) {
         const QString value = parser.value(ditherName);
         if (value == u"ordered") {
-            options.reduction = ColourReduction::Ordered;
+            preparation.reduction = ColourReduction::Ordered;
         } else if (value == u"diffuse") {
-            options.reduction = ColourReduction::Diffuse;
+            preparation.reduction = ColourReduction::Diffuse;
         } else if (value != u"none") {
             error = "invalid mode for --dither: " + typed(value) + " (none, ordered or diffuse)";
             return false;
         }
-    }
-    return true;
-}
-
-void prepareSurfaceForLoad(PictureSurface &surface, const PrepareOptions &options)
-{
-    surface.setKeepsTransparency(options.preparation.background.has_value());
-}
-
-bool prepareLoadedPicture(PictureSurface &surface, const PrepareOptions &options,
-                          std::string &error)
-{
-    QString reason;
-    if (!preparePicture(surface, options.preparation, &reason)) {
-        error = reason.toStdString();
-        return false;
-    }
-    // Bands is what the coding does anyway: the picture stays as it is.
-    if (options.reduction == ColourReduction::Bands)
-        return true;
-    try {
-        surface.reduceColours(options.reduction);
-    } catch (const std::bad_alloc &) {
-        error = "Not enough memory for the picture";
-        return false;
     }
     return true;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "colourreduction.h"
-#include "picturepreparation.h"
+#include "preparation.h"
 
 #include <QRgb>
 #include <QSize>
@@ -15,15 +14,11 @@ class QCommandLineParser;
 
 namespace quenzil {
 
-class PictureSurface;
-
-// What quenzil-table does to a picture between loading (and --invert) and coding: blending,
-// scaling and padding, then the reduction to display colours.
+// What quenzil-table does to a picture between loading and coding: blending, scaling and
+// padding, then the reduction to display colours (--invert is the command's own option).
 struct PrepareOptions
 {
-    PicturePreparation preparation;
-    // Bands leaves the picture to the plain coding.
-    ColourReduction reduction = ColourReduction::Bands;
+    Preparation preparation;
 };
 
 // Declares --fit, --stretch, --pad, --resample, --background, --nearest and --dither.
@@ -42,13 +37,5 @@ std::string preparationValueKind(std::string_view argument);
 std::optional<QSize> parseDisplaySize(QStringView text);
 // A colour "RRGGBB" or "#RRGGBB" in hexadecimal digits.
 std::optional<QRgb> parseBackgroundColour(QStringView text);
-
-// Before loading: a background to blend over needs the picture's alpha kept.
-void prepareSurfaceForLoad(PictureSurface &surface, const PrepareOptions &options);
-
-// After loading and --invert: blends, scales and pads, then reduces the colours. On failure (the
-// prepared picture beyond the pixel limit, no memory) returns false with the reason.
-bool prepareLoadedPicture(PictureSurface &surface, const PrepareOptions &options,
-                          std::string &error);
 
 } // namespace quenzil

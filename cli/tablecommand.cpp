@@ -1,9 +1,10 @@
 #include "tablecommand.h"
 
 #include "commandline.h"
-#include "displaycolour.h"
+#include "imagepixels.h"
 #include "interruption.h"
-#include "picturesurface.h"
+#include "picturepreparation.h"
+#include "picturereading.h"
 #include "streamtableoutput.h"
 #include "tablebuilder.h"
 
@@ -17,7 +18,6 @@
 #include <fcntl.h>
 #endif
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -134,59 +134,58 @@ std::string quotedName(const std::string &name)
     return "'" + readableName(name) + "'";
 }
 
-// Opens the picture by the bytes of its name as given, through the standard library: Qt would
+// Reads the picture by the bytes of its name as given, through the standard library: Qt would
 // turn the name into Unicode text first, and a name that is not valid UTF-8 does not survive
-// that. The opened file is an ordinary QFile to the surface, so it gets every check a file gets.
-bool loadPicture(PictureSurface &surface, const std::string &name, std::string &reason)
+// that. The opened file is an ordinary QFile to the reader, so it gets every check a file gets.
+QImage readPictureNamed(const std::string &name, const Preparation &preparation,
+                        std::string &reason)
 {
-    if (name == standardInputName) {
-        QFile input;
-        QString text;
-        if (!input.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) ||
-            !surface.load(&input, &text)) {
-            reason = (text.isEmpty() ? input.errorString() : text).toStdString();
-            return false;
-        }
-        return true;
-    }
-    std::error_code ignored;
-    if (std::filesystem::is_directory(std::filesystem::path(name), ignored)) {
-        reason = std::strerror(EISDIR);
-        return false;
-    }
-    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(std::fopen(name.c_str(), "rb"),
-                                                                  &std::fclose);
-    if (!stream) {
-        reason = std::strerror(errno);
-        return false;
-    }
     QFile file;
     QString text;
-    if (!file.open(stream.get(), QIODevice::ReadOnly) || !surface.load(&file, &text)) {
-        reason = (text.isEmpty() ? file.errorString() : text).toStdString();
-        return false;
+    QImage picture;
+    if (name == standardInputName) {
+        if (file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            picture = readPicture(&file, &text, preparation);
+    } else {
+        std::error_code ignored;
+        if (std::filesystem::is_directory(std::filesystem::path(name), ignored)) {
+            reason = std::strerror(EISDIR);
+            return {};
+        }
+        const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(
+            std::fopen(name.c_str(), "rb"), &std::fclose);
+        if (!stream) {
+            reason = std::strerror(errno);
+            return {};
+        }
+        if (file.open(stream.get(), QIODevice::ReadOnly))
+            picture = readPicture(&file, &text, preparation);
     }
-    return true;
+    if (picture.isNull())
+        reason = (text.isEmpty() ? file.errorString() : text).toStdString();
+    return picture;
 }
 
-// Loads a picture and makes it what its table codes: inverted and prepared as asked. On failure
-// `failure` is the message's first part ("cannot load 'NAME'", "cannot prepare 'NAME'") and
-// `reason` says why.
-bool loadForTable(PictureSurface &surface, const std::string &name, const TableOptions &options,
-                  std::string &failure, std::string &reason)
+// Reads a picture and makes it what its table codes: inverted and prepared as asked. On failure
+// returns a null image, `failure` is the message's first part ("cannot load 'NAME'", "cannot
+// prepare 'NAME'") and `reason` says why.
+QImage pictureForTable(const std::string &name, const TableOptions &options, std::string &failure,
+                       std::string &reason)
 {
-    prepareSurfaceForLoad(surface, options.prepare);
-    if (!loadPicture(surface, name, reason)) {
+    Preparation preparation = options.prepare.preparation;
+    preparation.invert = options.invert;
+    QImage picture = readPictureNamed(name, preparation, reason);
+    if (picture.isNull()) {
         failure = "cannot load " + quotedName(name);
-        return false;
+        return picture;
     }
-    if (options.invert)
-        surface.invert();
-    if (!prepareLoadedPicture(surface, options.prepare, reason)) {
+    QString text;
+    QImage prepared = prepare(std::move(picture), preparation, &text);
+    if (prepared.isNull()) {
         failure = "cannot prepare " + quotedName(name);
-        return false;
+        reason = text.toStdString();
     }
-    return true;
+    return prepared;
 }
 
 // Pictures loaded in the check before writing stay loaded while they hold no more pixels than
@@ -205,7 +204,7 @@ public:
         if (m_tables++ == 0) {
             m_output.setText(text);
         } else {
-            m_output.append(lineBreak);
+            m_output.append(basicDialect.lineBreak);
             m_output.append(text);
         }
         m_length = text.size();
@@ -214,11 +213,6 @@ public:
     {
         m_output.append(piece);
         m_length += piece.size();
-    }
-    void cutTail(std::size_t count)
-    {
-        m_output.cutTail(count);
-        m_length -= std::min(count, m_length);
     }
     std::size_t tableLength() const { return m_length; }
 
@@ -251,10 +245,15 @@ void reportFigures(std::FILE *errors, const std::vector<TableFigures> &figures, 
     std::fflush(errors);
 }
 
-bool writePreview(const PictureSurface &surface, OutputFile &file, std::string &error)
+bool writePreview(const QImage &picture, OutputFile &file, std::string &error)
 {
+    const QImage preview = displayPreview(picture);
+    if (preview.isNull()) {
+        error = noMemoryText().toStdString();
+        return false;
+    }
     QImageWriter writer(&file.device(), "png");
-    if (!writer.write(displayPreview(surface))) {
+    if (!writer.write(preview)) {
         error = file.device().errorString().toStdString();
         if (error.empty() || error == "Unknown error")
             error = writer.errorString().toStdString();
@@ -265,27 +264,6 @@ bool writePreview(const PictureSurface &surface, OutputFile &file, std::string &
 
 } // namespace
 
-QImage displayPreview(const PictureSurface &surface)
-{
-    const int width = int(surface.width());
-    const int height = int(surface.height());
-    if (width <= 0 || height <= 0)
-        return {};
-    std::array<QRgb, 256> colours{};
-    for (unsigned code = 0; code < 256; ++code) {
-        const ColourValue colour = displayColour(std::uint8_t(code));
-        colours[code] =
-            qRgb(int(colour & 0xFFu), int(colour >> 8 & 0xFFu), int(colour >> 16 & 0xFFu));
-    }
-    QImage preview(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(preview.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = colours[PixelCode::code(surface.colourAt(x, y))];
-    }
-    return preview;
-}
-
 int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std::FILE *errors)
 {
     const std::vector<std::string> &names = options.pictures;
@@ -295,22 +273,21 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
     // Every picture is loaded before anything is written: if one cannot be, each failing name
     // is reported and nothing is written. Pictures are kept loaded up to a budget; the others
     // are loaded again when their table is due.
-    std::vector<std::optional<PictureSurface>> pictures(names.size());
+    std::vector<QImage> pictures(names.size());
     std::string failure;
     std::string error;
     bool allLoaded = true;
     qint64 keptPixels = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
-        PictureSurface &surface = pictures[i].emplace();
-        if (!loadForTable(surface, names[i], options, failure, error)) {
+        pictures[i] = pictureForTable(names[i], options, failure, error);
+        if (pictures[i].isNull()) {
             report(errors, failure, error);
             allLoaded = false;
-            pictures[i].reset();
             continue;
         }
-        const qint64 pixels = qint64(surface.width()) * qint64(surface.height());
+        const qint64 pixels = qint64(pictures[i].width()) * pictures[i].height();
         if (names[i] != standardInputName && i > 0 && keptPixels + pixels > keptPixelBudget)
-            pictures[i].reset();
+            pictures[i] = QImage();
         else
             keptPixels += pixels;
     }
@@ -333,7 +310,7 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
 
     OutputFile preview;
     if (!options.preview.empty() && (!preview.open(options.preview, standardOutput, error) ||
-                                     !writePreview(*pictures.front(), preview, error)))
+                                     !writePreview(pictures.front(), preview, error)))
         return failed(quotedName(options.preview));
 
     const std::string tableName =
@@ -343,32 +320,30 @@ int runTableCommand(const TableOptions &options, std::FILE *standardOutput, std:
         return failed(tableName);
     std::vector<TableFigures> figures;
     {
-        // The sink runs in the output's own thread, so writing overlaps building.
-        StreamTableOutput output([&](std::string_view chunk) { return table.write(chunk, error); },
-                                 StreamTableOutput::defaultChunkSize,
-                                 StreamTableOutput::HandOn::inThreadOfItsOwn);
+        StreamTableOutput output([&](std::string_view chunk) { return table.write(chunk, error); });
         TableSequence sequence(output);
         for (std::size_t i = 0; i < names.size() && interruption() == 0; ++i) {
-            if (!pictures[i]) {
+            if (pictures[i].isNull()) {
                 std::string loadError;
-                if (!loadForTable(pictures[i].emplace(), names[i], options, failure, loadError)) {
+                pictures[i] = pictureForTable(names[i], options, failure, loadError);
+                if (pictures[i].isNull()) {
                     // It changed since the check. Nothing more is written, and the -o file
                     // is not given its name.
                     report(errors, failure, loadError);
                     return 1;
                 }
             }
-            PictureSurface &surface = *pictures[i];
+            ImagePixels pixels(pictures[i]);
             TableFormat format = options.shape.format;
             format.label = labels[i];
             ProgressCounter progress;
             NoEventPump pump;
-            TableBuilder builder(surface, sequence, progress, pump, format);
+            TableBuilder builder(pixels, sequence, progress, pump, format);
             builder.run();
-            figures.push_back({labels[i], int(surface.width()), int(surface.height()),
+            figures.push_back({labels[i], pictures[i].width(), pictures[i].height(),
                                builder.items(), sequence.tableLength(), builder.dataLines()});
             if (i > 0)
-                pictures[i].reset();
+                pictures[i] = QImage();
         }
         if (!output.finish() || interruption() != 0 || !table.commit(error))
             return failed(tableName);

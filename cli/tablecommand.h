@@ -2,15 +2,9 @@
 
 #include <cstdio>
 
-class QImage;
-
 namespace quenzil {
 
-class PictureSurface;
 struct TableOptions;
-
-// The picture as a display of 3-3-2 colours shows it: each pixel's code in its display colour.
-QImage displayPreview(const PictureSurface &surface);
 
 // Loads the pictures, writes their tables one after another to `standardOutput` or to the -o
 // file, and the preview when asked. Messages, and the figures of --stats after the tables, go to

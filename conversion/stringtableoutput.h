@@ -28,7 +28,6 @@ public:
         std::memcpy(m_buffer.data() + m_length, piece.data(), piece.size());
         m_length += piece.size();
     }
-    void cutTail(std::size_t count) { m_length -= std::min(count, m_length); }
     void reserve(std::size_t capacity)
     {
         if (capacity > m_buffer.size())

@@ -4,6 +4,7 @@
 #include "forceinline.h"
 #include "pixelcode.h"
 #include "stringtableoutput.h"
+#include "tabledialect.h"
 #include "tableformat.h"
 
 #include <algorithm>
@@ -33,16 +34,14 @@ concept PixelSource = requires(Source &source, int x, int y)
         } -> std::convertible_to<ColourValue>;
 };
 
-// Where a table is written: a text that can be replaced whole, extended at its end and cut at
-// its end. append() and cutTail() cost time in proportion to the piece, not to the whole text,
-// and act on whatever the text holds at that moment (a user may have edited it). cutTail(n) on
-// a text of fewer than n characters empties it.
+// Where a table is written: a text that can be replaced whole and extended at its end. append()
+// costs time in proportion to the piece, not to the whole text, and extends whatever the text
+// holds at that moment (a user may have edited it).
 template <typename Output>
-concept TableOutput = requires(Output &output, std::string_view piece, std::size_t count)
+concept TableOutput = requires(Output &output, std::string_view piece)
 {
     output.setText(piece);
     output.append(piece);
-    output.cutTail(count);
 };
 
 // Where a run reports how many pixels it has done.
@@ -76,13 +75,6 @@ struct NoEventPump
     void processPending() {}
 };
 
-// The default table's fixed pieces. Lines are separated by CR LF.
-inline constexpr std::string_view tableHeader = "Picture:\r\n";
-inline constexpr std::string_view dataKeyword = "Data";
-inline constexpr std::string_view lineBreak = "\r\n";
-// Entries on one Data line.
-inline constexpr unsigned entriesPerLine = 8;
-
 // The last index of a run of `size` pixels: size - 1 rounded to the nearest integer, ties to
 // even. A result below zero, or a size that is not a number, gives -1: nothing to scan.
 inline std::int64_t lastIndexOf(double size)
@@ -94,33 +86,100 @@ inline std::int64_t lastIndexOf(double size)
     return std::int64_t(std::min(last, largest));
 }
 
-// The length of the default table of `pixels` pixels, for outputs that can reserve room ahead.
-inline std::size_t tableLength(std::size_t pixels)
+// Puts numbers on Data lines for a table run: each number after a separator, or as its line's
+// first after the line opener (and the line break before it, unless it is the first line). The
+// separator and the line break are written only when the number that needs them comes, so the
+// run never writes ahead of itself and never takes anything back: text a user types after any
+// number stays where it was typed.
+//
+// A run keeps its writer in a local, and every member is inlined into the pixel loop: so its
+// counters can stay in registers while the text's characters are stored. When every code's text
+// has the same `CodeLength` (0 when they differ), the codes' characters are counted from the
+// number of codes at the end rather than one by one.
+template <TableOutput Output, std::size_t CodeLength> class LineWriter
 {
-    if (pixels == 0)
-        return tableHeader.size();
-    const std::size_t lines = (pixels + entriesPerLine - 1) / entriesPerLine;
-    return tableHeader.size() + lines * (dataKeyword.size() + lineBreak.size()) - lineBreak.size() +
-           pixels * PixelCode::entryLength - lines * PixelCode::separatorLength;
-}
+public:
+    // Lines of `perLine` items (at least 1); `written` counts the characters already written.
+    LineWriter(Output &output, unsigned perLine, std::uint64_t written)
+        : m_output(output), m_perLine(perLine), m_characters(written)
+    {
+    }
 
-// The room a run over `pixels` pixels needs at its fullest: the finished table plus the
-// separator of the last entry, which is only cut at the very end.
-inline std::size_t tableRoom(std::size_t pixels)
-{
-    return tableLength(pixels) + PixelCode::separatorLength;
-}
+    // Puts the next item on the line, given as its text after another number (" , &HE0"); an
+    // item on a full line starts the next. `IsCode`: the text is a code's.
+    template <bool IsCode> QUENZIL_FORCE_INLINE void put(std::string_view later)
+    {
+        // One comparison for the common case, 1 <= items on the line < perLine; 0 (no line
+        // yet) wraps around.
+        if (m_onLine - 1 < m_perLine - 1) {
+            ++m_onLine;
+            write<IsCode>(later);
+            return;
+        }
+        if (m_onLine != 0)
+            write<false>(dialect.lineBreak);
+        write<false>(dialect.lineOpener);
+        ++m_lines;
+        // The line's first number: its text without the separator.
+        constexpr std::size_t separator = dialect.separator.size();
+        write<IsCode>({later.data() + separator, later.size() - separator});
+        m_onLine = 1;
+    }
+    // Extends the item just put with a code on the same line: a pair's code after its count.
+    QUENZIL_FORCE_INLINE void extend(std::string_view later) { write<true>(later); }
+    // The next item starts a line of its own.
+    QUENZIL_FORCE_INLINE void endLine()
+    {
+        if (m_onLine != 0)
+            m_onLine = m_perLine;
+    }
+    // A whole line of its own, the size line: "Data &B101 , &B10".
+    QUENZIL_FORCE_INLINE void putLine(std::string_view line)
+    {
+        if (m_onLine != 0)
+            write<false>(dialect.lineBreak);
+        write<false>(line);
+        ++m_lines;
+        m_onLine = m_perLine;
+    }
+
+    std::uint64_t lines() const { return m_lines; }
+    // The characters written, after `codes` codes.
+    std::uint64_t characters(std::uint64_t codes) const
+    {
+        return m_characters + codes * CodeLength;
+    }
+
+private:
+    // The pieces' lengths are constants, so that writing one is a fixed move.
+    static constexpr const TableDialect &dialect = basicDialect;
+
+    template <bool IsCode> QUENZIL_FORCE_INLINE void write(std::string_view piece)
+    {
+        m_output.append(piece);
+        // A code's CodeLength characters are counted at the end: for a code's whole text
+        // nothing is added here, for a line's first code (without its separator) the
+        // separator's length is taken off (the unsigned sum wraps around and comes out right).
+        m_characters += piece.size() - (IsCode ? CodeLength : 0);
+    }
+
+    Output &m_output;
+    const unsigned m_perLine;
+    unsigned m_onLine = 0; // items on the current line; 0 before the first line
+    std::uint64_t m_lines = 0;
+    std::uint64_t m_characters;
+};
 
 // Scans every pixel of a source, row by row from the top and left to right within a row, and
 // writes the table in the given format: the label line, the size line if asked for, then
 // "Data" lines of numbers.
 //
-// The builder keeps no copy of the text: every step extends or cuts what the output holds at
-// that moment, so an edit made while events are processed is kept and extended. The height is
-// read once; the width is read again at the start of every row, so a picture loaded mid-run
-// changes the width of later rows but not their number (a size line reads the width once more
-// before the first row). Progress is reported and the pump called after every pixel; with
-// run-length pairs a pair is written when its run ends.
+// The builder keeps no copy of the text: every step extends what the output holds at that
+// moment, so an edit made while events are processed is kept and extended. The height is read
+// once; the width is read again at the start of every row, so a picture loaded mid-run changes
+// the width of later rows but not their number (a size line reads the width once more before
+// the first row). Progress is reported and the pump called after every pixel; with run-length
+// pairs a pair is written when its run ends.
 template <PixelSource Source, TableOutput Output, ProgressSink Progress, EventPump Pump>
 class TableBuilder
 {
@@ -130,10 +189,7 @@ public:
     TableBuilder(Source &source, Output &output, Progress &progress, Pump &pump,
                  const TableFormat &format = {})
         : m_source(source), m_output(output), m_progress(progress), m_pump(pump),
-          m_entries(RadixEntries::of(format.radix)), m_header(format.label + ":\r\n"),
-          m_radix(format.radix),
-          m_itemsPerLine(std::max(1u, format.runLength ? format.perLine / 2 : format.perLine)),
-          m_rowLines(format.rowLines), m_runLength(format.runLength), m_sizeLine(format.sizeLine)
+          m_texts(NumberTexts::of(format.radix)), m_format(format)
     {
     }
 
@@ -143,206 +199,147 @@ public:
     {
         m_items = 0;
         m_dataLines = 0;
-        // The entry length is a constant wherever it can be, so that appending an entry is a
+        m_characters = 0;
+        const std::string header = basicDialect.header(m_format.label);
+        m_output.setText(header);
+        // The code texts' length is a constant wherever it can be, so that writing one is a
         // fixed move.
-        switch (m_entries.codeLength()) {
-        case PixelCode::entryLength: // binary: " &B11100000 ,"
-            return m_runLength ? runPairs<PixelCode::entryLength>()
-                               : runCodes<PixelCode::entryLength>();
-        case 7: // hexadecimal: " &HE0 ,"
-            return m_runLength ? runPairs<7>() : runCodes<7>();
+        switch (m_texts.codeLength()) {
+        case codeTextLength(Radix::binary): // " , &B11100000"
+            return scanWith<codeTextLength(Radix::binary)>(header.size());
+        case codeTextLength(Radix::hexadecimal): // " , &HE0"
+            return scanWith<codeTextLength(Radix::hexadecimal)>(header.size());
         default:
-            return m_runLength ? runPairs<0>() : runCodes<0>();
+            return scanWith<0>(header.size());
         }
     }
 
-    // What the last run wrote: codes (pairs in a run-length table), and Data lines, the size
-    // line included.
+    // What the last run wrote: codes (pairs in a run-length table), Data lines (the size line
+    // included) and characters (the header included).
     std::uint64_t items() const { return m_items; }
     std::uint64_t dataLines() const { return m_dataLines; }
+    std::uint64_t characters() const { return m_characters; }
 
 private:
-    // The entry of a code: `Length` characters, or when 0 as long as the entry is.
+    static constexpr std::size_t codeTextLength(Radix radix)
+    {
+        const TableDialect &dialect = basicDialect;
+        return dialect.separator.size() + dialect.numberLead.size() +
+               dialect.numbers(radix).prefix.size() + dialect.numbers(radix).codeWidth;
+    }
+
+    // A code's text: `Length` characters, or when 0 as long as it is.
     template <std::size_t Length>
-    static std::string_view codeEntry(const RadixEntries &entries, std::uint8_t code)
+    static std::string_view codeText(const NumberTexts &texts, std::uint8_t code)
     {
         if constexpr (Length == 0)
-            return entries.code(code);
+            return texts.code(code);
         else
-            return {entries.codeText(code), Length};
+            return {texts.codeText(code), Length};
     }
 
-    // One number for every pixel.
-    template <std::size_t Length> void runCodes()
+    // The steps between the pixel loop and the lines. This one puts one number for every pixel.
+    template <std::size_t Length> struct Codes
     {
-        m_output.setText(m_header);
-        // Locals, as the text's characters could otherwise alias the members.
-        const unsigned perLine = m_itemsPerLine;
-        const bool rowLines = m_rowLines;
-        const RadixEntries &entries = m_entries;
+        LineWriter<Output, Length> lines;
+        const NumberTexts &texts;
 
-        unsigned lineCount = 0; // entries on the current line
-        double pixelCount = 0;
-        bool dataOpened = false;
-
-        const std::int64_t lastRow = lastIndexOf(double(m_source.height()));
-        if (m_sizeLine)
-            dataOpened = writeSizeLine(lastRow + 1, lineCount);
-        for (std::int64_t row = 0; row <= lastRow; ++row) {
-            const std::int64_t lastColumn = lastIndexOf(double(m_source.width()));
-            for (std::int64_t column = 0; column <= lastColumn; ++column) {
-                startItem(dataOpened, lineCount, perLine);
-                const ColourValue colour = m_source.colourAt(int(column), int(row));
-                pixelCount += 1;
-                m_progress.setCount(pixelCount);
-                m_output.append(codeEntry<Length>(entries, PixelCode::code(colour)));
-                m_pump.processPending();
-            }
-            // The next row's first entry starts a line of its own.
-            if (rowLines && dataOpened)
-                lineCount = perLine;
+        QUENZIL_FORCE_INLINE void take(std::uint8_t code)
+        {
+            lines.template put<true>(codeText<Length>(texts, code));
         }
+        QUENZIL_FORCE_INLINE void endRow() { lines.endLine(); }
+        QUENZIL_FORCE_INLINE void finish() {}
+        std::uint64_t items(std::uint64_t pixels) const { return pixels; }
+    };
 
-        if (dataOpened)
-            m_output.cutTail(RadixEntries::separatorLength);
-        m_items = std::uint64_t(pixelCount);
+    // Turns codes into pairs "count , code", one for every run of equal codes, written when
+    // the run ends.
+    template <std::size_t Length> struct Runs
+    {
+        LineWriter<Output, Length> lines;
+        const NumberTexts &texts;
+        std::uint8_t code = 0;
+        unsigned length = 0; // 0: no run open
+        std::uint64_t pairs = 0;
+
+        QUENZIL_FORCE_INLINE void take(std::uint8_t next)
+        {
+            if (length != 0 && next == code && length < TableFormat::maxRun) {
+                ++length;
+                return;
+            }
+            finish();
+            code = next;
+            length = 1;
+        }
+        // Runs end with the row, and the next row's first pair starts a line.
+        QUENZIL_FORCE_INLINE void endRow()
+        {
+            finish();
+            lines.endLine();
+        }
+        QUENZIL_FORCE_INLINE void finish()
+        {
+            if (length == 0)
+                return;
+            lines.template put<false>(texts.count(std::uint8_t(length)));
+            lines.extend(codeText<Length>(texts, code));
+            length = 0;
+            ++pairs;
+        }
+        std::uint64_t items(std::uint64_t) const { return pairs; }
+    };
+
+    template <std::size_t Length> void scanWith(std::uint64_t written)
+    {
+        if (m_format.runLength)
+            scan<Runs<Length>>(written);
+        else
+            scan<Codes<Length>>(written);
     }
 
-    // A pair "count , code" for every run of equal codes.
-    template <std::size_t Length> void runPairs()
+    // The pixel loop: every code goes through the step (straight onto the lines, or into runs).
+    template <typename Step> void scan(std::uint64_t written)
     {
-        m_output.setText(m_header);
-
-        unsigned lineCount = 0; // pairs on the current line
-        double pixelCount = 0;
-        bool dataOpened = false;
-        std::uint8_t runCode = 0;
-        unsigned runLength = 0; // 0: no run open
-
-        const auto writePair = [&] {
-            startItem(dataOpened, lineCount, m_itemsPerLine);
-            m_output.append(m_entries.count(std::uint8_t(runLength)));
-            m_output.append(codeEntry<Length>(m_entries, runCode));
-            ++m_items;
-        };
-
+        Step step{{m_output, itemsPerLine(m_format), written}, m_texts};
         const std::int64_t lastRow = lastIndexOf(double(m_source.height()));
-        if (m_sizeLine)
-            dataOpened = writeSizeLine(lastRow + 1, lineCount);
+        if (m_format.sizeLine) {
+            const std::int64_t columns = lastIndexOf(double(m_source.width())) + 1;
+            step.lines.putLine(basicDialect.sizeLine(std::uint64_t(columns),
+                                                     std::uint64_t(lastRow + 1), m_format.radix));
+        }
+        const bool rowLines = m_format.rowLines;
+        double pixelCount = 0;
         for (std::int64_t row = 0; row <= lastRow; ++row) {
             const std::int64_t lastColumn = lastIndexOf(double(m_source.width()));
             for (std::int64_t column = 0; column <= lastColumn; ++column) {
                 const std::uint8_t code = PixelCode::code(m_source.colourAt(int(column), int(row)));
                 pixelCount += 1;
                 m_progress.setCount(pixelCount);
-                if (runLength != 0 && code == runCode && runLength < TableFormat::maxRun) {
-                    ++runLength;
-                } else {
-                    if (runLength != 0)
-                        writePair();
-                    runCode = code;
-                    runLength = 1;
-                }
+                step.take(code);
                 m_pump.processPending();
             }
-            if (m_rowLines) {
-                // Runs end with the row, and the next row's first pair starts a line.
-                if (runLength != 0)
-                    writePair();
-                runLength = 0;
-                if (dataOpened)
-                    lineCount = m_itemsPerLine;
-            }
+            if (rowLines)
+                step.endRow();
         }
-        if (runLength != 0)
-            writePair();
-
-        if (dataOpened)
-            m_output.cutTail(RadixEntries::separatorLength);
-    }
-
-    // Makes room for the next item on a line. "Data" opens the first line only once there is an
-    // item to put on it, so a picture without pixels gives the header alone; a full line breaks.
-    QUENZIL_FORCE_INLINE void startItem(bool &dataOpened, unsigned &lineCount, unsigned perLine)
-    {
-        if (!dataOpened) {
-            openFirstLine();
-            dataOpened = true;
-        }
-        if (++lineCount == perLine + 1) {
-            breakLine();
-            lineCount = 1;
-        }
-    }
-
-    void openFirstLine()
-    {
-        m_output.append(dataKeyword);
-        ++m_dataLines;
-    }
-
-    // The line's last entry loses its separator before the break.
-    void breakLine()
-    {
-        m_output.cutTail(RadixEntries::separatorLength);
-        m_output.append(lineBreak);
-        m_output.append(dataKeyword);
-        ++m_dataLines;
-    }
-
-    // "Data W , H" as a full line, so that the first pixel starts the next. Returns true: the
-    // data has a line open.
-    bool writeSizeLine(std::int64_t rows, unsigned &lineCount)
-    {
-        const std::int64_t columns = lastIndexOf(double(m_source.width())) + 1;
-        openFirstLine();
-        m_output.append(" " + numberLiteral(std::uint64_t(columns), m_radix) + " ,");
-        m_output.append(" " + numberLiteral(std::uint64_t(rows), m_radix) + " ,");
-        lineCount = m_itemsPerLine;
-        return true;
+        step.finish();
+        m_items = step.items(std::uint64_t(pixelCount));
+        m_dataLines = step.lines.lines();
+        // Every item holds one code.
+        m_characters = step.lines.characters(m_items);
     }
 
     Source &m_source;
     Output &m_output;
     Progress &m_progress;
     Pump &m_pump;
-    const RadixEntries &m_entries;
-    const std::string m_header;
-    const Radix m_radix;
-    const unsigned m_itemsPerLine;
-    const bool m_rowLines;
-    const bool m_runLength;
-    const bool m_sizeLine;
+    const NumberTexts &m_texts;
+    const TableFormat m_format;
     std::uint64_t m_items = 0;
     std::uint64_t m_dataLines = 0;
+    std::uint64_t m_characters = 0;
 };
-
-// The room a run in `format` over a picture of columns x rows needs at its fullest (the table
-// plus the separator that is cut at the very end): exact for binary and hexadecimal codes, an
-// upper bound for decimal codes and run-length pairs. For outputs that can reserve room ahead.
-inline std::size_t tableRoom(const TableFormat &format, std::size_t columns, std::size_t rows)
-{
-    const RadixEntries &entries = RadixEntries::of(format.radix);
-    const std::size_t pixels = columns * rows;
-    const std::size_t perLine =
-        std::max(1u, format.runLength ? format.perLine / 2 : format.perLine);
-    const std::size_t entry =
-        format.runLength ? entries.longestCount() + entries.longestCode() : entries.longestCode();
-    const auto linesOf = [perLine](std::size_t items) { return (items + perLine - 1) / perLine; };
-    const std::size_t lines = format.rowLines ? rows * linesOf(columns) : linesOf(pixels);
-
-    std::size_t length = format.label.size() + 1 + lineBreak.size();
-    if (format.sizeLine)
-        length += dataKeyword.size() + numberLiteral(columns, format.radix).size() +
-                  numberLiteral(rows, format.radix).size() + 2 + RadixEntries::separatorLength;
-    if (pixels > 0) {
-        if (format.sizeLine)
-            length += lineBreak.size();
-        length += lines * (dataKeyword.size() + lineBreak.size() - RadixEntries::separatorLength) -
-                  lineBreak.size() + pixels * entry;
-    }
-    return length + RadixEntries::separatorLength;
-}
 
 // Builds the table of a source into memory, with no window to serve.
 template <PixelSource Source>
@@ -351,7 +348,7 @@ std::string buildTableText(Source &source, const TableFormat &format = {})
     StringTableOutput output;
     const std::int64_t columns = lastIndexOf(double(source.width())) + 1;
     const std::int64_t rows = lastIndexOf(double(source.height())) + 1;
-    output.reserve(tableRoom(format, std::size_t(columns), std::size_t(rows)));
+    output.reserve(tableLength(format, std::size_t(columns), std::size_t(rows)));
     ProgressCounter progress;
     NoEventPump pump;
     TableBuilder(source, output, progress, pump, format).run();

@@ -1,7 +1,8 @@
 #include "tableformat.h"
 
+#include "tabledialect.h"
+
 #include <algorithm>
-#include <charconv>
 
 namespace quenzil {
 
@@ -27,46 +28,6 @@ std::string lowerCase(std::string_view text)
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) { return lowerCase(c); });
     return lower;
-}
-
-std::string_view prefix(Radix radix)
-{
-    switch (radix) {
-    case Radix::binary:
-        return "&B";
-    case Radix::hexadecimal:
-        return "&H";
-    case Radix::decimal:
-        break;
-    }
-    return "";
-}
-
-int base(Radix radix)
-{
-    switch (radix) {
-    case Radix::binary:
-        return 2;
-    case Radix::hexadecimal:
-        return 16;
-    case Radix::decimal:
-        break;
-    }
-    return 10;
-}
-
-// The digits of a value in the radix, upper case, at least `width` of them.
-std::string digits(std::uint64_t value, Radix radix, std::size_t width)
-{
-    std::array<char, 64> buffer{};
-    const auto result =
-        std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, base(radix));
-    std::string text(buffer.data(), result.ptr);
-    for (char &c : text)
-        c = c >= 'a' && c <= 'f' ? char(c - 'a' + 'A') : c;
-    if (text.size() < width)
-        text.insert(0, width - text.size(), '0');
-    return text;
 }
 
 } // namespace
@@ -127,56 +88,38 @@ std::string LabelRegistry::claim(const std::string &label)
 
 std::size_t longestDataLine(const TableFormat &format)
 {
-    const RadixEntries &entries = RadixEntries::of(format.radix);
-    const std::size_t items = std::max(1u, format.runLength ? format.perLine / 2 : format.perLine);
+    const NumberTexts &texts = NumberTexts::of(format.radix);
+    const std::size_t item = texts.longestCode() + (format.runLength ? texts.longestCount() : 0);
+    // The first number has no separator in front.
+    return basicDialect.lineOpener.size() + itemsPerLine(format) * item -
+           basicDialect.separator.size();
+}
+
+std::size_t tableLength(const TableFormat &format, std::size_t columns, std::size_t rows)
+{
+    const NumberTexts &texts = NumberTexts::of(format.radix);
+    const TableDialect &dialect = basicDialect;
+    std::size_t length = dialect.header(format.label).size();
+    if (format.sizeLine)
+        length += dialect.sizeLine(columns, rows, format.radix).size();
+    const std::size_t pixels = columns * rows;
+    if (pixels == 0)
+        return length;
+
+    // Every pixel a pair is the most a run-length table can hold; the fewer pairs, the fewer
+    // lines, and a line costs more than the separator it saves.
+    const std::size_t perLine = itemsPerLine(format);
     const std::size_t item =
-        entries.longestCode() + (format.runLength ? entries.longestCount() : 0);
-    return std::string_view("Data").size() + items * item - RadixEntries::separatorLength;
-}
-
-std::string numberLiteral(std::uint64_t value, Radix radix)
-{
-    return std::string(prefix(radix)) + digits(value, radix, 1);
-}
-
-void RadixEntries::Entry::set(std::string_view number)
-{
-    std::string entry = " ";
-    entry += number;
-    entry += " ,";
-    std::copy(entry.begin(), entry.end(), text.begin());
-    length = std::uint8_t(entry.size());
-}
-
-RadixEntries::RadixEntries(Radix radix)
-{
-    const std::size_t codeWidth = radix == Radix::binary ? 8 : radix == Radix::hexadecimal ? 2 : 1;
-    for (unsigned value = 0; value < 256; ++value) {
-        m_codes[value].set(std::string(prefix(radix)) + digits(value, radix, codeWidth));
-        m_counts[value].set(numberLiteral(value, radix));
-        m_longestCode = std::max<std::size_t>(m_longestCode, m_codes[value].length);
-        m_longestCount = std::max<std::size_t>(m_longestCount, m_counts[value].length);
-    }
-    const bool fixed = std::all_of(m_codes.begin(), m_codes.end(), [this](const Entry &entry) {
-        return entry.length == m_longestCode;
-    });
-    m_codeLength = fixed ? m_longestCode : 0;
-}
-
-const RadixEntries &RadixEntries::of(Radix radix)
-{
-    static const RadixEntries binary(Radix::binary);
-    static const RadixEntries hexadecimal(Radix::hexadecimal);
-    static const RadixEntries decimal(Radix::decimal);
-    switch (radix) {
-    case Radix::binary:
-        return binary;
-    case Radix::hexadecimal:
-        return hexadecimal;
-    case Radix::decimal:
-        break;
-    }
-    return decimal;
+        format.runLength ? texts.longestCount() + texts.longestCode() : texts.longestCode();
+    const auto linesOf = [perLine](std::size_t items) { return (items + perLine - 1) / perLine; };
+    const std::size_t lines = format.rowLines ? rows * linesOf(columns) : linesOf(pixels);
+    // Each line: a break before it (unless it is the table's first line), the opener, and its
+    // items, the first without a separator.
+    length += lines * (dialect.lineBreak.size() + dialect.lineOpener.size()) + pixels * item -
+              lines * dialect.separator.size();
+    if (!format.sizeLine)
+        length -= dialect.lineBreak.size();
+    return length;
 }
 
 } // namespace quenzil

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <array>
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,8 +18,8 @@ enum class Radix { binary, hexadecimal, decimal };
 //     Picture:
 //     Data &B11100000 , &B00011100 , ... (eight numbers a line)
 //
-// Lines are separated by CR LF, with none after the last; every number is preceded by a space
-// and followed by " ," except the last on its line.
+// Lines are separated by CR LF, with none after the last; every number is preceded by a space,
+// and " ," separates two numbers of a line (tabledialect.h holds these pieces).
 struct TableFormat
 {
     // The header line is the label followed by ":". A BASIC label: see isValidLabel().
@@ -67,50 +67,18 @@ private:
     std::vector<std::string> m_taken; // lower case
 };
 
+// Items on a Data line: numbers, or run-length pairs (at least one).
+inline unsigned itemsPerLine(const TableFormat &format)
+{
+    return std::max(1u, format.runLength ? format.perLine / 2 : format.perLine);
+}
+
 // The most characters a Data line of the format can hold, the size line apart.
 std::size_t longestDataLine(const TableFormat &format);
 
-// A number that is not a code (a width, a height, a run length) in the radix: "&B101000000",
-// "&H140" or "320".
-std::string numberLiteral(std::uint64_t value, Radix radix);
-
-// The ready-made entry texts of one radix: each number preceded by a space and followed by the
-// separator " ,". Made once per radix, so that writing a number is a lookup.
-class RadixEntries
-{
-public:
-    static constexpr std::size_t separatorLength = 2;
-
-    static const RadixEntries &of(Radix radix);
-
-    // The entry of a code byte, e.g. " &HE0 ,".
-    std::string_view code(std::uint8_t code) const { return m_codes[code].view(); }
-    // The first character of a code's entry, for callers that know the entries' length.
-    const char *codeText(std::uint8_t code) const { return m_codes[code].text.data(); }
-    // The entry of a run length (1 to 255), e.g. " &H1F ,".
-    std::string_view count(std::uint8_t count) const { return m_counts[count].view(); }
-    // The longest code entry and the longest count entry.
-    std::size_t longestCode() const { return m_longestCode; }
-    std::size_t longestCount() const { return m_longestCount; }
-    // The length of every code entry, or 0 when they differ (decimal).
-    std::size_t codeLength() const { return m_codeLength; }
-
-private:
-    explicit RadixEntries(Radix radix);
-
-    struct Entry
-    {
-        std::array<char, 15> text{};
-        std::uint8_t length = 0;
-        std::string_view view() const { return {text.data(), length}; }
-        void set(std::string_view number);
-    };
-
-    std::array<Entry, 256> m_codes;
-    std::array<Entry, 256> m_counts;
-    std::size_t m_longestCode = 0;
-    std::size_t m_longestCount = 0;
-    std::size_t m_codeLength = 0;
-};
+// The length of the table of a picture of columns x rows in the format: exact for binary and
+// hexadecimal codes, an upper bound for decimal codes and run-length pairs. For outputs that
+// reserve room ahead.
+std::size_t tableLength(const TableFormat &format, std::size_t columns, std::size_t rows);
 
 } // namespace quenzil

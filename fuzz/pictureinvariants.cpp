@@ -1,6 +1,7 @@
 #include "pictureinvariants.h"
 
 #include "hostilefiles.h"
+#include "picturereading.h"
 #include "picturesurface.h"
 #include "preparationinvariants.h"
 #include "shapeinvariants.h"
@@ -15,7 +16,7 @@ namespace {
 // The picture the surface holds before each input: a failed load must keep it.
 QImage heldPicture()
 {
-    QImage picture(2, 2, QImage::Format_RGB32);
+    QImage picture(2, 2, QImage::Format_ARGB32);
     picture.setPixel(0, 0, 0xFF123456u);
     picture.setPixel(1, 0, 0xFFFFFFFFu);
     picture.setPixel(0, 1, 0xFF000000u);
@@ -29,6 +30,19 @@ bool holds(PictureCheck &check, bool condition, const char *what)
     if (!condition && check.fault.empty())
         check.fault = what;
     return condition;
+}
+
+bool isOpaque32Bit(const QImage &picture)
+{
+    if (picture.format() != QImage::Format_ARGB32)
+        return false;
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            if (qAlpha(line[x]) != 255)
+                return false;
+    }
+    return true;
 }
 
 void checkInversion(PictureSurface &surface, PictureCheck &check)
@@ -70,7 +84,7 @@ PictureCheck checkPictureInvariants(const QByteArray &bytes, const OptionBytes &
     PictureCheck check;
     PictureSurface surface;
     const QImage held = heldPicture();
-    if (!surface.loadImage(held)) {
+    if (!surface.takePicture(held)) {
         check.fault = "the held picture loads";
         return check;
     }
@@ -90,10 +104,10 @@ PictureCheck checkPictureInvariants(const QByteArray &bytes, const OptionBytes &
     if (!holds(check, width > 0 && height > 0, "a loaded picture has pixels") ||
         !holds(check, surface.width() == width && surface.height() == height,
                "the surface gives the picture's size") ||
-        !holds(check, pixels <= PictureSurface::pixelLimit(),
-               "a loaded picture keeps within the pixel limit") ||
-        !holds(check, check.picture.format() == QImage::Format_RGB32,
-               "the buffer is opaque 32-bit"))
+        !holds(check, pixels <= pixelLimit(), "a loaded picture keeps within the pixel limit") ||
+        !holds(check, isOpaque32Bit(check.picture), "the picture shown is opaque 32-bit") ||
+        !holds(check, readPictureData(bytes).format() == QImage::Format_ARGB32,
+               "a read picture is 32-bit with its alpha"))
         return check;
 
     checkInversion(surface, check);

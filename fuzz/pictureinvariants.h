@@ -37,7 +37,8 @@ PictureCheck checkFuzzInput(const QByteArray &input);
 // Loads arbitrary bytes into a surface that already holds a picture, then inverts the picture
 // and builds its table, checking what must hold for any input:
 // - a failed load says why and leaves the surface's picture as it was;
-// - a loaded picture has pixels, keeps within the pixel limit and is an opaque 32-bit buffer;
+// - a loaded picture has pixels, keeps within the pixel limit, is read as 32-bit with its alpha
+//   and shown opaque;
 // - inverting gives each pixel's NOT, and inverting twice gives back the picture;
 // - the table (of pictures up to tablePixelLimit) is well formed, with one entry a pixel;
 // - the preparation the options ask for (all zero: none) keeps the checks of

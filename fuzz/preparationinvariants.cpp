@@ -2,7 +2,9 @@
 
 #include "displaycolour.h"
 #include "hostilefiles.h"
-#include "picturesurface.h"
+#include "imagepixels.h"
+#include "picturepreparation.h"
+#include "picturereading.h"
 #include "pixelcode.h"
 #include "tablebuilder.h"
 
@@ -13,7 +15,7 @@ namespace quenzil::fuzz {
 
 namespace {
 
-using Scaling = PicturePreparation::Scaling;
+using Scaling = Preparation::Scaling;
 
 // The codes of a table's entries, in order.
 std::vector<std::uint8_t> tableCodes(const std::string &table)
@@ -63,12 +65,20 @@ const char *reducedPixelFault(ColourValue prepared, ColourValue reduced, ColourR
     return nullptr;
 }
 
+bool isOpaque(const QImage &picture)
+{
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (qAlpha(picture.pixel(x, y)) != 255)
+                return false;
+    return true;
+}
+
 } // namespace
 
-PreparationRequest preparationRequest(const std::uint8_t *bytes)
+Preparation preparationRequest(const std::uint8_t *bytes)
 {
-    PreparationRequest request;
-    PicturePreparation &preparation = request.preparation;
+    Preparation preparation;
     switch (bytes[0] & 3u) {
     case 1:
         preparation.scaling = Scaling::Fit;
@@ -85,65 +95,73 @@ PreparationRequest preparationRequest(const std::uint8_t *bytes)
     }
     preparation.box = QSize(int(bytes[1] & 63u) + 1, int(bytes[2] & 63u) + 1);
     if (bytes[0] & 4u)
-        preparation.resampling = PicturePreparation::Resampling::Nearest;
+        preparation.resampling = Preparation::Resampling::Nearest;
     if (bytes[0] & 8u)
         preparation.background = qRgb(bytes[3], (bytes[3] * 37) & 0xFF, (bytes[3] * 101) & 0xFF);
     switch (bytes[0] >> 4 & 3u) {
     case 1:
-        request.reduction = ColourReduction::Ordered;
+        preparation.reduction = ColourReduction::Ordered;
         break;
     case 2:
-        request.reduction = ColourReduction::Diffuse;
+        preparation.reduction = ColourReduction::Diffuse;
         break;
     default:
-        request.reduction = bytes[0] & 64u ? ColourReduction::Nearest : ColourReduction::Bands;
+        preparation.reduction = bytes[0] & 64u ? ColourReduction::Nearest : ColourReduction::Bands;
         break;
     }
-    request.invert = bytes[0] & 128u;
-    return request;
+    preparation.invert = bytes[0] & 128u;
+    return preparation;
 }
 
-std::string preparationFault(const QByteArray &picture, const PreparationRequest &request)
+std::string preparationFault(const QByteArray &bytes, const Preparation &preparation)
 {
-    PictureSurface surface;
-    surface.setKeepsTransparency(request.preparation.background.has_value());
     QString error;
-    if (!surface.loadFromData(picture, &error))
-        return "a picture that loads opaque loads keeping its alpha too: " + error.toStdString();
-    if (request.invert)
-        surface.invert();
+    const QImage whole = readPictureData(bytes, &error);
+    if (whole.isNull())
+        return "a picture that loads reads again: " + error.toStdString();
+    const QImage picture = readPictureData(bytes, &error, preparation);
+    if (picture.isNull())
+        return "a picture that reads whole reads for its preparation: " + error.toStdString();
 
-    const QSize expected = preparedSize(surface.image().size(), request.preparation);
-    if (!preparePicture(surface, request.preparation, &error))
+    // The colours before the reduction, to hold the reduced ones against.
+    Preparation unreduced = preparation;
+    unreduced.reduction = ColourReduction::Bands;
+    const QImage plain = prepare(picture, unreduced, &error);
+    const QImage reduced = prepare(picture, preparation, &error);
+    if (plain.isNull() || reduced.isNull())
         return "a picture within the limit prepares: " + error.toStdString();
-    if (surface.image().size() != expected)
+    const QSize expected = preparedSize(whole.size(), preparation);
+    if (plain.size() != expected || reduced.size() != expected)
         return "the prepared picture has the size the preparation gives";
+    if (!isOpaque(plain) || !isOpaque(reduced))
+        return "a prepared picture is opaque";
     const int width = expected.width();
     const int height = expected.height();
     const std::uint64_t pixels = std::uint64_t(width) * std::uint64_t(height);
 
-    const std::string plainTable = buildTableText(surface);
-    std::vector<ColourValue> prepared;
-    prepared.reserve(pixels);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            prepared.push_back(surface.colourAt(x, y));
-
-    surface.reduceColours(request.reduction);
-    const std::string table = buildTableText(surface);
+    ImagePixels reducedPixels(reduced);
+    const std::string table = buildTableText(reducedPixels);
     if (const std::string fault = testsupport::tableFault(table, pixels); !fault.empty())
         return "the prepared picture's table is well formed: " + fault;
-    if (request.reduction == ColourReduction::Bands)
-        return table == plainTable ? std::string()
-                                   : "without dithering the table is that of plain coding";
+    const QImage preview = displayPreview(reduced);
+    if (preview.size() != expected)
+        return "the preview has the prepared picture's size";
 
     const std::vector<std::uint8_t> codes = tableCodes(table);
+    const ImagePixels plainPixels(plain);
+    const ImagePixels previewPixels(preview);
     for (std::size_t i = 0; i < codes.size(); ++i) {
-        const ColourValue reduced =
-            surface.colourAt(int(i % std::size_t(width)), int(i / std::size_t(width)));
-        if (displayColour(codes[i]) != reduced)
+        const int x = int(i % std::size_t(width));
+        const int y = int(i / std::size_t(width));
+        if (displayColour(codes[i]) != previewPixels.colourAt(x, y))
+            return "each preview pixel is its entry's display colour";
+        if (preparation.reduction == ColourReduction::Bands)
+            continue;
+        const ColourValue colour = reducedPixels.colourAt(x, y);
+        if (displayColour(codes[i]) != colour)
             return "each entry's display colour is the reduced pixel";
-        if (const char *fault = reducedPixelFault(prepared[i], reduced, request.reduction))
+        if (const char *fault =
+                reducedPixelFault(plainPixels.colourAt(x, y), colour, preparation.reduction))
             return fault;
     }
     return {};

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "colourreduction.h"
-#include "picturepreparation.h"
+#include "preparation.h"
 
 #include <QByteArray>
 
@@ -17,24 +16,17 @@ namespace quenzil::fuzz {
 //   display levels (without a dither), bit 7 inverting first;
 // - bytes 1 and 2: the box's width and height, 1 to 64 (the low six bits plus one);
 // - byte 3: the background colour, spread over the three channels.
-struct PreparationRequest
-{
-    bool invert = false;
-    PicturePreparation preparation;
-    ColourReduction reduction = ColourReduction::Bands;
-};
+Preparation preparationRequest(const std::uint8_t *bytes);
 
-// Reads the request from four option bytes.
-PreparationRequest preparationRequest(const std::uint8_t *bytes);
-
-// Loads a picture as quenzil-table does for the request (keeping its alpha when there is a
-// background), inverts, prepares and reduces it and builds its table, checking:
-// - the prepared picture has the size the preparation gives, and the table one entry a pixel;
-// - after a reduction every pixel is a display colour and each table entry codes exactly the
-//   display colour the preview shows for it; nearest levels lie within half a level's gap of the
-//   prepared colour, ordered dithering on one of the two levels around it;
-// - the Bands reduction (--dither none) gives exactly the table of plain coding.
+// Reads a picture as quenzil-table does for the preparation (a JPEG perhaps at a fraction of its
+// size), prepares it and builds its table and its preview's, checking:
+// - the prepared picture is opaque and has the size the preparation gives the picture read
+//   whole, and the table one entry a pixel;
+// - the preview holds in each pixel the display colour of the table's entry for it;
+// - after a reduction every pixel is a display colour that its entry codes; nearest levels lie
+//   within half a level's gap of the colour prepared without the reduction, ordered dithering
+//   on one of the two levels around it.
 // Returns the first fault, or empty. A picture that does not load is checked elsewhere.
-std::string preparationFault(const QByteArray &picture, const PreparationRequest &request);
+std::string preparationFault(const QByteArray &picture, const Preparation &preparation);
 
 } // namespace quenzil::fuzz

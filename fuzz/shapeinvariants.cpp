@@ -82,11 +82,10 @@ std::string shapeFault(PictureSurface &surface, const TableFormat &format)
         pixelsBefore += pixels;
     }
 
-    const std::size_t room = tableRoom(format, width, height);
+    const std::size_t length = tableLength(format, width, height);
     const bool exact = !format.runLength && format.radix != Radix::decimal;
-    if (exact ? text.size() + RadixEntries::separatorLength != room
-              : text.size() + RadixEntries::separatorLength > room)
-        return "the table fits the room reserved for it";
+    if (exact ? text.size() != length : text.size() > length)
+        return "the table's length is as estimated for it";
     return {};
 }
 

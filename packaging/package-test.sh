@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build folder, unpacks it into a temporary folder and checks
-# what a user gets: both programs without the build tree's RPATH, the desktop entry, the icons
-# and a manual page that renders without warnings, the package's dependencies on Qt, and an
-# unpacked quenzil-table that writes the same table as the build's own.
+# Builds the Debian package from a build folder, has lintian check it, unpacks it into a temporary
+# folder and checks what a user gets: both programs without the build tree's RPATH, the desktop
+# entry, the icons, compressed manual pages that render without warnings, the copyright and
+# changelog, the package's dependencies on Qt, and an unpacked quenzil-table that writes the same
+# table as the build's own.
 #
 #   package-test.sh BUILD_DIR BUILT_QUENZIL_TABLE
 set -euo pipefail
@@ -27,13 +28,24 @@ deb=${debs[0]}
 echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 echo "Depends: $(dpkg-deb -f "$deb" Depends)"
 
+# lintian's errors fail the test (its exit status 2; 1 when it cannot run); its warnings are
+# printed for whoever reads the log.
+if command -v lintian >/dev/null; then
+    status=0
+    lintian --fail-on error "$deb" || status=$?
+    [ $status -eq 0 ] || fail "lintian reports errors or cannot run (status $status)"
+else
+    fail "lintian is missing (scripts/install-deps.sh installs it)"
+fi
+
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 usr=$root/usr
 
 for file in bin/quenzil bin/quenzil-table share/applications/quenzil.desktop \
     share/icons/hicolor/scalable/apps/quenzil.svg share/icons/hicolor/48x48/apps/quenzil.png \
-    share/man/man1/quenzil-table.1; do
+    share/man/man1/quenzil.1.gz share/man/man1/quenzil-table.1.gz \
+    share/doc/quenzil/copyright share/doc/quenzil/changelog.gz; do
     [ -s "$usr/$file" ] || fail "the package lacks usr/$file"
 done
 
@@ -52,13 +64,15 @@ done
 
 desktop-file-validate "$usr/share/applications/quenzil.desktop" || fail "the desktop entry is invalid"
 
-page=$usr/share/man/man1/quenzil-table.1
-if [ -f "$page" ]; then
-    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -P cat -l "$page" >"$work/page.txt" \
-        2>"$work/page.err" || fail "man cannot render the manual page"
-    [ ! -s "$work/page.err" ] || fail "the manual page renders with warnings: $(cat "$work/page.err")"
-    grep -q -- '--version' "$work/page.txt" || fail "the rendered manual page lacks its options"
-fi
+# Each manual page renders without warnings and shows its options.
+for page in quenzil quenzil-table; do
+    file=$usr/share/man/man1/$page.1.gz
+    [ -f "$file" ] || continue
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -P cat -l "$file" >"$work/page.txt" \
+        2>"$work/page.err" || fail "man cannot render $page.1"
+    [ ! -s "$work/page.err" ] || fail "$page.1 renders with warnings: $(cat "$work/page.err")"
+    grep -q -- '--version' "$work/page.txt" || fail "the rendered $page.1 lacks its options"
+done
 
 # A 2 x 2 24-bit BMP, rows bottom-up: red, green over blue, white.
 picture=$work/four.bmp

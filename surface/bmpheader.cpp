@@ -1,6 +1,7 @@
 #include "bmpheader.h"
 
 #include "displaycolour.h"
+#include "picturereading.h"
 
 #include <QIODevice>
 #include <QtEndian>
@@ -211,7 +212,7 @@ QImage BmpHeader::readPixels(QIODevice *device, QString *errorText) const
     const Channel alpha(channelMasks[3], 0xFF);
     QImage image(pixels, channelMasks[3] ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.isNull()) {
-        *errorText = QStringLiteral("Not enough memory for the picture");
+        *errorText = noMemoryText();
         return {};
     }
 

@@ -1,43 +1,106 @@
 #include "picturepreparation.h"
 
-#include "picturesurface.h"
-
-#include <QPainter>
+#include "colourreduction.h"
+#include "picturereading.h"
+#include "resampling.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace quenzil {
 
 namespace {
 
-bool fail(QString *errorText, const QString &text)
+QImage fail(QString *error, const QString &text)
 {
-    if (errorText)
-        *errorText = text;
-    return false;
+    if (error)
+        *error = text;
+    return {};
 }
 
-// An opaque canvas of one colour.
-QImage canvas(QSize size, QRgb colour)
+// The size the picture is scaled to, before padding.
+QSize scaledSize(QSize picture, const Preparation &preparation)
 {
-    QImage image(size, QImage::Format_RGB32);
-    if (!image.isNull())
-        image.fill(colour | 0xFF000000u);
-    return image;
+    switch (preparation.scaling) {
+    case Preparation::Scaling::None:
+        return picture;
+    case Preparation::Scaling::Fit:
+        return fittedSize(picture, preparation.box);
+    case Preparation::Scaling::Stretch:
+        return preparation.box;
+    }
+    return picture;
 }
 
-// The picture with its alpha dropped, so that scaling and padding take the stored colours.
-QImage opaque(QImage picture)
+bool isOpaque(const QImage &picture)
 {
-    picture = std::move(picture).convertToFormat(QImage::Format_ARGB32);
+    const int width = picture.width();
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+        // A row at a time, without a branch per pixel, so that the loop runs on whole vectors.
+        QRgb all = 0xFFFFFFFFu;
+        for (int x = 0; x < width; ++x)
+            all &= line[x];
+        if (qAlpha(all) != 255)
+            return false;
+    }
+    return true;
+}
+
+int mixed(int colour, int background, int alpha)
+{
+    return (colour * alpha + background * (255 - alpha) + 127) / 255;
+}
+
+// Inverts the colours (alpha kept) and then blends them over the background, or drops the alpha
+// without one. False when the picture could not be made its own copy.
+bool invertAndBlend(QImage &picture, bool invert, std::optional<QRgb> background)
+{
+    const QRgb flip = invert ? 0x00FFFFFFu : 0;
+    const int width = picture.width();
     for (int y = 0; y < picture.height(); ++y) {
         auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        for (int x = 0; x < picture.width(); ++x)
-            line[x] |= 0xFF000000u;
+        if (!line)
+            return false;
+        for (int x = 0; x < width; ++x) {
+            QRgb pixel = line[x] ^ flip;
+            const int alpha = qAlpha(pixel);
+            if (background && alpha != 255)
+                pixel = qRgb(mixed(qRed(pixel), qRed(*background), alpha),
+                             mixed(qGreen(pixel), qGreen(*background), alpha),
+                             mixed(qBlue(pixel), qBlue(*background), alpha));
+            line[x] = pixel | 0xFF000000u;
+        }
     }
-    picture.reinterpretAsFormat(QImage::Format_RGB32);
-    return picture;
+    return true;
+}
+
+// The picture centred on a canvas of `size` in `colour`.
+QImage padded(const QImage &picture, QSize size, QRgb colour)
+{
+    QImage canvas(size, QImage::Format_ARGB32);
+    if (canvas.isNull())
+        return canvas;
+    canvas.fill(colour | 0xFF000000u);
+    const int left = (size.width() - picture.width()) / 2;
+    const int top = (size.height() - picture.height()) / 2;
+    for (int y = 0; y < picture.height(); ++y)
+        std::memcpy(canvas.scanLine(top + y) + std::size_t(left) * sizeof(QRgb),
+                    picture.constScanLine(y), std::size_t(picture.width()) * sizeof(QRgb));
+    return canvas;
+}
+
+// Replaces every pixel's colour by a display colour, in place (0xAARRGGBB pixels).
+bool reduce(QImage &picture, ColourReduction reduction)
+{
+    auto *pixels = reinterpret_cast<std::uint32_t *>(picture.bits());
+    if (!pixels)
+        return false;
+    reduceToDisplayColours({pixels, picture.width(), picture.height(), picture.bytesPerLine() / 4},
+                           reduction, ChannelLayout{16, 8, 0});
+    return true;
 }
 
 } // namespace
@@ -57,87 +120,70 @@ QSize fittedSize(QSize picture, QSize box)
     return QSize(box.width(), int(std::clamp<qint64>(fitted, 1, box.height())));
 }
 
-QSize preparedSize(QSize picture, const PicturePreparation &preparation)
+QSize preparedSize(QSize picture, const Preparation &preparation)
 {
-    switch (preparation.scaling) {
-    case PicturePreparation::Scaling::None:
-        return picture;
-    case PicturePreparation::Scaling::Fit:
-        return preparation.pad ? preparation.box : fittedSize(picture, preparation.box);
-    case PicturePreparation::Scaling::Stretch:
+    if (preparation.scaling == Preparation::Scaling::Fit && preparation.pad)
         return preparation.box;
-    }
-    return picture;
+    return scaledSize(picture, preparation);
 }
 
-QImage blendedOver(const QImage &picture, QRgb background)
+QImage prepare(QImage picture, const Preparation &preparation, QString *error)
 {
-    QImage result = canvas(picture.size(), background);
-    if (result.isNull())
-        return result;
-    QPainter painter(&result);
-    painter.drawImage(0, 0, picture);
-    return result;
-}
-
-bool preparePicture(PictureSurface &surface, const PicturePreparation &preparation,
-                    QString *errorText)
-{
-    const QImage &picture = surface.image();
     if (picture.isNull())
-        return fail(errorText, QStringLiteral("There is no picture"));
-    const bool blends = preparation.background && picture.hasAlphaChannel();
-    if (!blends && preparation.scaling == PicturePreparation::Scaling::None)
-        return true;
-
+        return fail(error, QStringLiteral("There is no picture"));
     // Held to the limit before anything is made, so a large box costs nothing.
     const QSize size = preparedSize(picture.size(), preparation);
     if (size.isEmpty())
-        return fail(errorText, QStringLiteral("The size to scale to is empty"));
-    if (qint64(size.width()) * size.height() > PictureSurface::pixelLimit()) {
-        return fail(errorText,
-                    QStringLiteral("The prepared picture's %1 x %2 pixels exceed the limit of %3 "
-                                   "pixels")
-                        .arg(size.width())
-                        .arg(size.height())
-                        .arg(PictureSurface::pixelLimit()));
-    }
+        return fail(error, QStringLiteral("The size to scale to is empty"));
+    if (!fitsPixelLimit(size))
+        return fail(error, pixelLimitText(size));
 
-    const QString noMemory = QStringLiteral("Not enough memory for the prepared picture");
     try {
-        QImage image = blends                      ? blendedOver(picture, *preparation.background)
-                       : picture.hasAlphaChannel() ? opaque(picture)
-                                                   : picture;
-        if (image.isNull())
-            return fail(errorText, noMemory);
-
-        if (preparation.scaling != PicturePreparation::Scaling::None) {
-            const QSize scaled = preparation.scaling == PicturePreparation::Scaling::Fit
-                                     ? fittedSize(image.size(), preparation.box)
-                                     : preparation.box;
-            const Qt::TransformationMode mode =
-                preparation.resampling == PicturePreparation::Resampling::Smooth
-                    ? Qt::SmoothTransformation
-                    : Qt::FastTransformation;
-            if (scaled != image.size())
-                image = image.scaled(scaled, Qt::IgnoreAspectRatio, mode);
-            if (image.isNull())
-                return fail(errorText, noMemory);
+        if (picture.format() != QImage::Format_ARGB32) {
+            picture = takePicture(std::move(picture), error);
+            if (picture.isNull())
+                return picture;
         }
-
-        if (image.size() != size) {
-            QImage padded = canvas(size, preparation.background.value_or(qRgb(0, 0, 0)));
-            if (padded.isNull())
-                return fail(errorText, noMemory);
-            QPainter painter(&padded);
-            painter.drawImage((size.width() - image.width()) / 2,
-                              (size.height() - image.height()) / 2, image);
-            painter.end();
-            image = std::move(padded);
-        }
-        return surface.loadImage(image, errorText);
+        // Scaling comes first, so that the other steps touch as few pixels as possible; with the
+        // colours averaged weighted by their alpha, inverting and blending afterwards give what
+        // they give before. Without a background the alpha means nothing and is dropped.
+        if (const QSize scaled = scaledSize(picture.size(), preparation); scaled != picture.size())
+            picture = resampled(picture, scaled, preparation.resampling,
+                                preparation.background.has_value());
+        if (picture.isNull())
+            return fail(error, noMemoryText());
+        // An opaque picture left as it is keeps sharing its pixels with the caller's.
+        if ((preparation.invert || !isOpaque(picture)) &&
+            !invertAndBlend(picture, preparation.invert, preparation.background))
+            return fail(error, noMemoryText());
+        if (picture.size() != size)
+            picture = padded(picture, size, preparation.background.value_or(qRgb(0, 0, 0)));
+        if (picture.isNull())
+            return fail(error, noMemoryText());
+        // Bands is what the coding does anyway.
+        if (preparation.reduction != ColourReduction::Bands &&
+            !reduce(picture, preparation.reduction))
+            return fail(error, noMemoryText());
+        return picture;
     } catch (const std::bad_alloc &) {
-        return fail(errorText, noMemory);
+        return fail(error, noMemoryText());
+    }
+}
+
+QImage displayPreview(const QImage &prepared)
+{
+    try {
+        QImage preview =
+            prepared.format() == QImage::Format_ARGB32 || prepared.format() == QImage::Format_RGB32
+                ? prepared.copy()
+                : prepared.convertToFormat(QImage::Format_RGB32);
+        // Each band's display colour codes back to the band's code.
+        if (preview.isNull() || !reduce(preview, ColourReduction::Bands))
+            return {};
+        preview.reinterpretAsFormat(QImage::Format_RGB32);
+        return preview;
+    } catch (const std::bad_alloc &) {
+        return {};
     }
 }
 

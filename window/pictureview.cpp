@@ -1,11 +1,9 @@
 #include "pictureview.h"
 
+#include "picturepreparation.h"
 #include "picturesurface.h"
 
 #include <QPainter>
-
-#include <algorithm>
-#include <cmath>
 
 namespace quenzil {
 
@@ -19,14 +17,11 @@ PictureView::PictureView(const PictureSurface &surface, QWidget *parent)
 
 QRect PictureView::fittedRect(QSize picture, QRect area)
 {
-    if (picture.isEmpty() || area.isEmpty())
+    const QSize size = fittedSize(picture, area.size());
+    if (size.isEmpty())
         return {};
-    const double scale =
-        std::min(double(area.width()) / picture.width(), double(area.height()) / picture.height());
-    const int width = std::clamp(int(std::lround(picture.width() * scale)), 1, area.width());
-    const int height = std::clamp(int(std::lround(picture.height() * scale)), 1, area.height());
-    return {area.x() + (area.width() - width) / 2, area.y() + (area.height() - height) / 2, width,
-            height};
+    return {area.x() + (area.width() - size.width()) / 2,
+            area.y() + (area.height() - size.height()) / 2, size.width(), size.height()};
 }
 
 void PictureView::paintEvent(QPaintEvent *event)

@@ -21,12 +21,6 @@ QString fromUtf8(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// A block separator or a typed line separator: both read back as CR LF.
-bool isLineBreak(QChar character)
-{
-    return character == QChar::ParagraphSeparator || character == QChar::LineSeparator;
-}
-
 // Counts a run in while it lasts; when the last run ends, a cancellation is over.
 class ActiveRun
 {
@@ -105,7 +99,7 @@ std::string TableRun::text() const
     std::string text = tableText(m_area).toStdString();
     for (const char character : m_pending) {
         if (character == '\n')
-            text += lineBreak;
+            text += basicDialect.lineBreak;
         else
             text += character;
     }
@@ -128,47 +122,6 @@ void TableRun::appendWithBreaks(std::string_view piece)
             continue; // CR LF is kept as its '\n'
         m_pending.push_back(piece[i] == '\r' ? '\n' : piece[i]);
     }
-}
-
-void TableRun::cutTail(std::size_t count)
-{
-    while (count > 0 && !m_pending.empty()) {
-        std::size_t last = m_pending.size() - 1;
-        // A character of several UTF-8 bytes goes as one.
-        while (last > 0 && (static_cast<unsigned char>(m_pending[last]) & 0xC0u) == 0x80u)
-            --last;
-        const std::size_t width = m_pending[last] == '\n' ? 2 : 1;
-        m_pending.resize(last);
-        count -= std::min(width, count);
-    }
-    if (count > 0)
-        cutInArea(count);
-}
-
-void TableRun::cutInArea(std::size_t count)
-{
-    QTextDocument *document = m_area.document();
-    const int end = document->characterCount() - 1; // past the last character
-    int position = end;
-    while (count > 0 && position > 0) {
-        const QChar character = document->characterAt(position - 1);
-        std::size_t width = 1;
-        int step = 1;
-        if (isLineBreak(character)) {
-            width = 2;
-        } else if (character.isLowSurrogate() && position >= 2 &&
-                   document->characterAt(position - 2).isHighSurrogate()) {
-            step = 2; // never leave half of a surrogate pair behind
-        }
-        position -= step;
-        count -= std::min(width, count);
-    }
-    if (position == end)
-        return;
-    QTextCursor cursor(document);
-    cursor.setPosition(position);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    cursor.removeSelectedText();
 }
 
 bool TableRun::moveIntoArea()
@@ -227,8 +180,8 @@ void TableRun::pass()
         throw RunCancelled();
     m_clock.restart();
     // Lines hold eight entries and the clock is read every 32 pixels; were passes always 32
-    // pixels apart, they would always come at the same place in a line (just before a line
-    // break, whose cut takes what the user typed at the end). Starting the count after a pass
+    // pixels apart, they would always come at the same place in a line, and what the user types
+    // would always land there. Starting the count after a pass
     // one pixel later moves each pass one place further along the line than the one before.
     if (m_checkEvery > 1)
         m_pixelsSinceCheck = -1;

@@ -88,9 +88,8 @@ QString tableText(const QPlainTextEdit &area);
 // waits in a pending buffer and reaches the area in one insertion at its end at every pass and at
 // the end of the run; whenever the user can see or edit the area it holds the whole text made so
 // far, and the next pieces extend whatever the area holds then. The area keeps line breaks as
-// block or line separators; a cut counts each as the two characters CR LF and removes it whole.
-// Text moved in is not recorded for undo (the record would cost as much memory as the text); like
-// replacing the text, it clears the area's undo history.
+// block or line separators. Text moved in is not recorded for undo (the record would cost as much
+// memory as the text); like replacing the text, it clears the area's undo history.
 //
 // Coding a pixel costs little and moving its text into the area far more. So a pass is due when
 // the time since the last one plus the expected cost of the next move (the pending text times the
@@ -125,8 +124,6 @@ public:
         else
             appendWithBreaks(piece);
     }
-    // Removes the last `count` characters; on a shorter text, all of it.
-    void cutTail(std::size_t count);
     void setCount(double count)
     {
         m_count = count;
@@ -146,7 +143,6 @@ public:
 
 private:
     void appendWithBreaks(std::string_view piece);
-    void cutInArea(std::size_t count);
     // Moves the pending text into the area; false, moving nothing, when it would not fit.
     bool moveIntoArea();
     void showCount();

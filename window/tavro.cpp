@@ -176,7 +176,7 @@ bool Tavro::pastePicture()
     const QMimeData *data = QGuiApplication::clipboard()->mimeData();
     if (data && data->hasImage()) {
         try {
-            if (!m_surface.loadImage(qvariant_cast<QImage>(data->imageData())))
+            if (!m_surface.takePicture(qvariant_cast<QImage>(data->imageData())))
                 return false;
         } catch (...) {
             return false; // as a failed load: without a word
@@ -263,7 +263,9 @@ void Tavro::loadBitmap()
 void Tavro::invertPicture()
 {
     try {
-        m_surface.invert();
+        QString error;
+        if (!m_surface.invert(&error))
+            reportFailure(error);
         m_picture->update();
     } catch (const std::exception &error) {
         reportFailure(QString::fromLocal8Bit(error.what()));

@@ -144,11 +144,11 @@ void PrintTo(const PrepareCase &c, std::ostream *out)
 
 std::string summary(const PrepareOptions &options)
 {
-    const PicturePreparation &p = options.preparation;
+    const Preparation &p = options.preparation;
     char text[96];
     std::snprintf(text, sizeof text, "%d %dx%d %d %d %08X %d", int(p.scaling), p.box.width(),
                   p.box.height(), int(p.pad), int(p.resampling), p.background.value_or(0u),
-                  int(options.reduction));
+                  int(p.reduction));
     return text;
 }
 

@@ -328,8 +328,8 @@ void TableCommandTest::prepares_data()
                                  << "quenzil-table: --pad needs --fit\n" + usage();
     QTest::newRow("prepared picture beyond the pixel limit")
         << QStringList{"--stretch", "8192x8192", "pic.bmp"} << 1 << none
-        << QByteArray("quenzil-table: cannot prepare 'pic.bmp': The prepared picture's 8192 x "
-                      "8192 pixels exceed the limit of 33554432 pixels\n");
+        << QByteArray("quenzil-table: cannot prepare 'pic.bmp': The picture's 8192 x 8192 "
+                      "pixels exceed the limit of 128 MB (33554432 pixels)\n");
 }
 
 void TableCommandTest::prepares()

@@ -5,6 +5,7 @@
 #include "bmpwriter.h"
 #include "hostilerows.h"
 #include "pictureinvariants.h"
+#include "picturereading.h"
 #include "picturesurface.h"
 
 #include <QByteArray>
@@ -222,7 +223,7 @@ void HostilePictureTest::skippedPixelsReadAsTheFirstPaletteColour()
 void HostilePictureTest::acceptsThePixelLimitExactly()
 {
     // The default limit: 128 MiB of 32-bit pixels. One row more is refused.
-    QCOMPARE(PictureSurface::pixelLimit(), qint64(8192) * 4096);
+    QCOMPARE(pixelLimit(), qint64(8192) * 4096);
     PictureSurface surface;
     QString error;
     QVERIFY2(surface.loadFromData(bytesOf(rleBmp(8, "0001", 8192, 4096)), &error),

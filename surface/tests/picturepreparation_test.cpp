@@ -1,18 +1,21 @@
+#include "imagepixels.h"
 #include "picturepreparation.h"
-#include "picturesurface.h"
 
 #include <QImage>
+#include <QRandomGenerator>
 #include <QRect>
 #include <QTest>
 
+#include <array>
+#include <cmath>
 #include <optional>
 
 using namespace quenzil;
-using Scaling = PicturePreparation::Scaling;
-using Resampling = PicturePreparation::Resampling;
+using Scaling = Preparation::Scaling;
+using Resampling = Preparation::Resampling;
 
-Q_DECLARE_METATYPE(quenzil::PicturePreparation::Scaling)
-Q_DECLARE_METATYPE(quenzil::PicturePreparation::Resampling)
+Q_DECLARE_METATYPE(quenzil::Preparation::Scaling)
+Q_DECLARE_METATYPE(quenzil::Preparation::Resampling)
 Q_DECLARE_METATYPE(std::optional<QRgb>)
 
 namespace {
@@ -37,10 +40,41 @@ QImage checkerboard(int side)
     return image;
 }
 
-QRgb surfacePixel(const PictureSurface &surface, int x, int y)
+// Every channel of every pixel drawn at random, the same on every run.
+QImage noise(QSize size)
 {
-    const ColourValue colour = surface.colourAt(x, y);
-    return qRgb(int(colour & 0xFFu), int(colour >> 8 & 0xFFu), int(colour >> 16 & 0xFFu));
+    QRandomGenerator random(20240611);
+    QImage image(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, random.generate() | 0xFF000000u);
+    return image;
+}
+
+// The mean of each channel, red, green and blue.
+std::array<double, 3> meanOf(const QImage &image)
+{
+    std::array<double, 3> sums{};
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            sums[0] += qRed(pixel);
+            sums[1] += qGreen(pixel);
+            sums[2] += qBlue(pixel);
+        }
+    }
+    for (double &sum : sums)
+        sum /= double(image.width()) * image.height();
+    return sums;
+}
+
+Preparation stretchedTo(QSize box, Resampling resampling = Resampling::Smooth)
+{
+    Preparation preparation;
+    preparation.scaling = Scaling::Stretch;
+    preparation.box = box;
+    preparation.resampling = resampling;
+    return preparation;
 }
 
 } // namespace
@@ -56,6 +90,10 @@ private slots:
     void blendsOverTheBackground();
     void resamples_data();
     void resamples();
+    void smoothScalingKeepsTheMean_data();
+    void smoothScalingKeepsTheMean();
+    void averagesRoundToTheNearest();
+    void leavesThePictureAsRead();
 };
 
 void PicturePreparationTest::scalesAndPads_data()
@@ -114,27 +152,26 @@ void PicturePreparationTest::scalesAndPads()
     QFETCH(QSize, prepared);
     QFETCH(QRect, area);
 
-    PictureSurface surface;
-    QVERIFY(surface.loadImage(filled(picture, red)));
-    PicturePreparation preparation;
+    Preparation preparation;
     preparation.scaling = scaling;
     preparation.box = box;
     preparation.pad = pad;
     preparation.background = background;
     QCOMPARE(preparedSize(picture, preparation), prepared);
     QString error;
-    QVERIFY2(preparePicture(surface, preparation, &error), qPrintable(error));
-    QCOMPARE(QSize(int(surface.width()), int(surface.height())), prepared);
+    const QImage result = prepare(filled(picture, red), preparation, &error);
+    QVERIFY2(!result.isNull(), qPrintable(error));
+    QCOMPARE(result.size(), prepared);
 
-    const QRgb padding = background.value_or(qRgb(0, 0, 0));
+    const QRgb padding = background.value_or(qRgb(0, 0, 0)) | 0xFF000000u;
     for (int y = 0; y < prepared.height(); ++y) {
         for (int x = 0; x < prepared.width(); ++x) {
             const QRgb expected = area.contains(x, y) ? red : padding;
-            if (surfacePixel(surface, x, y) != (expected | 0xFF000000u))
+            if (result.pixel(x, y) != expected)
                 QFAIL(qPrintable(QStringLiteral("pixel %1, %2 is %3")
                                      .arg(x)
                                      .arg(y)
-                                     .arg(surfacePixel(surface, x, y), 8, 16)));
+                                     .arg(result.pixel(x, y), 8, 16)));
         }
     }
 }
@@ -143,41 +180,37 @@ void PicturePreparationTest::blendsOverTheBackground_data()
 {
     QTest::addColumn<int>("alpha");
     QTest::addColumn<std::optional<QRgb>>("background");
+    QTest::addColumn<bool>("invert");
     QTest::addColumn<QRgb>("expected");
 
     const std::optional<QRgb> background = qRgb(16, 32, 48);
-    QTest::newRow("transparentShowsTheBackground") << 0 << background << qRgb(16, 32, 48);
+    QTest::newRow("transparentShowsTheBackground") << 0 << background << false << qRgb(16, 32, 48);
     // (200 * 128 + 16 * 127) / 255 = 108.4 and so on.
-    QTest::newRow("halfTransparentMixes") << 128 << background << qRgb(108, 66, 49);
-    QTest::newRow("opaqueKeepsItsColour") << 255 << background << qRgb(200, 100, 50);
+    QTest::newRow("halfTransparentMixes") << 128 << background << false << qRgb(108, 66, 49);
+    QTest::newRow("opaqueKeepsItsColour") << 255 << background << false << qRgb(200, 100, 50);
     QTest::newRow("withoutBackgroundTheStoredColour")
-        << 0 << std::optional<QRgb>() << qRgb(200, 100, 50);
+        << 0 << std::optional<QRgb>() << false << qRgb(200, 100, 50);
+    // Inverting comes first: the inverted colour is blended, the background stays as it is.
+    QTest::newRow("invertedThenMixed") << 128 << background << true << qRgb(36, 94, 127);
 }
 
 void PicturePreparationTest::blendsOverTheBackground()
 {
     QFETCH(int, alpha);
     QFETCH(std::optional<QRgb>, background);
+    QFETCH(bool, invert);
     QFETCH(QRgb, expected);
 
-    PictureSurface surface;
-    surface.setKeepsTransparency(true);
-    QVERIFY(surface.loadImage(filled({3, 2}, qRgba(200, 100, 50, alpha), QImage::Format_ARGB32)));
-    PicturePreparation preparation;
-    preparation.background = background;
-    // Scaling takes the blended colours: a flat picture stays flat.
-    preparation.scaling = Scaling::Stretch;
-    preparation.box = QSize(5, 5);
-    QVERIFY(preparePicture(surface, preparation));
-    QCOMPARE(surface.width(), 5.0);
-    const QRgb pixel = surfacePixel(surface, 4, 4);
-    // Qt blends premultiplied: allow one step off the exact mix.
-    QVERIFY2(qAbs(qRed(pixel) - qRed(expected)) <= 1 &&
-                 qAbs(qGreen(pixel) - qGreen(expected)) <= 1 &&
-                 qAbs(qBlue(pixel) - qBlue(expected)) <= 1,
-             qPrintable(QString::number(pixel, 16)));
-    if (alpha == 0 || alpha == 255)
-        QCOMPARE(pixel, expected);
+    // Scaling takes the blended colours: a flat picture stays flat, bent or shrunk.
+    for (QSize box : {QSize(5, 5), QSize(2, 1)}) {
+        Preparation preparation = stretchedTo(box);
+        preparation.background = background;
+        preparation.invert = invert;
+        const QImage result =
+            prepare(filled({3, 2}, qRgba(200, 100, 50, alpha), QImage::Format_ARGB32), preparation);
+        QCOMPARE(result.size(), box);
+        QCOMPARE(result.pixel(box.width() - 1, box.height() - 1), expected);
+    }
 }
 
 void PicturePreparationTest::resamples_data()
@@ -204,26 +237,80 @@ void PicturePreparationTest::resamples()
     QFETCH(Resampling, resampling);
     QFETCH(bool, onlyBlackAndWhite);
 
-    PictureSurface surface;
-    QVERIFY(surface.loadImage(picture));
-    PicturePreparation preparation;
-    preparation.scaling = Scaling::Stretch;
-    preparation.box = box;
-    preparation.resampling = resampling;
-    QVERIFY(preparePicture(surface, preparation));
+    const QImage result = prepare(picture, stretchedTo(box, resampling));
     int greys = 0;
     for (int y = 0; y < box.height(); ++y) {
         for (int x = 0; x < box.width(); ++x) {
-            const ColourValue colour = surface.colourAt(x, y);
+            const QRgb colour = result.pixel(x, y) & 0xFFFFFFu;
             greys += colour != 0 && colour != 0xFFFFFFu;
         }
     }
     QCOMPARE(greys == 0, onlyBlackAndWhite);
     if (resampling == Resampling::Smooth && box.width() < picture.width()) {
-        // Area-averaging: every 2 x 2 block of black and white becomes mid-grey.
-        const ColourValue colour = surface.colourAt(1, 1);
-        QVERIFY2(qAbs(int(colour & 0xFFu) - 128) <= 1, qPrintable(QString::number(colour, 16)));
+        // Area-averaging: every 2 x 2 block of black and white becomes mid-grey, 127.5 rounded.
+        QCOMPARE(result.pixel(1, 1), qRgb(128, 128, 128));
     }
+}
+
+void PicturePreparationTest::smoothScalingKeepsTheMean_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("box");
+
+    QTest::newRow("shrink by 4") << QSize(256, 128) << QSize(64, 32);
+    QTest::newRow("shrink by 2.56 and 1.66") << QSize(256, 128) << QSize(100, 77);
+    QTest::newRow("enlarge by 2") << QSize(64, 48) << QSize(128, 96);
+}
+
+void PicturePreparationTest::smoothScalingKeepsTheMean()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, box);
+
+    const QImage source = noise(picture);
+    const QImage result = prepare(source, stretchedTo(box));
+    QCOMPARE(result.size(), box);
+    const std::array<double, 3> before = meanOf(source);
+    const std::array<double, 3> after = meanOf(result);
+    for (std::size_t c = 0; c < 3; ++c)
+        QVERIFY2(std::abs(after[c] - before[c]) <= 0.1,
+                 qPrintable(QStringLiteral("channel %1: %2 before, %3 after")
+                                .arg(c)
+                                .arg(before[c])
+                                .arg(after[c])));
+}
+
+void PicturePreparationTest::averagesRoundToTheNearest()
+{
+    // Red 18, 19, 19, 19 average 18.75: 19, nearest to the display's level 1 (36), not level 0.
+    QImage picture(4, 1, QImage::Format_RGB32);
+    for (int x = 0; x < 4; ++x)
+        picture.setPixel(x, 0, qRgb(x == 0 ? 18 : 19, 0, 0));
+    Preparation preparation = stretchedTo({1, 1});
+    preparation.reduction = ColourReduction::Nearest;
+    QCOMPARE(prepare(picture, preparation).pixel(0, 0), qRgb(36, 0, 0));
+}
+
+void PicturePreparationTest::leavesThePictureAsRead()
+{
+    QImage picture(3, 1, QImage::Format_ARGB32);
+    picture.setPixel(0, 0, qRgba(10, 20, 30, 255));
+    picture.setPixel(1, 0, qRgba(200, 100, 50, 0));
+    picture.setPixel(2, 0, qRgba(1, 2, 3, 128));
+
+    // The default drops the alpha and keeps the stored colours.
+    const QImage plain = prepare(picture, {});
+    QCOMPARE(plain.format(), QImage::Format_ARGB32);
+    for (int x = 0; x < 3; ++x)
+        QCOMPARE(plain.pixel(x, 0), picture.pixel(x, 0) | 0xFF000000u);
+    // Inverting alone gives each colour's NOT.
+    Preparation invert;
+    invert.invert = true;
+    const QImage inverted = prepare(picture, invert);
+    for (int x = 0; x < 3; ++x)
+        QCOMPARE(inverted.pixel(x, 0), ~picture.pixel(x, 0) | 0xFF000000u);
+    // An opaque picture left as it is shares its pixels.
+    QCOMPARE(prepare(plain, {}).constBits(), plain.constBits());
 }
 
 QTEST_GUILESS_MAIN(PicturePreparationTest)

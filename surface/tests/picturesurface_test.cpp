@@ -1,4 +1,7 @@
 #include "bmpwriter.h"
+#include "imagepixels.h"
+#include "picturepreparation.h"
+#include "picturereading.h"
 #include "picturesurface.h"
 #include "tablebuilder.h"
 
@@ -19,6 +22,7 @@ using namespace quenzil;
 using namespace quenzil::testsupport;
 
 Q_DECLARE_METATYPE(quenzil::testsupport::TestPicture)
+Q_DECLARE_METATYPE(quenzil::Preparation)
 
 namespace {
 
@@ -42,14 +46,34 @@ TestPicture patterned(int width, int height, const std::vector<ColourValue> &col
     return picture;
 }
 
-// The surface's pixels, row by row, for comparing with what was written.
-std::vector<ColourValue> pixelsOf(const PictureSurface &surface)
+// The pixels of a surface or a picture, row by row, for comparing with what was written.
+template <class Source> std::vector<ColourValue> pixelsOf(const Source &source)
 {
     std::vector<ColourValue> pixels;
-    for (int y = 0; y < int(surface.height()); ++y)
-        for (int x = 0; x < int(surface.width()); ++x)
-            pixels.push_back(surface.colourAt(x, y));
+    for (int y = 0; y < int(source.height()); ++y)
+        for (int x = 0; x < int(source.width()); ++x)
+            pixels.push_back(source.colourAt(x, y));
     return pixels;
+}
+
+std::vector<ColourValue> pixelsOf(const QImage &picture)
+{
+    return pixelsOf(ImagePixels(picture));
+}
+
+// A smooth picture of `size`, saved as a JPEG.
+QByteArray smoothJpeg(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y,
+                           qRgb(x * 255 / size.width(), y * 255 / size.height(), (x + y) % 200));
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 90);
+    return data;
 }
 
 QByteArray pngOf(const QImage &image)
@@ -115,8 +139,13 @@ private slots:
     void invertsInPlace();
     void failedLoadChangesNothing_data();
     void failedLoadChangesNothing();
-    void loadsDecodedImages_data();
-    void loadsDecodedImages();
+    void takesDecodedImages_data();
+    void takesDecodedImages();
+    void readsJpegReducedForItsPreparation_data();
+    void readsJpegReducedForItsPreparation();
+    void preparesForTheWindow_data();
+    void preparesForTheWindow();
+    void failedPreparationChangesNothing();
     void readsStreamsAsFiles_data();
     void readsStreamsAsFiles();
 };
@@ -229,19 +258,19 @@ void PictureSurfaceTest::decodesBmpLayouts()
     QFETCH(QByteArray, file);
     QFETCH(TestPicture, picture);
 
-    PictureSurface surface;
     QString error;
-    QVERIFY2(surface.loadFromData(file, &error), qPrintable(error));
-    QCOMPARE(surface.width(), double(picture.width));
-    QCOMPARE(surface.height(), double(picture.height));
-    QCOMPARE(pixelsOf(surface), picture.pixels);
-    QCOMPARE(surface.image().format(), QImage::Format_RGB32);
+    const QImage read = readPictureData(file, &error);
+    QVERIFY2(!read.isNull(), qPrintable(error));
+    QCOMPARE(read.size(), QSize(picture.width, picture.height));
+    QCOMPARE(read.format(), QImage::Format_ARGB32);
+    QCOMPARE(pixelsOf(read), picture.pixels);
 }
 
 void PictureSurfaceTest::keepsStoredColourOfTransparentPixels_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<TestPicture>("picture");
+    QTest::addColumn<int>("lastAlpha"); // the alpha of the last pixel as read
 
     const TestPicture picture = patterned(3, 2, someColours);
     QImage image(3, 2, QImage::Format_ARGB32);
@@ -252,7 +281,7 @@ void PictureSurfaceTest::keepsStoredColourOfTransparentPixels_data()
             image.setPixel(x, y, qRgba(int(c & 0xFF), int(c >> 8 & 0xFF), int(c >> 16), 50 * x));
         }
     }
-    QTest::newRow("PNG, alpha 0 to 100") << pngOf(image) << picture;
+    QTest::newRow("PNG, alpha 0 to 100") << pngOf(image) << picture << 100;
     {
         // A 2 x 1 GIF whose second pixel uses the transparent palette entry 0x405060.
         const unsigned char gif[] = {
@@ -263,25 +292,29 @@ void PictureSurfaceTest::keepsStoredColourOfTransparentPixels_data()
             2,    2,    0x44, 0x0A, 0,    0x3B}; // LZW codes clear, 0, 1, end; trailer
         QTest::newRow("GIF, transparent palette entry")
             << QByteArray(reinterpret_cast<const char *>(gif), sizeof gif)
-            << TestPicture{2, 1, {0x302010, 0x605040}};
+            << TestPicture{2, 1, {0x302010, 0x605040}} << 0;
     }
     QTest::newRow("BMP, alpha 0") << bmpOf(picture, BmpLayout::Argb32, RowOrder::BottomUp, 0)
-                                  << picture;
+                                  << picture << 0;
     QTest::newRow("BMP, alpha 128")
-        << bmpOf(picture, BmpLayout::Argb32, RowOrder::TopDown, 128) << picture;
+        << bmpOf(picture, BmpLayout::Argb32, RowOrder::TopDown, 128) << picture << 128;
 }
 
 void PictureSurfaceTest::keepsStoredColourOfTransparentPixels()
 {
     QFETCH(QByteArray, file);
     QFETCH(TestPicture, picture);
+    QFETCH(int, lastAlpha);
 
+    // Read, the picture keeps its alpha for a later blend.
+    const QImage read = readPictureData(file);
+    QCOMPARE(pixelsOf(read), picture.pixels);
+    QCOMPARE(qAlpha(read.pixel(picture.width - 1, picture.height - 1)), lastAlpha);
+    // The surface codes and shows the stored colours, opaque, so drawing shows them too.
     PictureSurface surface;
     QString error;
     QVERIFY2(surface.loadFromData(file, &error), qPrintable(error));
     QCOMPARE(pixelsOf(surface), picture.pixels);
-    // The buffer itself is opaque, so drawing it shows the same colours.
-    QVERIFY(!surface.image().hasAlphaChannel());
     QCOMPARE(qAlpha(surface.image().pixel(0, 0)), 255);
 }
 
@@ -295,12 +328,11 @@ void PictureSurfaceTest::readsJpeg()
     buffer.open(QIODevice::WriteOnly);
     QVERIFY(image.save(&buffer, "JPEG", 100));
 
-    PictureSurface surface;
     QString error;
-    QVERIFY2(surface.loadFromData(data, &error), qPrintable(error));
-    QCOMPARE(surface.width(), 16.0);
-    QCOMPARE(surface.height(), 8.0);
-    const ColourValue colour = surface.colourAt(5, 5);
+    const QImage read = readPictureData(data, &error);
+    QVERIFY2(!read.isNull(), qPrintable(error));
+    QCOMPARE(read.size(), QSize(16, 8));
+    const ColourValue colour = ImagePixels(read).colourAt(5, 5);
     QVERIFY(qAbs(int(colour & 0xFF) - 200) <= 3);
     QVERIFY(qAbs(int(colour >> 8 & 0xFF) - 100) <= 3);
     QVERIFY(qAbs(int(colour >> 16 & 0xFF) - 40) <= 3);
@@ -312,12 +344,9 @@ void PictureSurfaceTest::leavesRunLengthSkipsAtFirstPaletteColour()
     BmpFile file = encodeBmp(patterned(4, 2, {0x112233, 0x445566}), BmpLayout::Rle8);
     // Bottom row: two pixels of index 1, then jump to the end of the bitmap.
     file.pixelData = {2, 1, 0, 1};
-    PictureSurface surface;
-    QString error;
-    QVERIFY2(surface.loadFromData(bytesOf(writeBmp(file)), &error), qPrintable(error));
     const std::vector<ColourValue> expected = {0x112233, 0x112233, 0x112233, 0x112233,
                                                0x445566, 0x445566, 0x112233, 0x112233};
-    QCOMPARE(pixelsOf(surface), expected);
+    QCOMPARE(pixelsOf(readPictureData(bytesOf(writeBmp(file)))), expected);
 }
 
 void PictureSurfaceTest::takesTheSizeOfEachPicture()
@@ -325,7 +354,7 @@ void PictureSurfaceTest::takesTheSizeOfEachPicture()
     PictureSurface surface;
     QCOMPARE(surface.width(), 0.0);
     QCOMPARE(surface.height(), 0.0);
-    QCOMPARE(buildTableText(surface), std::string(tableHeader));
+    QCOMPARE(buildTableText(surface), std::string("Picture:\r\n"));
 
     QVERIFY(surface.loadFromData(bmpOf(patterned(16, 2, someColours), BmpLayout::Rgb24)));
     QCOMPARE(surface.width(), 16.0);
@@ -375,15 +404,18 @@ void PictureSurfaceTest::invertsInPlace()
     // changing, nor change with it.
     const QImage held = surface.image();
 
-    surface.invert();
+    QVERIFY(surface.invert());
     std::vector<ColourValue> inverted;
     for (ColourValue colour : picture.pixels)
         inverted.push_back(~colour & 0xFFFFFFu);
     QCOMPARE(pixelsOf(surface), inverted);
     QCOMPARE(surface.image().pixel(0, 0), ~held.pixel(0, 0) | 0xFF000000u);
 
-    surface.invert();
+    // Held only by the surface, the picture is inverted where it lies: the window keeps one copy.
+    const uchar *bits = surface.image().constBits();
+    QVERIFY(surface.invert());
     QCOMPARE(pixelsOf(surface), picture.pixels);
+    QCOMPARE(surface.image().constBits(), bits);
 
     PictureSurface empty;
     empty.invert(); // nothing loaded: nothing to do, no crash
@@ -471,46 +503,46 @@ void PictureSurfaceTest::failedLoadChangesNothing()
     QCOMPARE(pixelsOf(surface), pixels);
 }
 
-void PictureSurfaceTest::loadsDecodedImages_data()
+void PictureSurfaceTest::takesDecodedImages_data()
 {
     QTest::addColumn<QImage>("image");
-    QTest::addColumn<bool>("keepTransparency");
-    QTest::addColumn<bool>("loads");
-    QTest::addColumn<QRgb>("bufferPixel"); // the buffer's first pixel, alpha included
+    QTest::addColumn<QRgb>("taken"); // the picture's first pixel as taken, alpha included; 0 fails
 
     QImage halfSeen(2, 1, QImage::Format_ARGB32);
     halfSeen.fill(qRgba(200, 100, 50, 128));
     QImage opaque(2, 1, QImage::Format_RGB32);
     opaque.fill(qRgb(1, 2, 3));
-    QTest::newRow("no picture") << QImage() << false << false << QRgb(0);
-    QTest::newRow("opaque") << opaque << true << true << qRgb(1, 2, 3);
-    QTest::newRow("alpha dropped") << halfSeen << false << true << qRgb(200, 100, 50);
-    QTest::newRow("alpha kept") << halfSeen << true << true << qRgba(200, 100, 50, 128);
-    QTest::newRow("beyond the pixel limit")
-        << QImage(8193, 4096, QImage::Format_Mono) << false << false << QRgb(0);
+    QImage grey(2, 1, QImage::Format_Grayscale8);
+    grey.fill(77);
+    QTest::newRow("no picture") << QImage() << QRgb(0);
+    QTest::newRow("opaque") << opaque << qRgb(1, 2, 3);
+    QTest::newRow("alpha kept") << halfSeen << qRgba(200, 100, 50, 128);
+    QTest::newRow("grey") << grey << qRgb(77, 77, 77);
+    QTest::newRow("beyond the pixel limit") << QImage(8193, 4096, QImage::Format_Mono) << QRgb(0);
 }
 
-void PictureSurfaceTest::loadsDecodedImages()
+void PictureSurfaceTest::takesDecodedImages()
 {
     QFETCH(QImage, image);
-    QFETCH(bool, keepTransparency);
-    QFETCH(bool, loads);
-    QFETCH(QRgb, bufferPixel);
+    QFETCH(QRgb, taken);
 
+    QString error;
+    const QImage picture = takePicture(image, &error);
     PictureSurface surface;
     QVERIFY(surface.loadFromData(bmpOf(patterned(3, 2, someColours), BmpLayout::Rgb24)));
-    surface.setKeepsTransparency(keepTransparency);
-    QString error;
-    QCOMPARE(surface.loadImage(image, &error), loads);
-    if (!loads) {
+    QCOMPARE(surface.takePicture(image), taken != 0);
+    if (taken == 0) {
+        QVERIFY(picture.isNull());
         QVERIFY(!error.isEmpty());
         QCOMPARE(surface.width(), 3.0);
         return;
     }
-    QCOMPARE(surface.image().pixel(0, 0), bufferPixel);
+    QCOMPARE(picture.format(), QImage::Format_ARGB32);
+    QCOMPARE(picture.pixel(0, 0), taken);
+    // The surface shows and codes the stored colour, its alpha dropped.
+    QCOMPARE(surface.image().pixel(1, 0), taken | 0xFF000000u);
     QCOMPARE(surface.colourAt(1, 0),
-             ColourValue((bufferPixel >> 16 & 0xFF) | (bufferPixel & 0xFF00) |
-                         (bufferPixel & 0xFF) << 16));
+             ColourValue((taken >> 16 & 0xFF) | (taken & 0xFF00) | (taken & 0xFF) << 16));
 }
 
 void PictureSurfaceTest::readsStreamsAsFiles_data()
@@ -550,6 +582,132 @@ void PictureSurfaceTest::readsStreamsAsFiles()
     PictureSurface fromMemory;
     QVERIFY(fromMemory.loadFromData(content));
     QCOMPARE(pixelsOf(surface), pixelsOf(fromMemory));
+}
+
+void PictureSurfaceTest::readsJpegReducedForItsPreparation_data()
+{
+    QTest::addColumn<QSize>("stored");
+    QTest::addColumn<Preparation>("preparation");
+    QTest::addColumn<QSize>("read");
+
+    const auto scaled = [](Preparation::Scaling scaling, QSize box,
+                           Preparation::Resampling resampling = Preparation::Resampling::Smooth) {
+        Preparation preparation;
+        preparation.scaling = scaling;
+        preparation.box = box;
+        preparation.resampling = resampling;
+        return preparation;
+    };
+    using Scaling = Preparation::Scaling;
+    // Never below twice the scaled size on either side.
+    QTest::newRow("fit to an eighth")
+        << QSize(256, 192) << scaled(Scaling::Fit, {16, 16}) << QSize(32, 24);
+    QTest::newRow("fit to a quarter")
+        << QSize(256, 192) << scaled(Scaling::Fit, {20, 20}) << QSize(64, 48);
+    QTest::newRow("stretch, the tall side decides")
+        << QSize(256, 192) << scaled(Scaling::Stretch, {10, 40}) << QSize(128, 96);
+    QTest::newRow("not far enough down")
+        << QSize(256, 192) << scaled(Scaling::Fit, {100, 100}) << QSize(256, 192);
+    QTest::newRow("no exact fraction")
+        << QSize(251, 191) << scaled(Scaling::Fit, {16, 16}) << QSize(251, 191);
+    QTest::newRow("nearest resampling")
+        << QSize(256, 192) << scaled(Scaling::Fit, {16, 16}, Preparation::Resampling::Nearest)
+        << QSize(256, 192);
+    QTest::newRow("no scaling") << QSize(256, 192) << Preparation() << QSize(256, 192);
+}
+
+void PictureSurfaceTest::readsJpegReducedForItsPreparation()
+{
+    QFETCH(QSize, stored);
+    QFETCH(Preparation, preparation);
+    QFETCH(QSize, read);
+
+    const QByteArray jpeg = smoothJpeg(stored);
+    const QImage reduced = readPictureData(jpeg, nullptr, preparation);
+    QCOMPARE(reduced.size(), read);
+    QCOMPARE(reduced.format(), QImage::Format_ARGB32);
+    // What is coded stays what the whole picture gives: the same size, each colour within a few
+    // steps and the mean within half a step.
+    const QImage fromReduced = prepare(reduced, preparation);
+    const QImage fromWhole = prepare(readPictureData(jpeg), preparation);
+    QCOMPARE(fromReduced.size(), fromWhole.size());
+    qint64 difference = 0;
+    int largest = 0;
+    for (int y = 0; y < fromWhole.height(); ++y) {
+        for (int x = 0; x < fromWhole.width(); ++x) {
+            const QRgb a = fromReduced.pixel(x, y);
+            const QRgb b = fromWhole.pixel(x, y);
+            for (int shift : {0, 8, 16}) {
+                const int step = int(a >> shift & 0xFF) - int(b >> shift & 0xFF);
+                difference += step;
+                largest = std::max(largest, std::abs(step));
+            }
+        }
+    }
+    QVERIFY2(largest <= 6, qPrintable(QString::number(largest)));
+    QVERIFY(std::abs(double(difference)) / (3.0 * fromWhole.width() * fromWhole.height()) <= 0.5);
+}
+
+void PictureSurfaceTest::preparesForTheWindow_data()
+{
+    QTest::addColumn<Preparation>("preparation");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QRgb>("shown"); // the view's first pixel
+
+    // The picture: 4 x 2 pixels of red 31, which codes as red level 0 but is nearest to level 1.
+    Preparation none;
+    QTest::newRow("none: the picture") << none << QSize(4, 2) << qRgb(31, 0, 0);
+    Preparation fit;
+    fit.scaling = Preparation::Scaling::Fit;
+    fit.box = QSize(2, 2);
+    QTest::newRow("fit: the display's colours") << fit << QSize(2, 1) << qRgb(0, 0, 0);
+    Preparation nearest;
+    nearest.reduction = ColourReduction::Nearest;
+    QTest::newRow("nearest levels") << nearest << QSize(4, 2) << qRgb(36, 0, 0);
+}
+
+void PictureSurfaceTest::preparesForTheWindow()
+{
+    QFETCH(Preparation, preparation);
+    QFETCH(QSize, size);
+    QFETCH(QRgb, shown);
+
+    const TestPicture picture = patterned(4, 2, {0x00001F});
+    PictureSurface surface;
+    QVERIFY(surface.setPreparation(preparation));
+    QVERIFY(surface.loadFromData(bmpOf(picture, BmpLayout::Rgb24)));
+    QCOMPARE(QSize(int(surface.width()), int(surface.height())), size);
+    QCOMPARE(surface.image().pixel(0, 0), shown);
+    const QImage coded = prepare(readPictureData(bmpOf(picture, BmpLayout::Rgb24)), preparation);
+    QCOMPARE(pixelsOf(surface), pixelsOf(coded));
+
+    // Inverting inverts the prepared picture too; twice gives it back.
+    QVERIFY(surface.invert());
+    Preparation inverted = preparation;
+    inverted.invert = true;
+    QCOMPARE(pixelsOf(surface),
+             pixelsOf(prepare(readPictureData(bmpOf(picture, BmpLayout::Rgb24)), inverted)));
+    QVERIFY(surface.invert());
+    QCOMPARE(pixelsOf(surface), pixelsOf(coded));
+
+    // Back to the default, the surface shows the picture as loaded.
+    QVERIFY(surface.setPreparation({}));
+    QCOMPARE(pixelsOf(surface), picture.pixels);
+}
+
+void PictureSurfaceTest::failedPreparationChangesNothing()
+{
+    PictureSurface surface;
+    QVERIFY(surface.loadFromData(bmpOf(patterned(3, 2, someColours), BmpLayout::Rgb24)));
+    const std::vector<ColourValue> pixels = pixelsOf(surface);
+    Preparation tooLarge;
+    tooLarge.scaling = Preparation::Scaling::Stretch;
+    tooLarge.box = QSize(8192, 8192);
+    QString error;
+    QVERIFY(!surface.setPreparation(tooLarge, &error));
+    QVERIFY2(error.contains(QLatin1String("8192 x 8192")), qPrintable(error));
+    QCOMPARE(surface.preparation(), Preparation());
+    QCOMPARE(pixelsOf(surface), pixels);
 }
 
 QTEST_GUILESS_MAIN(PictureSurfaceTest)

@@ -657,7 +657,7 @@ void TavroTest::areaFull()
 }
 
 // Passes of event processing come at every place of a line over a run, and text typed at the
-// end is kept or cut as it is when events are processed after every pixel.
+// end is kept as it is when events are processed after every pixel.
 void TavroTest::typingAtTheEndOfALine_data()
 {
     QTest::addColumn<int>("place"); // entries on the line when the user types

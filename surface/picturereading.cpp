@@ -1,0 +1,260 @@
+#include "picturereading.h"
+
+#include "bmpheader.h"
+#include "picturepreparation.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <algorithm>
+#include <exception>
+#include <limits>
+#include <new>
+
+namespace quenzil {
+
+namespace {
+
+QImage fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return {};
+}
+
+// Turns a decoded picture into Format_ARGB32, in place where it already has 32 bits a pixel.
+QImage argbPicture(QImage decoded)
+{
+    if (decoded.format() == QImage::Format_RGB32) {
+        // An RGB32 picture's pixels count as opaque whatever their alpha bytes hold (pixels a
+        // damaged file leaves unset among them).
+        const int width = decoded.width();
+        for (int y = 0; y < decoded.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(decoded.scanLine(y));
+            for (int x = 0; x < width; ++x)
+                line[x] |= 0xFF000000u;
+        }
+        decoded.reinterpretAsFormat(QImage::Format_ARGB32);
+        return decoded;
+    }
+    if (decoded.format() != QImage::Format_ARGB32)
+        decoded = std::move(decoded).convertToFormat(QImage::Format_ARGB32);
+    return decoded;
+}
+
+// The size the file's header gives, before anything is decoded; invalid when the format does not
+// tell. A BMP stored top-down gives its height as a negative number.
+QSize announcedSize(QImageReader &reader)
+{
+    const QSize size = reader.size();
+    if (size.width() > 0 && size.height() < 0 && size.height() != std::numeric_limits<int>::min())
+        return QSize(size.width(), -size.height());
+    return size;
+}
+
+// The size to decode a picture of `stored` size at when `preparation` scales it afterwards: a
+// power-of-two fraction that keeps at least twice the scaled size on both sides. Only an exact
+// fraction will do, so that the decoder gives exactly that size (and the aspect stays exact)
+// without a second scaling of its own. Nearest resampling picks single pixels and gets the
+// picture whole.
+QSize reducedSize(QSize stored, const Preparation &preparation)
+{
+    if (preparation.scaling == Preparation::Scaling::None ||
+        preparation.resampling != Preparation::Resampling::Smooth)
+        return stored;
+    const QSize scaled = preparation.scaling == Preparation::Scaling::Fit
+                             ? fittedSize(stored, preparation.box)
+                             : preparation.box;
+    for (int fraction : {8, 4, 2}) {
+        if (stored.width() % fraction == 0 && stored.height() % fraction == 0 &&
+            stored.width() / fraction >= 2 * scaled.width() &&
+            stored.height() / fraction >= 2 * scaled.height())
+            return stored / fraction;
+    }
+    return stored;
+}
+
+// The most bytes read whole from a stream, or from a file whose header is rewritten: room for
+// the largest 32-bit BMP within the pixel limit, with 1 MiB to spare for headers.
+qint64 wholeReadLimit()
+{
+    return pixelLimit() * qint64(sizeof(QRgb)) + (qint64(1) << 20);
+}
+
+QString tooLongText()
+{
+    return QStringLiteral("The picture data is longer than %1 MB, the most read from a stream")
+        .arg(wholeReadLimit() >> 20);
+}
+
+// Reads a sequential device (a pipe, standard input) to its end, but never more than the limit.
+bool readStream(QIODevice *device, QByteArray *bytes, QString *error)
+{
+    constexpr qint64 piece = qint64(1) << 20;
+    const qint64 limit = wholeReadLimit();
+    qint64 filled = 0;
+    while (true) {
+        if (filled > limit) {
+            fail(error, tooLongText());
+            return false;
+        }
+        const qint64 room = std::min(piece, limit + 1 - filled);
+        bytes->resize(filled + room);
+        const qint64 got = device->read(bytes->data() + filled, room);
+        // A closed socket or process ends this way; what came before is checked as any file.
+        if (got < 0)
+            break;
+        filled += got;
+        // Nothing buffered: a process or socket may still send more; a pipe read as a file
+        // has ended.
+        if (got == 0 && !device->waitForReadyRead(-1))
+            break;
+    }
+    bytes->resize(filled);
+    return true;
+}
+
+// Puts `bytes` into `buffer` and opens it for reading.
+QIODevice *openBuffer(QBuffer &buffer, QByteArray bytes)
+{
+    buffer.close();
+    buffer.setData(std::move(bytes));
+    buffer.open(QIODevice::ReadOnly);
+    return &buffer;
+}
+
+// Decodes the picture at the device's position, every check made, in the format it decodes to.
+QImage decode(QIODevice *device, QString *error, const Preparation &forPreparation)
+{
+    // A stream gives no size to check the picture's data against: it is read whole first, and
+    // then gets exactly the checks a file gets.
+    QBuffer whole;
+    if (device->isSequential()) {
+        QByteArray bytes;
+        if (!readStream(device, &bytes, error))
+            return {};
+        device = openBuffer(whole, std::move(bytes));
+    }
+
+    BmpHeader bmp(device);
+    if (bmp.needsKnownHeader()) {
+        if (device->size() - device->pos() > wholeReadLimit())
+            return fail(error, tooLongText());
+        device = openBuffer(whole, bmp.withKnownHeader(device->readAll()));
+        bmp = BmpHeader(device);
+    }
+    if (bmp.isBmp() && bmp.size().isValid() && !fitsPixelLimit(bmp.size()))
+        return fail(error, pixelLimitText(bmp.size()));
+    if (const QString refusal = bmp.refusal(); !refusal.isEmpty())
+        return fail(error, refusal);
+    if (bmp.decodesPixelsItself())
+        return bmp.readPixels(device, error);
+
+    // The reader lives only within this function: a handler that keeps the picture it gave
+    // (GIF keeps the last frame) would make the first write to the picture copy it whole.
+    QImageReader reader(device);
+    // The format is told by the content, whatever the file's name says.
+    reader.setDecideFormatFromContent(true);
+    // Every picture becomes 32 bits a pixel whatever the file stores, so the pixels are held
+    // against the limit: before decoding, from the header where the format tells the size, and
+    // again after, since the reader skips its own check for a buffer it is handed.
+    const QSize size = announcedSize(reader);
+    if (size.isValid() && !fitsPixelLimit(size))
+        return fail(error, pixelLimitText(size));
+    QSize decodedSize = size;
+    // JPEG decodes a power-of-two fraction of itself for little more than the work of reading
+    // the file; Qt's other readers would decode whole and then scale.
+    if (size.isValid() && reader.format() == "jpeg") {
+        decodedSize = reducedSize(size, forPreparation);
+        if (decodedSize != size)
+            reader.setScaledSize(decodedSize);
+    }
+    QImage decoded = zeroedImage(decodedSize, reader.imageFormat());
+    if (!reader.read(&decoded))
+        return fail(error, reader.errorString());
+    blackenMissingPaletteEntries(decoded);
+    return decoded;
+}
+
+} // namespace
+
+qint64 pixelLimit()
+{
+    // A limit of 0 switches the reader's check off; the pictures keep the default then.
+    constexpr qint64 defaultLimitMiB = 128;
+    const int limitMiB = QImageReader::allocationLimit();
+    return (limitMiB > 0 ? limitMiB : defaultLimitMiB) * 1024 * 1024 / qint64(sizeof(QRgb));
+}
+
+bool fitsPixelLimit(QSize size)
+{
+    return qint64(size.width()) * size.height() <= pixelLimit();
+}
+
+QString pixelLimitText(QSize size)
+{
+    // 32-bit pixels: the limit in MB is the allocation limit the pixel limit comes from.
+    return QStringLiteral("The picture's %1 x %2 pixels exceed the limit of %4 MB (%3 pixels)")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(pixelLimit())
+        .arg(pixelLimit() * qint64(sizeof(QRgb)) >> 20);
+}
+
+QString noMemoryText()
+{
+    return QStringLiteral("Not enough memory for the picture");
+}
+
+QImage readPicture(QIODevice *device, QString *error, const Preparation &forPreparation)
+{
+    try {
+        QImage decoded = decode(device, error, forPreparation);
+        if (decoded.isNull())
+            return decoded;
+        return takePicture(std::move(decoded), error);
+    } catch (const std::bad_alloc &) {
+        return fail(error, noMemoryText());
+    } catch (const std::exception &exception) {
+        return fail(error, QString::fromLocal8Bit(exception.what()));
+    }
+}
+
+QImage readPicture(const QString &fileName, QString *error, const Preparation &forPreparation)
+{
+    if (QFileInfo(fileName).isDir())
+        return fail(error, QStringLiteral("Is a directory"));
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(error, file.errorString());
+    return readPicture(&file, error, forPreparation);
+}
+
+QImage readPictureData(const QByteArray &data, QString *error, const Preparation &forPreparation)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    return readPicture(&buffer, error, forPreparation);
+}
+
+QImage takePicture(QImage image, QString *error)
+{
+    try {
+        if (image.isNull())
+            return fail(error, QStringLiteral("There is no picture"));
+        if (!fitsPixelLimit(image.size()))
+            return fail(error, pixelLimitText(image.size()));
+        QImage picture = argbPicture(std::move(image));
+        if (picture.isNull())
+            return fail(error, noMemoryText());
+        return picture;
+    } catch (const std::bad_alloc &) {
+        return fail(error, noMemoryText());
+    }
+}
+
+} // namespace quenzil

@@ -1,0 +1,221 @@
+#include "resampling.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace quenzil {
+
+namespace {
+
+// Which source pixels along one axis make up one target pixel: `first` to `last`, the first
+// weighted `firstWeight`, the last `lastWeight` and those between them the axis's inner weight.
+struct Tap
+{
+    int first = 0;
+    int last = 0;
+    std::uint64_t firstWeight = 0;
+    std::uint64_t lastWeight = 0;
+};
+
+// The taps of every target pixel along one axis; each target's weights add up to `total`.
+struct Axis
+{
+    std::vector<Tap> taps;
+    std::uint64_t innerWeight = 0;
+    std::uint64_t total = 0;
+};
+
+Axis smoothAxis(int from, int to)
+{
+    Axis axis;
+    axis.taps.resize(std::size_t(to));
+    const std::int64_t f = from;
+    const std::int64_t t = to;
+    if (to < from) {
+        // Area averaging, in units of 1 / (from * to) of the axis: source pixel i covers
+        // [i * to, (i + 1) * to), target pixel j covers [j * from, (j + 1) * from). Each source
+        // pixel weighs the length it shares with the target, so whole ones weigh `to`.
+        axis.innerWeight = std::uint64_t(t);
+        axis.total = std::uint64_t(f);
+        for (std::int64_t j = 0; j < t; ++j) {
+            const std::int64_t begin = j * f;
+            const std::int64_t end = begin + f;
+            Tap &tap = axis.taps[std::size_t(j)];
+            tap.first = int(begin / t);
+            tap.last = int((end - 1) / t);
+            tap.firstWeight = std::uint64_t(std::min((tap.first + 1) * t, end) - begin);
+            tap.lastWeight = std::uint64_t(end - std::max(tap.last * t, begin));
+        }
+        return axis;
+    }
+    // Interpolating (or copying, at the same size): target pixel j's centre lies at
+    // (j + 1/2) * from / to - 1/2 in source pixels, here in units of 1 / (2 * to). The edges
+    // repeat the outermost pixels.
+    axis.total = std::uint64_t(2 * t);
+    for (std::int64_t j = 0; j < t; ++j) {
+        const std::int64_t centre = (2 * j + 1) * f - t;
+        Tap &tap = axis.taps[std::size_t(j)];
+        const std::int64_t below = centre <= 0 ? 0 : std::min(centre / (2 * t), f - 1);
+        const std::int64_t fraction = centre <= 0 || below == f - 1 ? 0 : centre % (2 * t);
+        tap.first = int(below);
+        tap.last = int(fraction == 0 ? below : below + 1);
+        tap.firstWeight = std::uint64_t(2 * t - fraction);
+        tap.lastWeight = std::uint64_t(fraction);
+    }
+    return axis;
+}
+
+// One source row averaged along x: for each target pixel the sums of its source pixels' weights
+// and of their channels times the weights, each weight times the alpha with `KeepAlpha`.
+template <bool KeepAlpha> void sumRow(const QRgb *line, const Axis &axis, std::uint64_t *sums)
+{
+    // Plain scalars: kept in registers, where arrays of sums went through memory on every pixel.
+    for (const Tap &tap : axis.taps) {
+        std::uint64_t alpha = 0;
+        std::uint64_t red = 0;
+        std::uint64_t green = 0;
+        std::uint64_t blue = 0;
+        const auto add = [&](QRgb pixel, std::uint64_t weight) {
+            const std::uint64_t w = KeepAlpha ? weight * qAlpha(pixel) : weight;
+            alpha += w;
+            red += w * qRed(pixel);
+            green += w * qGreen(pixel);
+            blue += w * qBlue(pixel);
+        };
+        add(line[tap.first], tap.firstWeight);
+        if (tap.last != tap.first) {
+            // Whole pixels between the ends all weigh the same: summed first, weighted once.
+            std::uint64_t innerAlpha = 0;
+            std::uint64_t innerRed = 0;
+            std::uint64_t innerGreen = 0;
+            std::uint64_t innerBlue = 0;
+            for (int x = tap.first + 1; x < tap.last; ++x) {
+                const QRgb pixel = line[x];
+                const std::uint64_t w = KeepAlpha ? qAlpha(pixel) : 1;
+                innerAlpha += w;
+                innerRed += w * qRed(pixel);
+                innerGreen += w * qGreen(pixel);
+                innerBlue += w * qBlue(pixel);
+            }
+            alpha += innerAlpha * axis.innerWeight;
+            red += innerRed * axis.innerWeight;
+            green += innerGreen * axis.innerWeight;
+            blue += innerBlue * axis.innerWeight;
+            add(line[tap.last], tap.lastWeight);
+        }
+        sums[0] = alpha;
+        sums[1] = red;
+        sums[2] = green;
+        sums[3] = blue;
+        sums += 4;
+    }
+}
+
+int rounded(double value)
+{
+    return std::clamp(int(value + 0.5), 0, 255);
+}
+
+template <bool KeepAlpha> QImage smooth(const QImage &picture, QSize size)
+{
+    QImage result(size, QImage::Format_ARGB32);
+    if (result.isNull())
+        return result;
+    const Axis xs = smoothAxis(picture.width(), size.width());
+    const Axis ys = smoothAxis(picture.height(), size.height());
+    const std::size_t rowSums = std::size_t(size.width()) * 4;
+
+    // Source rows averaged along x, kept for the next target row: when shrinking a row on the
+    // border between two target rows counts for both, when enlarging each row counts for
+    // several.
+    std::array<std::vector<std::uint64_t>, 2> kept{std::vector<std::uint64_t>(rowSums),
+                                                   std::vector<std::uint64_t>(rowSums)};
+    std::array<int, 2> keptRow{-1, -1};
+    const auto summed = [&](int y) -> const std::vector<std::uint64_t> & {
+        for (std::size_t slot = 0; slot < 2; ++slot)
+            if (keptRow[slot] == y)
+                return kept[slot];
+        // Rows are asked for in ascending order: the older one is not needed again.
+        const std::size_t slot = keptRow[0] < keptRow[1] ? 0 : 1;
+        sumRow<KeepAlpha>(reinterpret_cast<const QRgb *>(picture.constScanLine(y)), xs,
+                          kept[slot].data());
+        keptRow[slot] = y;
+        return kept[slot];
+    };
+
+    // Summed in doubles: exact up to 2^53, more than any picture within the pixel limit needs
+    // unless it is also stretched thousands of times along the other axis.
+    std::vector<double> sums(rowSums);
+    const double total = double(xs.total) * double(ys.total);
+    for (int y = 0; y < size.height(); ++y) {
+        const Tap &tap = ys.taps[std::size_t(y)];
+        std::fill(sums.begin(), sums.end(), 0.0);
+        for (int row = tap.first; row <= tap.last; ++row) {
+            const double weight = double(row == tap.first  ? tap.firstWeight
+                                         : row == tap.last ? tap.lastWeight
+                                                           : ys.innerWeight);
+            const std::vector<std::uint64_t> &line = summed(row);
+            for (std::size_t i = 0; i < rowSums; ++i)
+                sums[i] += weight * double(line[i]);
+        }
+        auto *out = reinterpret_cast<QRgb *>(result.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const double *pixel = sums.data() + std::size_t(x) * 4;
+            const double alphaSum = pixel[0];
+            // A wholly transparent area has no colour to average; blended it shows the
+            // background.
+            if (alphaSum <= 0) {
+                out[x] = 0;
+                continue;
+            }
+            out[x] =
+                qRgba(rounded(pixel[1] / alphaSum), rounded(pixel[2] / alphaSum),
+                      rounded(pixel[3] / alphaSum), KeepAlpha ? rounded(alphaSum / total) : 255);
+        }
+    }
+    return result;
+}
+
+QImage nearest(const QImage &picture, QSize size, bool keepAlpha)
+{
+    QImage result(size, QImage::Format_ARGB32);
+    if (result.isNull())
+        return result;
+    // The source pixel under each target pixel's centre, (j + 1/2) * from / to.
+    const auto under = [](int j, int from, int to) {
+        return int((2 * std::int64_t(j) + 1) * from / (2 * std::int64_t(to)));
+    };
+    std::vector<int> columns(std::size_t(size.width()));
+    for (int x = 0; x < size.width(); ++x)
+        columns[std::size_t(x)] = under(x, picture.width(), size.width());
+    const QRgb opaque = keepAlpha ? 0 : 0xFF000000u;
+    for (int y = 0; y < size.height(); ++y) {
+        const auto *in = reinterpret_cast<const QRgb *>(
+            picture.constScanLine(under(y, picture.height(), size.height())));
+        auto *out = reinterpret_cast<QRgb *>(result.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            out[x] = in[columns[std::size_t(x)]] | opaque;
+    }
+    return result;
+}
+
+} // namespace
+
+QImage resampled(const QImage &picture, QSize size, Preparation::Resampling resampling,
+                 bool keepAlpha)
+{
+    if (picture.isNull() || size.isEmpty())
+        return {};
+    if (picture.format() != QImage::Format_ARGB32 && picture.format() != QImage::Format_RGB32)
+        return resampled(picture.convertToFormat(QImage::Format_ARGB32), size, resampling,
+                         keepAlpha);
+    // An RGB32 picture's alpha bytes mean nothing.
+    keepAlpha = keepAlpha && picture.format() == QImage::Format_ARGB32;
+    if (resampling == Preparation::Resampling::Nearest)
+        return nearest(picture, size, keepAlpha);
+    return keepAlpha ? smooth<true>(picture, size) : smooth<false>(picture, size);
+}
+
+} // namespace quenzil
