@@ -1,6 +1,7 @@
 // The window program: quenzil [PICTURE] opens the window "Tavro", with the picture when one is
 // given.
 #include "quenzilversion.h"
+#include "settingsstore.h"
 #include "tablerun.h"
 #include "tavro.h"
 
@@ -82,7 +83,12 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    // The settings come before the picture, which is shown prepared by them.
+    const quenzil::SettingsStore store;
     quenzil::Tavro window;
+    window.setTableSettings(store.load());
+    QObject::connect(&window, &quenzil::Tavro::tableSettingsAccepted, &window,
+                     [&store](const quenzil::TableSettings &settings) { store.save(settings); });
     if (!pictures.isEmpty()) {
         // The window opens all the same, without a picture.
         QString reason;

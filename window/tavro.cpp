@@ -3,6 +3,7 @@
 #include "numbertext.h"
 #include "picturepreparation.h"
 #include "pictureview.h"
+#include "tablesettingsdialog.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -130,13 +131,16 @@ void Tavro::createControls()
     m_saveAction = new QAction(tr("Save table..."), this);
     m_saveAction->setShortcut(QKeySequence::Save);
     connect(m_saveAction, &QAction::triggered, this, &Tavro::saveTableAs);
-    addActions({m_pasteAction, m_saveAction});
+    m_settingsAction = new QAction(tr("Table settings..."), this);
+    m_settingsAction->setShortcut(QKeySequence(tr("Ctrl+T")));
+    connect(m_settingsAction, &QAction::triggered, this, &Tavro::openTableSettings);
+    addActions({m_pasteAction, m_saveAction, m_settingsAction});
     // The picture's menu. Nothing to save before a picture is loaded.
     m_previewAction = new QAction(tr("Save preview..."), this);
     m_previewAction->setEnabled(false);
     connect(m_previewAction, &QAction::triggered, this, &Tavro::savePreviewAs);
     m_picture->setContextMenuPolicy(Qt::ActionsContextMenu);
-    m_picture->addAction(m_previewAction);
+    m_picture->addActions({m_previewAction, m_settingsAction});
 
     for (QLabel *label : {m_noteLabel, m_progressLabel, m_widthLabel, m_heightLabel})
         label->setAlignment(label->alignment() | Qt::AlignTop);
@@ -322,8 +326,31 @@ void Tavro::showAreaMenu(const QPoint &position)
     // Offered only with a picture to paste; Ctrl+V stays on for whatever is copied next.
     m_pasteAction->setEnabled(clipboardHasPicture());
     connect(menu, &QMenu::aboutToHide, m_pasteAction, [this] { m_pasteAction->setEnabled(true); });
-    menu->addActions({m_pasteAction, m_saveAction});
+    menu->addActions({m_pasteAction, m_saveAction, m_settingsAction});
     menu->popup(m_area->viewport()->mapToGlobal(position));
+}
+
+void Tavro::openTableSettings()
+{
+    if (m_settingsDialog) {
+        m_settingsDialog->setSettings(m_settings);
+    } else {
+        m_settingsDialog = new TableSettingsDialog(m_settings, this);
+        // The view follows every change at once (a change the picture cannot take leaves it as
+        // it was); Cancel brings back the settings the dialog opened with the same way.
+        connect(m_settingsDialog, &TableSettingsDialog::settingsChanged, this,
+                [this](const TableSettings &settings) { setTableSettings(settings); });
+        connect(m_settingsDialog, &QDialog::accepted, this, [this] {
+            QString error;
+            if (!setTableSettings(m_settingsDialog->settings(), &error)) {
+                reportFailure(error);
+                return;
+            }
+            emit tableSettingsAccepted(m_settings);
+        });
+    }
+    // Window-modal: runs go on while it is open.
+    m_settingsDialog->open();
 }
 
 void Tavro::loadBitmap()

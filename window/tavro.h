@@ -18,6 +18,7 @@ class QPushButton;
 namespace quenzil {
 
 class PictureView;
+class TableSettingsDialog;
 
 // The program's one window: load a picture, invert it, write its table into the text area.
 class Tavro : public QWidget
@@ -86,6 +87,10 @@ public:
     // A message box with the failure's text.
     static void showFailure(QWidget *parent, const QString &text);
 
+signals:
+    // The user accepted settings in the Table settings dialog (Ctrl+T): the program keeps them.
+    void tableSettingsAccepted(const quenzil::TableSettings &settings);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -99,6 +104,7 @@ private:
     void buildTable();
     void saveTableAs();
     void savePreviewAs();
+    void openTableSettings();
     void showPicture();
     void showAreaMenu(const QPoint &position);
     void createControls();
@@ -125,6 +131,8 @@ private:
     QAction *m_pasteAction = nullptr;
     QAction *m_saveAction = nullptr;
     QAction *m_previewAction = nullptr;
+    QAction *m_settingsAction = nullptr;
+    TableSettingsDialog *m_settingsDialog = nullptr; // made when first opened
 };
 
 } // namespace quenzil

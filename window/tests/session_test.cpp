@@ -148,6 +148,8 @@ void SessionTest::initTestCase()
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "xcb");
+    // Settings of the program's own, not the user's: the defaults.
+    environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
     m_program.setProcessEnvironment(environment);
     m_program.setProcessChannelMode(QProcess::ForwardedChannels);
     m_program.start(QStringLiteral(QUENZIL_PROGRAM), {});

@@ -4,12 +4,14 @@
 #include "scriptedpump.h"
 #include "tablebuilder.h"
 #include "tablerun.h"
+#include "tablesettingsdialog.h"
 #include "tavro.h"
 #include "testcadence.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QLabel>
@@ -20,6 +22,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -113,6 +116,8 @@ private slots:
     void savePreview();
     void matchesTheCommand_data();
     void matchesTheCommand();
+    void settingsDialog_data();
+    void settingsDialog();
 
 private:
     template <typename T> T *control(const char *name)
@@ -1140,6 +1145,65 @@ void TavroTest::matchesTheCommand()
         QCOMPARE(shown, expected);
     else
         QCOMPARE(shown.size(), source.size());
+}
+
+// Ctrl+T and "Table settings..." in both menus open the dialog; the view follows its controls at
+// once, OK keeps the settings and hands them on to be stored, Cancel goes back.
+void TavroTest::settingsDialog_data()
+{
+    QTest::addColumn<QString>("via");
+    QTest::addColumn<bool>("accepted");
+
+    for (const char *via : {"Ctrl+T", "area menu", "picture menu"}) {
+        QTest::addRow("%s, OK", via) << via << true;
+        QTest::addRow("%s, Cancel", via) << via << false;
+    }
+}
+
+void TavroTest::settingsDialog()
+{
+    QFETCH(QString, via);
+    QFETCH(bool, accepted);
+
+    m_chosen = picture("p.bmp", 40, 30);
+    click("Command1");
+    QSignalSpy kept(m_window.get(), &Tavro::tableSettingsAccepted);
+    if (via == "Ctrl+T") {
+        m_window->activateWindow();
+        QTest::keySequence(m_window.get(), QKeySequence(Qt::CTRL | Qt::Key_T));
+    } else if (via == "area menu") {
+        menuEntry("Table settings...")->trigger();
+        if (QWidget *menu = QApplication::activePopupWidget())
+            menu->close();
+    } else {
+        const QList<QAction *> entries = control<QWidget>("Picture1")->actions();
+        const auto entry = std::find_if(entries.begin(), entries.end(), [](QAction *action) {
+            return action->text() == "Table settings...";
+        });
+        QVERIFY(entry != entries.end());
+        (*entry)->trigger();
+    }
+    auto *dialog = m_window->findChild<TableSettingsDialog *>();
+    QVERIFY(dialog);
+    QTRY_VERIFY(dialog->isVisible());
+
+    dialog->findChild<QComboBox *>("sizeBox")->setCurrentText("160 x 128");
+    dialog->findChild<QComboBox *>("radixBox")->setCurrentIndex(1); // hexadecimal
+    // The view and the labels follow at once.
+    QCOMPARE(caption("Label3"), QString("X:  160"));
+    QCOMPARE(caption("Label4"), QString("Y:  120"));
+    QCOMPARE(m_window->tableSettings().format.radix, Radix::hexadecimal);
+
+    auto *buttons = dialog->findChild<QDialogButtonBox *>("buttons");
+    buttons->button(accepted ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(kept.size(), accepted ? 1 : 0);
+    const TableSettings now = m_window->tableSettings();
+    QCOMPARE(now.format.radix, accepted ? Radix::hexadecimal : Radix::binary);
+    QCOMPARE(caption("Label3"), accepted ? QString("X:  160") : QString("X:  40"));
+    QCOMPARE(m_window->surface().width(), accepted ? 160.0 : 40.0);
+    if (accepted)
+        QVERIFY(qvariant_cast<TableSettings>(kept.first().first()) == now);
 }
 
 QTEST_MAIN(TavroTest)

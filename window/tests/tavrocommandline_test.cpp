@@ -42,29 +42,42 @@ void TavroCommandLineTest::answers_data()
     QTest::addColumn<int>("exitCode");          // -1: the window stays open
     QTest::addColumn<QString>("output");        // how standard output begins
     QTest::addColumn<QString>("error");         // standard error, whole
+    QTest::addColumn<QString>("settings");      // the [table] group of the user's settings
 
     const QString usage = "Usage: quenzil [options] [PICTURE]\n";
     const QString version = "quenzil " QUENZIL_VERSION "\n";
-    QTest::newRow("--help") << QStringList{"--help"} << false << 0 << usage << "";
+    QTest::newRow("--help") << QStringList{"--help"} << false << 0 << usage << ""
+                            << "";
     QTest::newRow("-h among Qt's options")
-        << QStringList{"-platform", "offscreen", "-h"} << false << 0 << usage << "";
-    QTest::newRow("--version") << QStringList{"--version"} << false << 0 << version << "";
+        << QStringList{"-platform", "offscreen", "-h"} << false << 0 << usage << ""
+        << "";
+    QTest::newRow("--version") << QStringList{"--version"} << false << 0 << version << ""
+                               << "";
     QTest::newRow("an unknown option") << QStringList{"--fit"} << true << 2 << ""
-                                       << "quenzil: Unknown option 'fit'.\n" + usage;
+                                       << "quenzil: Unknown option 'fit'.\n" + usage << "";
     QTest::newRow("two pictures") << QStringList{"a.bmp", "b.bmp"} << true << 2 << ""
-                                  << "quenzil: one PICTURE at most, not 2\n" + usage;
+                                  << "quenzil: one PICTURE at most, not 2\n" + usage << "";
     QTest::newRow("a missing picture")
         << QStringList{"%d/missing.bmp"} << true << -1 << ""
-        << "quenzil: cannot open %d/missing.bmp: No such file or directory\n";
+        << "quenzil: cannot open %d/missing.bmp: No such file or directory\n"
+        << "";
     QTest::newRow("not a picture")
         << QStringList{"%d/notes.txt"} << true << -1 << ""
-        << "quenzil: cannot open %d/notes.txt: Unsupported image format\n";
+        << "quenzil: cannot open %d/notes.txt: Unsupported image format\n"
+        << "";
     QTest::newRow("a folder") << QStringList{"%d"} << true << -1 << ""
-                              << "quenzil: cannot open %d: It is a folder\n";
+                              << "quenzil: cannot open %d: It is a folder\n"
+                              << "";
 #ifdef Q_OS_UNIX
     QTest::newRow("a FIFO") << QStringList{"%d/fifo.bmp"} << true << -1 << ""
-                            << "quenzil: cannot open %d/fifo.bmp: It is not a regular file\n";
+                            << "quenzil: cannot open %d/fifo.bmp: It is not a regular file\n"
+                            << "";
 #endif
+    // The stored settings are read at the start.
+    QTest::newRow("a stored setting refused")
+        << QStringList{} << true << -1 << ""
+        << "quenzil: settings: option '--per-line': '0' is not a number from 1 to 64; ignored\n"
+        << "per-line=0";
 }
 
 void TavroCommandLineTest::answers()
@@ -74,6 +87,7 @@ void TavroCommandLineTest::answers()
     QFETCH(int, exitCode);
     QFETCH(QString, output);
     QFETCH(QString, error);
+    QFETCH(QString, settings);
 
     const QString folder = QDir::toNativeSeparators(m_dir.path());
     arguments.replaceInStrings("%d", m_dir.path());
@@ -85,6 +99,14 @@ void TavroCommandLineTest::answers()
     environment.remove("DISPLAY");
     environment.remove("WAYLAND_DISPLAY");
     environment.insert("XDG_RUNTIME_DIR", m_dir.path()); // keeps Qt's warning about it away
+    // The user's own settings stay out of it.
+    QTemporaryDir config;
+    QVERIFY(QDir(config.path()).mkpath("QUENZIL"));
+    QFile stored(config.filePath("QUENZIL/quenzil.conf"));
+    QVERIFY(stored.open(QIODevice::WriteOnly));
+    stored.write("[table]\n" + settings.toUtf8() + "\n");
+    stored.close();
+    environment.insert("XDG_CONFIG_HOME", config.path());
     QProcess program;
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(QUENZIL_PROGRAM), arguments);
