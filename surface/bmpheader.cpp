@@ -245,13 +245,13 @@ QImage BmpHeader::readPixels(QIODevice *device, QString *errorText) const
     return image;
 }
 
-QImage zeroedImage(QSize size, QImage::Format format)
+QImage blankImage(QSize size, QImage::Format format)
 {
     if (size.isEmpty() || format == QImage::Format_Invalid)
         return {};
     QImage image(size, format);
     if (!image.isNull())
-        image.fill(0);
+        image.fill(format == QImage::Format_RGB32 ? 0xFF000000u : 0u);
     return image;
 }
 

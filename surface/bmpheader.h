@@ -62,9 +62,11 @@ private:
     std::array<std::uint32_t, 4> m_storedMasks{};
 };
 
-// A buffer for a reader to decode into, zeroed, so that pixels a picture leaves unset (skips in
-// run-length BMP data) read the same every time. Null for an empty size or unknown format.
-QImage zeroedImage(QSize size, QImage::Format format);
+// A buffer for a reader to decode into, blank, so that pixels a picture leaves unset (skips in
+// run-length BMP data) read the same every time: index 0, transparent black, or in an opaque
+// 32-bit buffer opaque black, so that every pixel of it is opaque without a pass of its own.
+// Null for an empty size or unknown format.
+QImage blankImage(QSize size, QImage::Format format);
 
 // Makes palette entries a palette does not give black, the colour of a pixel that cannot be
 // read: pixel indices beyond a BMP's palette otherwise read as black or white by chance.

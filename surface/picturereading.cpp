@@ -25,9 +25,15 @@ QImage fail(QString *error, const QString &text)
     return {};
 }
 
-// Turns a decoded picture into Format_ARGB32, in place where it already has 32 bits a pixel.
-QImage argbPicture(QImage decoded)
+// Turns a picture into Format_ARGB32, in place where it already has 32 bits a pixel. An RGB32
+// picture from our own decoding is opaque already (the readers write opaque pixels into a blank
+// opaque buffer); one handed in is made so.
+QImage argbPicture(QImage decoded, bool opaqueAlready)
 {
+    if (decoded.format() == QImage::Format_RGB32 && opaqueAlready) {
+        decoded.reinterpretAsFormat(QImage::Format_ARGB32);
+        return decoded;
+    }
     if (decoded.format() == QImage::Format_RGB32) {
         // An RGB32 picture's pixels count as opaque whatever their alpha bytes hold (pixels a
         // damaged file leaves unset among them).
@@ -172,11 +178,28 @@ QImage decode(QIODevice *device, QString *error, const Preparation &forPreparati
         if (decodedSize != size)
             reader.setScaledSize(decodedSize);
     }
-    QImage decoded = zeroedImage(decodedSize, reader.imageFormat());
+    QImage decoded = blankImage(decodedSize, reader.imageFormat());
     if (!reader.read(&decoded))
         return fail(error, reader.errorString());
     blackenMissingPaletteEntries(decoded);
     return decoded;
+}
+
+// A picture held to the pixel limit and made Format_ARGB32.
+QImage checkedPicture(QImage image, QString *error, bool opaqueAlready)
+{
+    try {
+        if (image.isNull())
+            return fail(error, QStringLiteral("There is no picture"));
+        if (!fitsPixelLimit(image.size()))
+            return fail(error, pixelLimitText(image.size()));
+        QImage picture = argbPicture(std::move(image), opaqueAlready);
+        if (picture.isNull())
+            return fail(error, noMemoryText());
+        return picture;
+    } catch (const std::bad_alloc &) {
+        return fail(error, noMemoryText());
+    }
 }
 
 } // namespace
@@ -215,7 +238,7 @@ QImage readPicture(QIODevice *device, QString *error, const Preparation &forPrep
         QImage decoded = decode(device, error, forPreparation);
         if (decoded.isNull())
             return decoded;
-        return takePicture(std::move(decoded), error);
+        return checkedPicture(std::move(decoded), error, true);
     } catch (const std::bad_alloc &) {
         return fail(error, noMemoryText());
     } catch (const std::exception &exception) {
@@ -243,18 +266,7 @@ QImage readPictureData(const QByteArray &data, QString *error, const Preparation
 
 QImage takePicture(QImage image, QString *error)
 {
-    try {
-        if (image.isNull())
-            return fail(error, QStringLiteral("There is no picture"));
-        if (!fitsPixelLimit(image.size()))
-            return fail(error, pixelLimitText(image.size()));
-        QImage picture = argbPicture(std::move(image));
-        if (picture.isNull())
-            return fail(error, noMemoryText());
-        return picture;
-    } catch (const std::bad_alloc &) {
-        return fail(error, noMemoryText());
-    }
+    return checkedPicture(std::move(image), error, false);
 }
 
 } // namespace quenzil
