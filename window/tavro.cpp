@@ -1,8 +1,11 @@
 #include "tavro.h"
 
 #include "numbertext.h"
+#include "picturepreparation.h"
 #include "pictureview.h"
+#include "tablesettingsdialog.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -10,8 +13,10 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QImageWriter>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -20,7 +25,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSaveFile>
-#include <QShortcut>
 #include <QUrl>
 
 #include <algorithm>
@@ -50,14 +54,18 @@ QString droppedFile(const QMimeData *data)
 }
 
 // The first local file among copied URLs whose content the picture reader knows, or the empty
-// text: a copied file of another kind is left to the text area's own paste.
+// text: a copied file of another kind is left to the text area's own paste. Only regular files
+// are opened to look: opening a FIFO would wait for a writer, and a device may never end.
 QString copiedPictureFile(const QMimeData *data)
 {
     if (!data || !data->hasUrls())
         return {};
     for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile() && QImageReader(url.toLocalFile()).canRead())
-            return url.toLocalFile();
+        if (!url.isLocalFile())
+            continue;
+        const QString fileName = url.toLocalFile();
+        if (QFileInfo(fileName).isFile() && QImageReader(fileName).canRead())
+            return fileName;
     }
     return {};
 }
@@ -69,7 +77,7 @@ QString captionFor(const char *prefix, double value)
 
 } // namespace
 
-Tavro::Tavro(QWidget *parent) : QWidget(parent)
+Tavro::Tavro(QWidget *parent, RunCadence *cadence) : QWidget(parent), m_runControl(cadence)
 {
     setWindowTitle(QStringLiteral("Tavro"));
     setAcceptDrops(true);
@@ -114,9 +122,25 @@ void Tavro::createControls()
     m_area->installEventFilter(this);
     m_area->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_area, &QWidget::customContextMenuRequested, this, &Tavro::showAreaMenu);
-    // Where the text area has the focus, it takes Ctrl+V for itself (see eventFilter()).
-    new QShortcut(QKeySequence::Paste, this, this, &Tavro::pastePicture);
-    new QShortcut(QKeySequence::Save, this, this, &Tavro::saveTableAs);
+
+    // The window's commands beyond its buttons: keys anywhere in the window, entries in the
+    // text area's menu. Where the area has the focus, it claims Ctrl+V (see eventFilter()).
+    m_pasteAction = new QAction(tr("Paste picture"), this);
+    m_pasteAction->setShortcut(QKeySequence::Paste);
+    connect(m_pasteAction, &QAction::triggered, this, &Tavro::pastePicture);
+    m_saveAction = new QAction(tr("Save table..."), this);
+    m_saveAction->setShortcut(QKeySequence::Save);
+    connect(m_saveAction, &QAction::triggered, this, &Tavro::saveTableAs);
+    m_settingsAction = new QAction(tr("Table settings..."), this);
+    m_settingsAction->setShortcut(QKeySequence(tr("Ctrl+T")));
+    connect(m_settingsAction, &QAction::triggered, this, &Tavro::openTableSettings);
+    addActions({m_pasteAction, m_saveAction, m_settingsAction});
+    // The picture's menu. Nothing to save before a picture is loaded.
+    m_previewAction = new QAction(tr("Save preview..."), this);
+    m_previewAction->setEnabled(false);
+    connect(m_previewAction, &QAction::triggered, this, &Tavro::savePreviewAs);
+    m_picture->setContextMenuPolicy(Qt::ActionsContextMenu);
+    m_picture->addActions({m_previewAction, m_settingsAction});
 
     for (QLabel *label : {m_noteLabel, m_progressLabel, m_widthLabel, m_heightLabel})
         label->setAlignment(label->alignment() | Qt::AlignTop);
@@ -158,13 +182,22 @@ void Tavro::placeControls()
         std::max(areaPlace.height(), height() - (clientSize.height() - areaPlace.height())));
 }
 
-bool Tavro::loadFile(const QString &fileName)
+bool Tavro::loadFile(const QString &fileName, QString *errorText)
 {
+    // A FIFO, a device or a folder is no picture file; opening a FIFO would wait for a writer.
+    const QFileInfo file(fileName);
+    if (file.exists() && !file.isFile()) {
+        if (errorText)
+            *errorText = file.isDir() ? tr("It is a folder") : tr("It is not a regular file");
+        return false;
+    }
     try {
-        if (!m_surface.load(fileName))
+        if (!m_surface.load(fileName, errorText))
             return false;
     } catch (...) {
         // Whatever goes wrong while loading ends the command without a word.
+        if (errorText)
+            *errorText = tr("It cannot be read");
         return false;
     }
     showPicture();
@@ -194,9 +227,29 @@ bool Tavro::clipboardHasPicture()
     return data && (data->hasImage() || !copiedPictureFile(data).isEmpty());
 }
 
+bool Tavro::setTableSettings(const TableSettings &settings, QString *errorText)
+{
+    if (const std::string refusal = settingsError(settings); !refusal.empty()) {
+        if (errorText)
+            *errorText = QString::fromStdString(refusal);
+        return false;
+    }
+    Preparation preparation = settings.preparation;
+    preparation.invert = false; // the loaded picture itself is inverted by Invers
+    // A change of the table's shape alone leaves the picture as it is prepared.
+    if (preparation != m_surface.preparation() && !m_surface.setPreparation(preparation, errorText))
+        return false;
+    m_settings = settings;
+    m_settings.preparation.invert = false;
+    if (!m_surface.image().isNull())
+        showPicture();
+    return true;
+}
+
 void Tavro::showPicture()
 {
     m_picture->update();
+    m_previewAction->setEnabled(true);
     m_widthLabel->setText(captionFor("X: ", m_surface.width()));
     m_heightLabel->setText(captionFor("Y: ", m_surface.height()));
 }
@@ -204,22 +257,52 @@ void Tavro::showPicture()
 bool Tavro::saveTable(const QString &fileName)
 {
     QSaveFile file(fileName);
+    QString failure;
     try {
         // A run moves its text into the area before it lets the user act, so the area holds
         // the whole text made so far.
-        const QByteArray bytes = tableText(*m_area).toUtf8();
-        if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+        if (file.open(QIODevice::WriteOnly) && writeTableText(*m_area, file) && file.commit())
             return true;
+        failure = file.errorString();
     } catch (const std::exception &error) {
-        reportFailure(
-            tr("Cannot save the table to %1: %2")
-                .arg(QDir::toNativeSeparators(fileName), QString::fromLocal8Bit(error.what())));
-        return false;
+        failure = QString::fromLocal8Bit(error.what());
     }
     // An uncommitted file is discarded: the target stays as it was.
-    reportFailure(tr("Cannot save the table to %1: %2")
-                      .arg(QDir::toNativeSeparators(fileName), file.errorString()));
+    reportFailure(
+        tr("Cannot save the table to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
     return false;
+}
+
+bool Tavro::savePreview(const QString &fileName)
+{
+    QSaveFile file(fileName);
+    QString failure;
+    const QImage preview = displayPreview(m_surface.image());
+    if (preview.isNull()) {
+        failure = tr("Not enough memory for the preview");
+    } else if (file.open(QIODevice::WriteOnly)) {
+        QImageWriter writer(&file, "png");
+        if (writer.write(preview) && file.commit())
+            return true;
+        failure = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+    } else {
+        failure = file.errorString();
+    }
+    reportFailure(
+        tr("Cannot save the preview to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
+    return false;
+}
+
+void Tavro::savePreviewAs()
+{
+    QString fileName;
+    try {
+        fileName = m_choosePreviewFile ? m_choosePreviewFile(this) : QString();
+    } catch (...) {
+        return;
+    }
+    if (!fileName.isEmpty())
+        savePreview(fileName);
 }
 
 void Tavro::saveTableAs()
@@ -236,16 +319,38 @@ void Tavro::saveTableAs()
 
 void Tavro::showAreaMenu(const QPoint &position)
 {
-    // The area's own menu with the window's two commands added. It does not hold up a run.
+    // The area's own menu with the window's commands added. It does not hold up a run.
     QMenu *menu = m_area->createStandardContextMenu();
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->addSeparator();
-    QAction *paste = menu->addAction(tr("Paste picture"));
-    paste->setEnabled(clipboardHasPicture());
-    connect(paste, &QAction::triggered, this, &Tavro::pastePicture);
-    QAction *save = menu->addAction(tr("Save table..."));
-    connect(save, &QAction::triggered, this, &Tavro::saveTableAs);
+    // Offered only with a picture to paste; Ctrl+V stays on for whatever is copied next.
+    m_pasteAction->setEnabled(clipboardHasPicture());
+    connect(menu, &QMenu::aboutToHide, m_pasteAction, [this] { m_pasteAction->setEnabled(true); });
+    menu->addActions({m_pasteAction, m_saveAction, m_settingsAction});
     menu->popup(m_area->viewport()->mapToGlobal(position));
+}
+
+void Tavro::openTableSettings()
+{
+    if (m_settingsDialog) {
+        m_settingsDialog->setSettings(m_settings);
+    } else {
+        m_settingsDialog = new TableSettingsDialog(m_settings, this);
+        // The view follows every change at once (a change the picture cannot take leaves it as
+        // it was); Cancel brings back the settings the dialog opened with the same way.
+        connect(m_settingsDialog, &TableSettingsDialog::settingsChanged, this,
+                [this](const TableSettings &settings) { setTableSettings(settings); });
+        connect(m_settingsDialog, &QDialog::accepted, this, [this] {
+            QString error;
+            if (!setTableSettings(m_settingsDialog->settings(), &error)) {
+                reportFailure(error);
+                return;
+            }
+            emit tableSettingsAccepted(m_settings);
+        });
+    }
+    // Window-modal: runs go on while it is open.
+    m_settingsDialog->open();
 }
 
 void Tavro::loadBitmap()
@@ -277,7 +382,7 @@ void Tavro::invertPicture()
 void Tavro::buildTable()
 {
     try {
-        TableRun(m_surface, *m_area, *m_progressLabel, m_runControl).run();
+        TableRun(m_surface, *m_area, *m_progressLabel, m_runControl, m_settings.format).run();
     } catch (const RunCancelled &) {
         // The window is closing; the run just stops.
     } catch (const std::exception &error) {
@@ -293,12 +398,22 @@ void Tavro::reportFailure(const QString &text)
         m_reportFailure(this, text);
 }
 
+QStringList Tavro::pictureFilters()
+{
+    QStringList patterns;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
+    patterns.removeDuplicates();
+    return {QStringLiteral("*.bmp"), tr("Pictures (%1)").arg(patterns.join(u' ')),
+            tr("All files (*)")};
+}
+
 QString Tavro::chooseBitmap(QWidget *parent)
 {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QStringLiteral("*.bmp"));
+    dialog.setNameFilters(pictureFilters());
     if (dialog.exec() != QDialog::Accepted)
         return {};
     const QStringList chosen = dialog.selectedFiles();
@@ -307,9 +422,37 @@ QString Tavro::chooseBitmap(QWidget *parent)
 
 QString Tavro::chooseSaveFile(QWidget *parent)
 {
-    return QFileDialog::getSaveFileName(
-        parent, tr("Save table"), QString(),
-        QStringLiteral("BASIC (*.bas);;Text (*.txt);;All files (*)"));
+    QFileDialog dialog(parent, tr("Save table"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    const QStringList filters{tr("BASIC (*.bas)"), tr("Text (*.txt)"), tr("All files (*)")};
+    dialog.setNameFilters(filters);
+    // A name typed without a suffix gets the chosen kind's (the dialog adds it before it asks
+    // whether to replace a file of that name).
+    const auto suffixFor = [](const QString &filter) {
+        const QString pattern = filter.section(u'(', 1).chopped(1);
+        return pattern.startsWith(QLatin1String("*.")) ? pattern.mid(2) : QString();
+    };
+    dialog.setDefaultSuffix(suffixFor(filters.first()));
+    connect(&dialog, &QFileDialog::filterSelected, &dialog,
+            [&dialog, suffixFor](const QString &filter) {
+                dialog.setDefaultSuffix(suffixFor(filter));
+            });
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+QString Tavro::choosePreviewFile(QWidget *parent)
+{
+    QFileDialog dialog(parent, tr("Save preview"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(tr("PNG (*.png)"));
+    dialog.setDefaultSuffix(QStringLiteral("png"));
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
 }
 
 void Tavro::showFailure(QWidget *parent, const QString &text)
@@ -355,12 +498,12 @@ bool Tavro::eventFilter(QObject *watched, QEvent *event)
                                !key->modifiers().testFlag(Qt::ShiftModifier));
             return true;
         }
-        // A picture on the clipboard is loaded; text is the area's to paste.
-        if (key->matches(QKeySequence::Paste) && clipboardHasPicture()) {
-            pastePicture();
-            return true;
-        }
     }
+    // The area claims Ctrl+V for its own paste; with a picture on the clipboard it leaves the
+    // key to the window's Paste picture, and text stays the area's to paste.
+    if (watched == m_area && event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent *>(event)->matches(QKeySequence::Paste) && clipboardHasPicture())
+        return true;
     if (watched == m_area->viewport()) {
         switch (event->type()) {
         case QEvent::DragEnter:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "picturesurface.h"
+#include "tableoptions.h"
 #include "tablerun.h"
 
 #include <QString>
@@ -8,6 +9,7 @@
 
 #include <functional>
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
@@ -16,6 +18,7 @@ class QPushButton;
 namespace quenzil {
 
 class PictureView;
+class TableSettingsDialog;
 
 // The program's one window: load a picture, invert it, write its table into the text area.
 class Tavro : public QWidget
@@ -29,11 +32,14 @@ public:
     // Tells the user about a failure the invert or table command did not expect.
     using FailureReporter = std::function<void(QWidget *parent, const QString &text)>;
 
-    explicit Tavro(QWidget *parent = nullptr);
+    // Table runs keep `cadence` when one is given (tests and benchmarks), the window's own
+    // otherwise.
+    explicit Tavro(QWidget *parent = nullptr, RunCadence *cadence = nullptr);
 
     // Loads a picture as "Load Bitmap" does after its dialog; a failure changes nothing and
-    // says nothing. Returns whether the picture was loaded.
-    bool loadFile(const QString &fileName);
+    // says nothing, but sets *errorText (when given) to the reason. Returns whether the picture
+    // was loaded.
+    bool loadFile(const QString &fileName, QString *errorText = nullptr);
 
     // Loads the picture on the clipboard (image data, or a copied picture file) as "Load Bitmap"
     // does; a failure changes nothing and says nothing. Returns whether a picture was loaded.
@@ -47,19 +53,43 @@ public:
     // stands, which is the whole text made so far. Returns whether the file was written.
     bool saveTable(const QString &fileName);
 
+    // Writes the picture as a 3-3-2 display shows it, as a PNG file: what the view shows with a
+    // display setting on, and the picture's codes in their display colours without one. Whole
+    // or not at all; a failure is reported with its reason. Returns whether the file was written.
+    bool savePreview(const QString &fileName);
+
+    // The settings that prepare the picture and shape its table; the default changes nothing.
+    const TableSettings &tableSettings() const { return m_settings; }
+    // Prepares the picture as `settings` tell (the loaded picture is inverted by Invers only,
+    // whatever their preparation says) and writes later tables in their shape. The view and the
+    // size labels follow at once; a run under way keeps its shape. Settings quenzil-table would
+    // refuse, or a preparation that fails, change nothing: returns false with the reason.
+    bool setTableSettings(const TableSettings &settings, QString *errorText = nullptr);
+
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
     void setSaveChooser(FileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
+    void setPreviewChooser(FileChooser chooser) { m_choosePreviewFile = std::move(chooser); }
     void setFailureReporter(FailureReporter reporter) { m_reportFailure = std::move(reporter); }
-    // What the window's table runs share; tests and the benchmark reach its test seam here.
-    RunControl &runControl() { return m_runControl; }
+    // What the window's table runs share: how many are under way.
+    const RunControl &runControl() const { return m_runControl; }
     const PictureSurface &surface() const { return m_surface; }
 
-    // The dialog "Load Bitmap" shows: files "*.bmp", though any name typed reaches the loader.
+    // The dialog "Load Bitmap" shows, with the filters of pictureFilters(); any name typed
+    // reaches the loader.
     static QString chooseBitmap(QWidget *parent);
-    // The dialog Ctrl+S and "Save table..." show: BASIC, text or any file.
+    // "*.bmp" first, then every picture format the reader knows here, then all files.
+    static QStringList pictureFilters();
+    // The dialog Ctrl+S and "Save table..." show: BASIC, text or any file. A name without a
+    // suffix gets ".bas" or ".txt" after the chosen kind.
     static QString chooseSaveFile(QWidget *parent);
+    // The dialog "Save preview..." shows: PNG files.
+    static QString choosePreviewFile(QWidget *parent);
     // A message box with the failure's text.
     static void showFailure(QWidget *parent, const QString &text);
+
+signals:
+    // The user accepted settings in the Table settings dialog (Ctrl+T): the program keeps them.
+    void tableSettingsAccepted(const quenzil::TableSettings &settings);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -73,6 +103,8 @@ private:
     void invertPicture();
     void buildTable();
     void saveTableAs();
+    void savePreviewAs();
+    void openTableSettings();
     void showPicture();
     void showAreaMenu(const QPoint &position);
     void createControls();
@@ -80,9 +112,11 @@ private:
     void reportFailure(const QString &text);
 
     PictureSurface m_surface;
+    TableSettings m_settings;
     RunControl m_runControl;
     FileChooser m_chooseFile = &Tavro::chooseBitmap;
     FileChooser m_chooseSaveFile = &Tavro::chooseSaveFile;
+    FileChooser m_choosePreviewFile = &Tavro::choosePreviewFile;
     FailureReporter m_reportFailure = &Tavro::showFailure;
 
     QPushButton *m_loadButton = nullptr;
@@ -94,6 +128,11 @@ private:
     QLabel *m_heightLabel = nullptr;
     QCheckBox *m_invertBox = nullptr;
     QPlainTextEdit *m_area = nullptr;
+    QAction *m_pasteAction = nullptr;
+    QAction *m_saveAction = nullptr;
+    QAction *m_previewAction = nullptr;
+    QAction *m_settingsAction = nullptr;
+    TableSettingsDialog *m_settingsDialog = nullptr; // made when first opened
 };
 
 } // namespace quenzil

@@ -58,13 +58,14 @@ private slots:
     void cleanupTestCase();
     void loadInvertAndTable();
     void closingMidRunEndsTheProgram();
+    void opensWithThePictureGiven();
 
 private:
     QString xdotool(const QStringList &arguments, int *exitCode = nullptr);
     void click(QPoint where);
     void chooseFile(const QString &path);
-    QColor colourAt(QPoint where);
-    QImage grab(const QRect &area);
+    QColor colourAt(QPoint where, const QString &window = {});
+    QImage grab(const QRect &area, const QString &window = {});
     QString copiedText();
 
     QTemporaryDir m_dir;
@@ -116,16 +117,17 @@ void SessionTest::chooseFile(const QString &path)
     QVERIFY2(closed, "the file dialog did not close");
 }
 
-QImage SessionTest::grab(const QRect &area)
+QImage SessionTest::grab(const QRect &area, const QString &window)
 {
     return QGuiApplication::primaryScreen()
-        ->grabWindow(m_window.toULongLong(), area.x(), area.y(), area.width(), area.height())
+        ->grabWindow((window.isEmpty() ? m_window : window).toULongLong(), area.x(), area.y(),
+                     area.width(), area.height())
         .toImage();
 }
 
-QColor SessionTest::colourAt(QPoint where)
+QColor SessionTest::colourAt(QPoint where, const QString &window)
 {
-    const QImage image = grab(QRect(where, QSize(1, 1)));
+    const QImage image = grab(QRect(where, QSize(1, 1)), window);
     return image.isNull() ? QColor() : QColor(image.pixel(0, 0));
 }
 
@@ -146,6 +148,8 @@ void SessionTest::initTestCase()
 
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "xcb");
+    // Settings of the program's own, not the user's: the defaults.
+    environment.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
     m_program.setProcessEnvironment(environment);
     m_program.setProcessChannelMode(QProcess::ForwardedChannels);
     m_program.start(QStringLiteral(QUENZIL_PROGRAM), {});
@@ -229,6 +233,31 @@ void SessionTest::closingMidRunEndsTheProgram()
     QVERIFY2(m_program.waitForFinished(5000), "the program goes on after its window closed");
     QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(m_program.exitCode(), 0);
+}
+
+// quenzil PICTURE opens a window of its own with the picture loaded.
+void SessionTest::opensWithThePictureGiven()
+{
+    const QString path = m_dir.filePath("given.bmp");
+    QVERIFY(testsupport::saveBmp(
+        path.toStdU16String(), testsupport::makePicture(16, 2, [](int x, int) {
+            return x < 8 ? colourFromRgb(0, 255, 0) : colourFromRgb(255, 0, 255);
+        })));
+    QProcess program;
+    program.setProcessEnvironment(m_program.processEnvironment());
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(QStringLiteral(QUENZIL_PROGRAM), {path});
+    QVERIFY(program.waitForStarted());
+    const QString window = xdotool({"search", "--sync", "--onlyvisible", "--pid",
+                                    QString::number(program.processId()), "--name", "^Tavro$"})
+                               .section('\n', 0, 0);
+    QVERIFY2(!window.isEmpty(), "the window did not appear");
+    const bool shown = waitFor([&] { return colourAt(pictureLeft, window) == QColor(0, 255, 0); });
+    const QColor right = colourAt(pictureRight, window);
+    program.kill();
+    program.waitForFinished();
+    QVERIFY2(shown, "the picture is not shown");
+    QCOMPARE(right, QColor(255, 0, 255));
 }
 
 QTEST_MAIN(SessionTest)

@@ -2,7 +2,9 @@
 #include "picturesurface.h"
 #include "tablebuilder.h"
 #include "tablerun.h"
+#include "testcadence.h"
 
+#include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
@@ -10,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
+#include <QTimer>
 
 using namespace quenzil;
 
@@ -24,6 +27,8 @@ private slots:
     void labelShowsOnlyNewCounts();
     void passes_data();
     void passes();
+    void writtenText_data();
+    void writtenText();
 };
 
 // The run as the builder's output. Each step is "set:", "append:", "flush" (a pass of
@@ -55,8 +60,9 @@ void TableRunTest::steps()
     PictureSurface surface;
     QPlainTextEdit area;
     QLabel label;
-    RunControl control;
-    control.testSeam().processingIntervalMs = 0;
+    testsupport::TestCadence cadence;
+    cadence.interval = 0;
+    RunControl control(&cadence);
     TableRun output(surface, area, label, control);
     for (const QString &step : steps) {
         const QString argument = step.section(QLatin1Char(':'), 1);
@@ -90,8 +96,9 @@ void TableRunTest::copiedTextHasOneBreakPerLine()
     PictureSurface surface;
     QPlainTextEdit area;
     QLabel label;
-    RunControl control;
-    control.testSeam().processingIntervalMs = 0;
+    testsupport::TestCadence cadence;
+    cadence.interval = 0;
+    RunControl control(&cadence);
     TableRun output(surface, area, label, control);
     output.setText("Picture:\r\n");
     output.append("Data &B1");
@@ -108,8 +115,9 @@ void TableRunTest::labelShowsOnlyNewCounts()
     PictureSurface surface;
     QPlainTextEdit area;
     QLabel label("Pixel:  5");
-    RunControl control;
-    control.testSeam().processingIntervalMs = 0;
+    testsupport::TestCadence cadence;
+    cadence.interval = 0;
+    RunControl control(&cadence);
     TableRun progress(surface, area, label, control);
     progress.processPending(); // no pixel yet: the last run's caption stays
     QCOMPARE(label.text(), QString("Pixel:  5"));
@@ -145,11 +153,12 @@ void TableRunTest::passes()
 
     QPlainTextEdit area;
     QLabel label;
-    RunControl control;
-    control.testSeam().processingIntervalMs = intervalMs;
+    testsupport::TestCadence cadence;
+    cadence.interval = intervalMs;
+    RunControl control(&cadence);
     QList<double> counts;
     QList<QString> texts;
-    control.testSeam().beforeProcessing = [&](double pixels) {
+    cadence.atPass = [&](double pixels) {
         counts << pixels;
         texts << area.toPlainText();
     };
@@ -172,6 +181,47 @@ void TableRunTest::passes()
         QVERIFY(QString::fromStdString(table).startsWith(QString(seventh).replace("\n", "\r\n")));
         QVERIFY(!seventh.endsWith(" ,"));
     }
+}
+
+// Written out, the area's text is the table as it has it, and the window stays live meanwhile.
+void TableRunTest::writtenText_data()
+{
+    QTest::addColumn<QString>("text"); // the area's text, repeated
+    QTest::addColumn<int>("times");
+
+    QTest::newRow("empty") << "" << 1;
+    QTest::newRow("line breaks of both kinds") << "Picture:\nData &B1\u2028Data &B0" << 1;
+    QTest::newRow("a no-break space, characters beyond ASCII")
+        << "a\u00a0b \u00e4\U0001F600\u2028" << 3;
+    QTest::newRow("many slices, lines in blocks")
+        << "Data &B11100000 , &B00011100\u2028Data &B11100000\n"
+        << 50000;
+    QTest::newRow("many slices in one block") << "Data &B11100000 , &B00011100\u2028" << 80000;
+}
+
+void TableRunTest::writtenText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, times);
+
+    QPlainTextEdit area;
+    area.setPlainText(text.repeated(times));
+    int passes = 0;
+    QTimer pass;
+    connect(&pass, &QTimer::timeout, [&passes] { ++passes; });
+    pass.start(0);
+    QBuffer file;
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(writeTableText(area, file));
+    QCOMPARE(file.data(), tableText(area).toUtf8());
+    // Events are processed between slices, not only at the end.
+    if (file.size() > 2 * 1024 * 1024)
+        QVERIFY2(passes >= 2, qPrintable(QString::number(passes)));
+
+    QBuffer closed;
+    if (!text.isEmpty())
+        QTest::ignoreMessage(QtWarningMsg, "QIODevice::write (QBuffer): device not open");
+    QCOMPARE(writeTableText(area, closed), text.isEmpty());
 }
 
 QTEST_MAIN(TableRunTest)

@@ -3,20 +3,33 @@
 #include "scriptedpump.h"
 #include "tablebuilder.h"
 #include "tablerun.h"
+#include "tablesettingsdialog.h"
 #include "tavro.h"
+#include "testcadence.h"
 
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h> // mkfifo
+#endif
 
 #include <functional>
 #include <memory>
@@ -86,8 +99,8 @@ private slots:
     void failureIsReported();
     void areaFull_data();
     void areaFull();
-    void typingAtTheEndOfALine_data();
-    void typingAtTheEndOfALine();
+    void typedLettersAreKept_data();
+    void typedLettersAreKept();
     void minimumSize();
     void tabInTheArea_data();
     void tabInTheArea();
@@ -95,6 +108,13 @@ private slots:
     void pastePicture();
     void saveTable_data();
     void saveTable();
+    void saveSuffix_data();
+    void saveSuffix();
+    void openFilters();
+    void matchesTheCommand_data();
+    void matchesTheCommand();
+    void settingsDialog_data();
+    void settingsDialog();
 
 private:
     template <typename T> T *control(const char *name)
@@ -128,6 +148,15 @@ private:
         }
         qFatal("no menu entry %s", qPrintable(text));
     }
+    // The picture's menu entry with this text.
+    QAction *pictureEntry(const QString &text)
+    {
+        for (QAction *action : control<QWidget>("Picture1")->actions()) {
+            if (action->text() == text)
+                return action;
+        }
+        qFatal("no picture menu entry %s", qPrintable(text));
+    }
     void click(const char *name)
     {
         QTest::mouseClick(control<QAbstractButton>(name), Qt::LeftButton);
@@ -136,7 +165,7 @@ private:
     void actAtPixel(double pixel, std::function<void()> action)
     {
         auto done = std::make_shared<bool>(false);
-        m_window->runControl().testSeam().beforeProcessing = [=](double pixels) {
+        m_cadence.atPass = [=](double pixels) {
             if (pixels == pixel && !*done) {
                 *done = true;
                 action();
@@ -145,6 +174,7 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    testsupport::TestCadence m_cadence;
     std::unique_ptr<Tavro> m_window;
     QString m_chosen;
     QStringList m_failures;
@@ -154,7 +184,8 @@ void TavroTest::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    m_window = std::make_unique<Tavro>();
+    m_cadence = testsupport::TestCadence();
+    m_window = std::make_unique<Tavro>(nullptr, &m_cadence);
     m_chosen.clear();
     m_failures.clear();
     m_window->setFileChooser([this](QWidget *) { return m_chosen; });
@@ -260,6 +291,9 @@ void TavroTest::load_data()
     QTest::newRow("no such file") << "missing.bmp" << false;
     QTest::newRow("not a picture") << "notes.bmp" << false;
     QTest::newRow("a directory") << "." << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("a FIFO") << "fifo.bmp" << false; // without waiting for a writer
+#endif
     QTest::newRow("a bitmap") << "wide.bmp" << true;
     // Any name typed into the dialog reaches the loader, which goes by the content.
     QTest::newRow("a bitmap by another name") << "wide.txt" << true;
@@ -277,6 +311,9 @@ void TavroTest::load()
     QVERIFY(notes.open(QIODevice::WriteOnly));
     notes.write("not a picture\n");
     notes.close();
+#ifdef Q_OS_UNIX
+    QCOMPARE(mkfifo(QFile::encodeName(m_dir->filePath("fifo.bmp")).constData(), 0600), 0);
+#endif
 
     m_chosen = picture("first.bmp", 16, 8);
     click("Command1");
@@ -383,7 +420,7 @@ void TavroTest::tableMatchesCore()
     QFETCH(QSize, size);
     QFETCH(int, intervalMs);
 
-    m_window->runControl().testSeam().processingIntervalMs = intervalMs;
+    m_cadence.interval = intervalMs;
     m_chosen = picture("p.bmp", size.width(), size.height());
     click("Command1");
     const std::string expected = buildTableText(m_window->surface());
@@ -423,7 +460,7 @@ void TavroTest::midRun()
     const QString other = picture("other.bmp", 7, 9);
     m_chosen = first;
     click("Command1");
-    m_window->runControl().testSeam().processingIntervalMs = 0;
+    m_cadence.interval = 0;
 
     ExpectedRun model;
     QVERIFY(model.source.load(first));
@@ -495,7 +532,7 @@ void TavroTest::closingStopsEveryRun()
 
     m_chosen = picture("p.bmp", 6, 5);
     click("Command1");
-    m_window->runControl().testSeam().processingIntervalMs = 0;
+    m_cadence.interval = 0;
 
     // The window's run stops right after processing the close.
     ExpectedRun model;
@@ -518,7 +555,7 @@ void TavroTest::closingStopsEveryRun()
     }
 
     int outerPasses = 0;
-    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
+    m_cadence.atPass = [&](double pixels) {
         if (m_window->runControl().activeRuns() == 1) {
             ++outerPasses;
             if (pixels != pixel)
@@ -540,7 +577,7 @@ void TavroTest::closingStopsEveryRun()
     QCOMPARE(caption("Label2"), "Pixel:  " + QString::number(innerPixel ? innerPixel : pixel));
 
     // Shown again, the window runs tables as before.
-    m_window->runControl().testSeam().beforeProcessing = nullptr;
+    m_cadence.atPass = nullptr;
     m_window->show();
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
@@ -551,9 +588,9 @@ void TavroTest::closingEndsTheEventLoop()
 {
     m_chosen = picture("p.bmp", 40, 40);
     click("Command1");
-    m_window->runControl().testSeam().processingIntervalMs = 0;
+    m_cadence.interval = 0;
     double lastPass = 0;
-    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
+    m_cadence.atPass = [&](double pixels) {
         lastPass = pixels;
         if (pixels == 100)
             m_window->close();
@@ -570,7 +607,7 @@ void TavroTest::failureIsReported()
 {
     m_chosen = picture("p.bmp", 4, 4);
     click("Command1");
-    m_window->runControl().testSeam().processingIntervalMs = 0;
+    m_cadence.interval = 0;
     actAtPixel(10, [] { throw std::bad_alloc(); });
 
     ExpectedRun model;
@@ -587,7 +624,7 @@ void TavroTest::failureIsReported()
     QCOMPARE(m_window->runControl().activeRuns(), 0);
 
     // The program goes on.
-    m_window->runControl().testSeam().beforeProcessing = nullptr;
+    m_cadence.atPass = nullptr;
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
 }
@@ -615,10 +652,9 @@ void TavroTest::areaFull()
 
     m_chosen = picture("p.bmp", 6, 5);
     click("Command1");
-    RunControl::TestSeam &seam = m_window->runControl().testSeam();
-    seam.processingIntervalMs = 0;
-    seam.textLimit = std::size_t(limit);
-    seam.beforeProcessing = [&](double pixels) {
+    m_cadence.interval = 0;
+    m_cadence.limit = std::size_t(limit);
+    m_cadence.atPass = [&](double pixels) {
         const int depth = m_window->runControl().activeRuns() - 1;
         if (depth < nestAt.size() && pixels == nestAt[depth])
             click("Command2");
@@ -650,45 +686,47 @@ void TavroTest::areaFull()
     QCOMPARE(areaText(), model.text());
 
     // The program goes on.
-    seam = RunControl::TestSeam();
+    m_cadence = testsupport::TestCadence();
     click("Command2");
     QCOMPARE(areaText(), QString::fromStdString(buildTableText(m_window->surface())));
     QCOMPARE(m_failures.size(), 1);
 }
 
-// Passes of event processing come at every place of a line over a run, and text typed at the
-// end is kept as it is when events are processed after every pixel.
-void TavroTest::typingAtTheEndOfALine_data()
+// Letters typed at the end of the area during a run stay where they were typed, wherever in a
+// line the run is then: the run goes on after them and never takes them away.
+void TavroTest::typedLettersAreKept_data()
 {
-    QTest::addColumn<int>("place"); // entries on the line when the user types
+    QTest::addColumn<int>("place"); // entries on the line when the user types; 0: after the last
 
     for (int place = 1; place <= 8; ++place)
         QTest::addRow("after entry %d", place) << place;
+    QTest::newRow("after the last pixel") << 0;
 }
 
-void TavroTest::typingAtTheEndOfALine()
+void TavroTest::typedLettersAreKept()
 {
     QFETCH(int, place);
 
-    m_chosen = picture("p.bmp", 24, 24);
+    m_chosen = picture("p.bmp", 7, 5);
     click("Command1");
-    // Passes at the run's own cadence, each as soon as it is looked for.
-    m_window->runControl().testSeam().passAtEveryCheck = true;
-    int typedAt = 0;
-    m_window->runControl().testSeam().beforeProcessing = [&](double pixels) {
-        if (typedAt == 0 && (int(pixels) - 1) % 8 + 1 == place) {
-            typedAt = int(pixels);
+    m_cadence.interval = 0;
+    int typed = 0;
+    m_cadence.atPass = [&](double pixels) {
+        const bool due = place == 0 ? pixels == 35 : (int(pixels) - 1) % 8 + 1 == place;
+        if (due) {
             area()->moveCursor(QTextCursor::End);
-            QTest::keyClicks(area(), "XY");
+            QTest::keyClicks(area(), "#");
+            ++typed;
         }
     };
     click("Command2");
-    QVERIFY2(typedAt > 0, "no pass at this place of a line");
 
-    ExpectedRun model;
-    QVERIFY(model.source.load(m_chosen));
-    model.run(typedAt, [&] { model.output.append("XY"); });
-    QCOMPARE(areaText(), model.text());
+    QVERIFY(typed > 0);
+    QString text = areaText();
+    QCOMPARE(text.count('#'), typed);
+    // Without the letters, the lines the run wrote are the table.
+    text.remove('#');
+    QCOMPARE(text, QString::fromStdString(buildTableText(m_window->surface())));
 }
 
 void TavroTest::minimumSize()
@@ -754,6 +792,14 @@ void TavroTest::pastePicture_data()
                                       << "area" << via << true << none << "RichTextBox1";
         row("nothing") << ""
                        << "area" << via << false << none << "RichTextBox1";
+#ifdef Q_OS_UNIX
+        // Looked at without waiting for a writer; as any file that is no picture, Ctrl+V leaves
+        // it to the area, which pastes its address.
+        row("a copied FIFO") << "fifo"
+                             << "area" << via << false << none
+                             << (via == QLatin1String("menu") ? "RichTextBox1"
+                                                              : "RichTextBox1%fifo");
+#endif
     }
     QTest::newRow("image data, focus on a button")
         << "image"
@@ -796,6 +842,13 @@ void TavroTest::pastePicture()
         damaged.write("BM" + QByteArray(20, '\0'));
         damaged.close();
         data->setUrls({QUrl::fromLocalFile(damaged.fileName())});
+    } else if (clipboard == "fifo") {
+#ifdef Q_OS_UNIX
+        const QString fifo = m_dir->filePath("fifo.bmp");
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        data->setUrls({QUrl::fromLocalFile(fifo)});
+        text.replace("%fifo", QUrl::fromLocalFile(fifo).toString());
+#endif
     } else if (clipboard == "text") {
         data->setText("pasted");
     }
@@ -886,7 +939,7 @@ void TavroTest::saveTable()
     m_window->activateWindow();
     area()->setFocus();
     QTRY_VERIFY(area()->hasFocus());
-    m_window->runControl().testSeam().processingIntervalMs = 0;
+    m_cadence.interval = 0;
     if (atPixel)
         actAtPixel(atPixel, save);
     click("Command2");
@@ -921,6 +974,190 @@ void TavroTest::saveTable()
         QCOMPARE(QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden), before);
         QVERIFY(QFileInfo(m_dir->filePath("folder")).isDir());
     }
+}
+
+// In the save dialog, a name typed without a suffix gets the chosen kind's.
+void TavroTest::saveSuffix_data()
+{
+    QTest::addColumn<int>("kind"); // BASIC, text, all files
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("chosen");
+
+    QTest::newRow("BASIC") << 0 << "table"
+                           << "table.bas";
+    QTest::newRow("text") << 1 << "table"
+                          << "table.txt";
+    QTest::newRow("all files") << 2 << "table"
+                               << "table";
+    QTest::newRow("a suffix typed") << 0 << "table.txt"
+                                    << "table.txt";
+}
+
+void TavroTest::saveSuffix()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, typed);
+    QFETCH(QString, chosen);
+
+    QTimer::singleShot(0, this, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        dialog->setDirectory(m_dir->path());
+        // As a user picks the kind: with the keyboard in the list of kinds.
+        auto *kinds = dialog->findChild<QComboBox *>("fileTypeCombo");
+        QVERIFY(kinds);
+        kinds->setFocus();
+        for (int step = 0; step < kind; ++step)
+            QTest::keyClick(kinds, Qt::Key_Down);
+        auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
+        QVERIFY(name);
+        name->setText(typed);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    QCOMPARE(Tavro::chooseSaveFile(m_window.get()), m_dir->filePath(chosen));
+}
+
+void TavroTest::openFilters()
+{
+    const QStringList filters = Tavro::pictureFilters();
+    QCOMPARE(filters.size(), 3);
+    QCOMPARE(filters.first(), QString("*.bmp"));
+    for (const char *pattern : {"*.bmp", "*.png", "*.jpg", "*.gif"})
+        QVERIFY2(filters.at(1).split(QRegularExpression("[ ()]")).contains(pattern), pattern);
+    QCOMPARE(filters.last(), QString("All files (*)"));
+}
+
+// With the same settings, the window's table is quenzil-table's to the byte, and its view and
+// preview are the command's preview to the pixel.
+void TavroTest::matchesTheCommand_data()
+{
+    QTest::addColumn<QStringList>("options"); // as typed for the command
+    QTest::addColumn<int>("inverts");
+
+    QTest::newRow("defaults") << QStringList{} << 0;
+    QTest::newRow("defaults, inverted") << QStringList{} << 1;
+    QTest::newRow("fit, padded over a background")
+        << QStringList{"--fit=16x12", "--pad", "--background=3366CC"} << 0;
+    QTest::newRow("fit larger, inverted") << QStringList{"--fit=60x40"} << 1;
+    QTest::newRow("stretch, nearest pixels, ordered dither, hexadecimal")
+        << QStringList{"--stretch=20x9", "--resample=nearest", "--dither=ordered", "--radix=hex"}
+        << 0;
+    QTest::newRow("diffusion, decimal, five a line, a size line")
+        << QStringList{"--dither=diffuse", "--radix=dec", "--per-line=5", "--size-line"} << 1;
+    QTest::newRow("nearest colours, row lines, run-length pairs, a label")
+        << QStringList{"--nearest", "--row-lines", "--rle", "--per-line=6", "--label=Logo"} << 0;
+}
+
+void TavroTest::matchesTheCommand()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, inverts);
+
+    // Partly transparent, so that the background counts.
+    QImage source(37, 23, QImage::Format_ARGB32);
+    for (int y = 0; y < source.height(); ++y) {
+        for (int x = 0; x < source.width(); ++x)
+            source.setPixel(x, y, qRgba(x * 7, y * 11, (x * y) % 256, x < 5 ? 40 * x : 255));
+    }
+    const QString path = m_dir->filePath("picture.png");
+    QVERIFY(source.save(path));
+
+    TableSettings settings;
+    for (const QString &option : options) {
+        const QString name = option.mid(2).section('=', 0, 0);
+        const QString value = option.contains('=') ? option.section('=', 1) : "true";
+        QCOMPARE(applySetting(settings, name.toStdString(), value.toStdString()), std::string());
+    }
+    // The settings change what a loaded picture shows.
+    QAction *savePreview = pictureEntry("Save preview...");
+    QVERIFY(!savePreview->isEnabled()); // nothing to save yet
+    m_chosen = path;
+    click("Command1");
+    QVERIFY(m_window->setTableSettings(settings));
+    for (int i = 0; i < inverts; ++i)
+        click("Check1");
+    click("Command2");
+    const QString preview = m_dir->filePath("window.png");
+    m_window->setPreviewChooser([&](QWidget *) { return preview; });
+    savePreview->trigger();
+    QVERIFY(m_failures.isEmpty());
+
+    QProcess command;
+    const QString commandPreview = m_dir->filePath("command.png");
+    QStringList arguments = options;
+    if (inverts % 2)
+        arguments << "--invert";
+    command.start(QStringLiteral(QUENZIL_TABLE_PROGRAM),
+                  arguments << "--preview=" + commandPreview << path);
+    QVERIFY(command.waitForFinished(60000));
+    QCOMPARE(command.readAllStandardError(), QByteArray());
+    QCOMPARE(command.exitCode(), 0);
+
+    QCOMPARE(areaText().toUtf8(), command.readAllStandardOutput());
+    const QImage expected = QImage(commandPreview).convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(QImage(preview).convertToFormat(QImage::Format_RGB32), expected);
+    QCOMPARE(caption("Label3"), "X:  " + QString::number(expected.width()));
+    QCOMPARE(caption("Label4"), "Y:  " + QString::number(expected.height()));
+    // With a display setting on, the view shows the preview; without, the picture as loaded.
+    const QImage shown = m_window->surface().image().convertToFormat(QImage::Format_RGB32);
+    if (settings.preparation.changesPicture())
+        QCOMPARE(shown, expected);
+    else
+        QCOMPARE(shown.size(), source.size());
+}
+
+// Ctrl+T and "Table settings..." in both menus open the dialog; the view follows its controls at
+// once, OK keeps the settings and hands them on to be stored, Cancel goes back.
+void TavroTest::settingsDialog_data()
+{
+    QTest::addColumn<QString>("via");
+    QTest::addColumn<bool>("accepted");
+
+    for (const char *via : {"Ctrl+T", "area menu", "picture menu"}) {
+        QTest::addRow("%s, OK", via) << via << true;
+        QTest::addRow("%s, Cancel", via) << via << false;
+    }
+}
+
+void TavroTest::settingsDialog()
+{
+    QFETCH(QString, via);
+    QFETCH(bool, accepted);
+
+    m_chosen = picture("p.bmp", 40, 30);
+    click("Command1");
+    QSignalSpy kept(m_window.get(), &Tavro::tableSettingsAccepted);
+    if (via == "Ctrl+T") {
+        m_window->activateWindow();
+        QTest::keySequence(m_window.get(), QKeySequence(Qt::CTRL | Qt::Key_T));
+    } else if (via == "area menu") {
+        menuEntry("Table settings...")->trigger();
+        if (QWidget *menu = QApplication::activePopupWidget())
+            menu->close();
+    } else {
+        pictureEntry("Table settings...")->trigger();
+    }
+    auto *dialog = m_window->findChild<TableSettingsDialog *>();
+    QVERIFY(dialog);
+    QTRY_VERIFY(dialog->isVisible());
+
+    dialog->findChild<QComboBox *>("sizeBox")->setCurrentText("160 x 128");
+    dialog->findChild<QComboBox *>("radixBox")->setCurrentIndex(1); // hexadecimal
+    // The view and the labels follow at once.
+    QCOMPARE(caption("Label3"), QString("X:  160"));
+    QCOMPARE(caption("Label4"), QString("Y:  120"));
+    QCOMPARE(m_window->tableSettings().format.radix, Radix::hexadecimal);
+
+    auto *buttons = dialog->findChild<QDialogButtonBox *>("buttons");
+    buttons->button(accepted ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(kept.size(), accepted ? 1 : 0);
+    const TableSettings now = m_window->tableSettings();
+    QCOMPARE(now.format.radix, accepted ? Radix::hexadecimal : Radix::binary);
+    QCOMPARE(caption("Label3"), accepted ? QString("X:  160") : QString("X:  40"));
+    QCOMPARE(m_window->surface().width(), accepted ? 160.0 : 40.0);
+    if (accepted)
+        QVERIFY(qvariant_cast<TableSettings>(kept.first().first()) == now);
 }
 
 QTEST_MAIN(TavroTest)
