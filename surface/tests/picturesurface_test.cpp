@@ -706,7 +706,9 @@ void PictureSurfaceTest::failedPreparationChangesNothing()
     QString error;
     QVERIFY(!surface.setPreparation(tooLarge, &error));
     QVERIFY2(error.contains(QLatin1String("8192 x 8192")), qPrintable(error));
-    QCOMPARE(surface.preparation(), Preparation());
+    // Still the default. (Compared field by field: gcc's -O1 takes the optional's comparison for
+    // a read of an unset value.)
+    QVERIFY(!surface.preparation().invert && !surface.preparation().changesPicture());
     QCOMPARE(pixelsOf(surface), pixels);
 }
 
