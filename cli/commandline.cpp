@@ -243,16 +243,20 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     CommandLine result;
     result.action = CommandLine::Action::Run;
     CommandOptions &options = result.options;
+    std::vector<std::string_view> given;
     for (const CommandOption &option : commandOptions()) {
         const QString name = latin1(option.name);
         if (!parser.isSet(name))
             continue;
+        given.push_back(option.name);
         const std::string value =
             option.isSwitch() ? "true" : parser.values(name).constLast().toLatin1().toStdString();
         if (const std::string reason = option.apply(options, value); !reason.empty())
             return usageError("option '" + dashed(option.name) + "': " + reason);
     }
     const bool labelGiven = parser.isSet("label");
+    if (std::string error = settingsClash(given); !error.empty())
+        return usageError(std::move(error));
     if (std::string error = settingsError(options.settings); !error.empty())
         return usageError(std::move(error));
 

@@ -340,6 +340,16 @@ std::string settingsError(const TableSettings &settings)
     return {};
 }
 
+std::string settingsClash(const std::vector<std::string_view> &given)
+{
+    const auto has = [&](std::string_view name) {
+        return std::find(given.begin(), given.end(), name) != given.end();
+    };
+    if (has("fit") && has("stretch"))
+        return "option '--stretch' cannot go with '--fit'";
+    return {};
+}
+
 std::string quotedText(std::string_view text)
 {
     static const char digits[] = "0123456789ABCDEF";

@@ -64,6 +64,10 @@ std::vector<std::pair<std::string, std::string>> settingValues(const TableSettin
 // run-length pairs), in one line, or empty when they are sound.
 std::string settingsError(const TableSettings &settings);
 
+// What is wrong with giving these settings together, in one line, or empty: --fit and --stretch
+// are two ways to one size, so the second of them given is refused.
+std::string settingsClash(const std::vector<std::string_view> &given);
+
 // Text from a command line or a file as a message shows it, quoted: valid UTF-8 as it is, a byte
 // that is not UTF-8 and every control character as \xHH, so nothing typed reaches the terminal
 // raw. "'a\x1B[2Jb'".

@@ -64,14 +64,18 @@ TableSettings SettingsStore::load(QStringList &problems) const
     stored->beginGroup(group);
     QStringList keys = stored->childKeys();
     TableSettings settings;
+    std::vector<std::string_view> given;
     // In the order of the options, as the command applies them: --dither after --nearest.
     for (const std::string_view name : settingNames()) {
         const QString key = QString::fromLatin1(name.data(), qsizetype(name.size()));
         if (!keys.removeOne(key))
             continue;
-        // The command refuses a second size; the first stays, as --fit comes first.
-        if (name == "stretch" && stored->contains(QStringLiteral("fit"))) {
-            problems << ignored("option '--stretch' cannot go with '--fit'");
+        // What the command refuses beside an earlier setting (a second size) is left out; the
+        // earlier one stays.
+        given.push_back(name);
+        if (const std::string clash = settingsClash(given); !clash.empty()) {
+            problems << ignored(clash);
+            given.pop_back();
             continue;
         }
         if (const std::string error = applySetting(settings, name, storedText(stored->value(key)));

@@ -293,27 +293,25 @@ bool Tavro::savePreview(const QString &fileName)
     return false;
 }
 
+QString Tavro::chosenFile(const FileChooser &chooser)
+{
+    // A dialog that cannot be shown counts as cancelled: nothing changes.
+    try {
+        return chooser ? chooser(this) : QString();
+    } catch (...) {
+        return {};
+    }
+}
+
 void Tavro::savePreviewAs()
 {
-    QString fileName;
-    try {
-        fileName = m_choosePreviewFile ? m_choosePreviewFile(this) : QString();
-    } catch (...) {
-        return;
-    }
-    if (!fileName.isEmpty())
+    if (const QString fileName = chosenFile(m_choosePreviewFile); !fileName.isEmpty())
         savePreview(fileName);
 }
 
 void Tavro::saveTableAs()
 {
-    QString fileName;
-    try {
-        fileName = m_chooseSaveFile ? m_chooseSaveFile(this) : QString();
-    } catch (...) {
-        return;
-    }
-    if (!fileName.isEmpty())
+    if (const QString fileName = chosenFile(m_chooseSaveFile); !fileName.isEmpty())
         saveTable(fileName);
 }
 
@@ -355,13 +353,7 @@ void Tavro::openTableSettings()
 
 void Tavro::loadBitmap()
 {
-    QString fileName;
-    try {
-        fileName = m_chooseFile ? m_chooseFile(this) : QString();
-    } catch (...) {
-        return;
-    }
-    if (!fileName.isEmpty())
+    if (const QString fileName = chosenFile(m_chooseFile); !fileName.isEmpty())
         loadFile(fileName);
 }
 

@@ -99,6 +99,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The file a chooser names, or the empty text when it was cancelled or failed.
+    QString chosenFile(const FileChooser &chooser);
     void loadBitmap();
     void invertPicture();
     void buildTable();

@@ -123,6 +123,8 @@ INSTANTIATE_TEST_SUITE_P(
              "option '--label': 'a\\x1B[2Jb' is not a BASIC label (a letter, then letters, digits "
              "or _, at most 32)"},
         Case{{"--pad", "a.bmp"}, "option '--pad' needs '--fit'"},
+        Case{{"--fit", "5x5", "--stretch", "6x6", "a.bmp"},
+             "option '--stretch' cannot go with '--fit'"},
         Case{{"--rle", "--per-line", "7", "a.bmp"},
              "option '--rle' needs an even '--per-line', not 7"},
         Case{{"a.bmp", "--preview=p.png", "b.bmp"},
