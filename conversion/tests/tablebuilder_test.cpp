@@ -1,5 +1,6 @@
 #include "numbertext.h"
 #include "scriptedpump.h"
+#include "shapedformat.h"
 #include "tablebuilder.h"
 
 #include <gtest/gtest.h>
@@ -115,18 +116,7 @@ ColourValue bandEdges(int x, int)
 }
 } // namespace pictures
 
-TableFormat shaped(Radix radix, unsigned perLine = 8, bool rowLines = false, bool runLength = false,
-                   bool sizeLine = false, const char *label = "Picture")
-{
-    TableFormat format;
-    format.label = label;
-    format.radix = radix;
-    format.perLine = perLine;
-    format.rowLines = rowLines;
-    format.runLength = runLength;
-    format.sizeLine = sizeLine;
-    return format;
-}
+using testsupport::shaped;
 const TableFormat plain;
 const Radix bin = Radix::binary;
 const Radix hex = Radix::hexadecimal;

@@ -1,3 +1,4 @@
+#include "shapedformat.h"
 #include "tablebuilder.h"
 #include "tablereader.h"
 
@@ -38,20 +39,11 @@ ColourValue noise(int x, int y)
     return (std::uint32_t(x) * 2654435761u ^ std::uint32_t(y) * 40503u) & 0xFFFFFFu;
 }
 
-TableFormat shape(Radix radix, unsigned perLine, bool rowLines, bool runLength, bool sizeLine)
-{
-    TableFormat format;
-    format.radix = radix;
-    format.perLine = perLine;
-    format.rowLines = rowLines;
-    format.runLength = runLength;
-    format.sizeLine = sizeLine;
-    return format;
-}
+using testsupport::shaped;
 
 const TableFormat plain;
-const TableFormat hex = shape(Radix::hexadecimal, 8, false, false, false);
-const TableFormat dec = shape(Radix::decimal, 8, false, false, false);
+const TableFormat hex = shaped(Radix::hexadecimal, 8, false, false, false);
+const TableFormat dec = shaped(Radix::decimal, 8, false, false, false);
 
 // Shapes read back: the codes of every pixel in order, and how many numbers each line holds.
 struct LineCase
@@ -142,13 +134,13 @@ TEST_P(TableLines, holdEveryPixelsCodeInOrder)
 }
 
 using Sizes = std::vector<std::size_t>;
-const TableFormat perLine1 = shape(Radix::hexadecimal, 1, false, false, false);
-const TableFormat perLine64 = shape(Radix::decimal, 64, false, false, false);
-const TableFormat rowLines = shape(Radix::hexadecimal, 8, true, false, false);
-const TableFormat sizeLine = shape(Radix::decimal, 8, false, false, true);
-const TableFormat runs = shape(Radix::hexadecimal, 8, false, true, false);
-const TableFormat runsPerLine2 = shape(Radix::decimal, 2, false, true, false);
-const TableFormat runsByRow = shape(Radix::binary, 8, true, true, true);
+const TableFormat perLine1 = shaped(Radix::hexadecimal, 1, false, false, false);
+const TableFormat perLine64 = shaped(Radix::decimal, 64, false, false, false);
+const TableFormat rowLines = shaped(Radix::hexadecimal, 8, true, false, false);
+const TableFormat sizeLine = shaped(Radix::decimal, 8, false, false, true);
+const TableFormat runs = shaped(Radix::hexadecimal, 8, false, true, false);
+const TableFormat runsPerLine2 = shaped(Radix::decimal, 2, false, true, false);
+const TableFormat runsByRow = shaped(Radix::binary, 8, true, true, true);
 
 INSTANTIATE_TEST_SUITE_P(
     Shapes, TableLines,
