@@ -34,6 +34,15 @@ namespace quenzil {
 
 namespace {
 
+// Shows a file dialog; the file chosen in it, or the empty text when it was cancelled.
+QString chosenIn(QFileDialog &dialog)
+{
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dialog.selectedFiles();
+    return chosen.isEmpty() ? QString() : chosen.first();
+}
+
 // The window opens with a client area of 564 x 251. The text area grows with the window and
 // the column of controls on the right keeps its distance from the right edge.
 constexpr QSize clientSize(564, 251);
@@ -406,10 +415,7 @@ QString Tavro::chooseBitmap(QWidget *parent)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(pictureFilters());
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.first();
+    return chosenIn(dialog);
 }
 
 QString Tavro::chooseSaveFile(QWidget *parent)
@@ -429,10 +435,7 @@ QString Tavro::chooseSaveFile(QWidget *parent)
             [&dialog, suffixFor](const QString &filter) {
                 dialog.setDefaultSuffix(suffixFor(filter));
             });
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.first();
+    return chosenIn(dialog);
 }
 
 QString Tavro::choosePreviewFile(QWidget *parent)
@@ -441,10 +444,7 @@ QString Tavro::choosePreviewFile(QWidget *parent)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(tr("PNG (*.png)"));
     dialog.setDefaultSuffix(QStringLiteral("png"));
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.first();
+    return chosenIn(dialog);
 }
 
 void Tavro::showFailure(QWidget *parent, const QString &text)
