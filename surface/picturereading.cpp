@@ -248,8 +248,11 @@ QImage readPicture(QIODevice *device, QString *error, const Preparation &forPrep
 
 QImage readPicture(const QString &fileName, QString *error, const Preparation &forPreparation)
 {
-    if (QFileInfo(fileName).isDir())
-        return fail(error, QStringLiteral("Is a directory"));
+    // Only a regular file is opened: opening a FIFO would wait for a writer, and a device may
+    // never end.
+    if (const QFileInfo info(fileName); info.exists() && !info.isFile())
+        return fail(error, info.isDir() ? QStringLiteral("Is a directory")
+                                        : QStringLiteral("Is not a regular file"));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return fail(error, file.errorString());

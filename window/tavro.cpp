@@ -193,13 +193,6 @@ void Tavro::placeControls()
 
 bool Tavro::loadFile(const QString &fileName, QString *errorText)
 {
-    // A FIFO, a device or a folder is no picture file; opening a FIFO would wait for a writer.
-    const QFileInfo file(fileName);
-    if (file.exists() && !file.isFile()) {
-        if (errorText)
-            *errorText = file.isDir() ? tr("It is a folder") : tr("It is not a regular file");
-        return false;
-    }
     try {
         if (!m_surface.load(fileName, errorText))
             return false;

@@ -66,11 +66,11 @@ void TavroCommandLineTest::answers_data()
         << "quenzil: cannot open %d/notes.txt: Unsupported image format\n"
         << "";
     QTest::newRow("a folder") << QStringList{"%d"} << true << -1 << ""
-                              << "quenzil: cannot open %d: It is a folder\n"
+                              << "quenzil: cannot open %d: Is a directory\n"
                               << "";
 #ifdef Q_OS_UNIX
     QTest::newRow("a FIFO") << QStringList{"%d/fifo.bmp"} << true << -1 << ""
-                            << "quenzil: cannot open %d/fifo.bmp: It is not a regular file\n"
+                            << "quenzil: cannot open %d/fifo.bmp: Is not a regular file\n"
                             << "";
 #endif
     // The stored settings are read at the start.
