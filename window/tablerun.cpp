@@ -170,18 +170,6 @@ void TableRun::run()
     showCount();
 }
 
-std::string TableRun::text() const
-{
-    std::string text = tableText(m_area).toStdString();
-    for (const char character : m_pending) {
-        if (character == '\n')
-            text += basicDialect.lineBreak;
-        else
-            text += character;
-    }
-    return text;
-}
-
 void TableRun::setText(std::string_view text)
 {
     m_pending.clear();

@@ -167,8 +167,6 @@ public:
 
     // The table builder's side: output, progress and event pump.
 
-    // The whole text, line breaks as CR LF, in UTF-8.
-    std::string text() const;
     // Replaces the area's text; CR LF in the text becomes a line break.
     void setText(std::string_view text);
     // Extends the text at its end. Pieces are UTF-8 (the table's own pieces are ASCII).
