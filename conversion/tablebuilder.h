@@ -184,8 +184,9 @@ template <PixelSource Source, TableOutput Output, ProgressSink Progress, EventPu
 class TableBuilder
 {
 public:
-    // `format` should be sound (formatError() empty); a run-length format with an odd perLine
-    // puts perLine / 2 pairs (at least one) on a line.
+    // `format` should be sound: a valid label, 1 to maxPerLine numbers a line, an even count with
+    // run-length pairs (the options check it). A run-length format with an odd perLine puts
+    // perLine / 2 pairs (at least one) on a line.
     TableBuilder(Source &source, Output &output, Progress &progress, Pump &pump,
                  const TableFormat &format = {})
         : m_source(source), m_output(output), m_progress(progress), m_pump(pump),

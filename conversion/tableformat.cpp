@@ -39,19 +39,6 @@ bool isValidLabel(std::string_view label)
            std::all_of(label.begin(), label.end(), [](char c) { return isLabelCharacter(c); });
 }
 
-std::string formatError(const TableFormat &format)
-{
-    if (!isValidLabel(format.label))
-        return "the label '" + format.label +
-               "' is not a BASIC label (a letter, then letters, digits or '_', at most 32)";
-    if (format.perLine < 1 || format.perLine > TableFormat::maxPerLine)
-        return "the numbers per line must be 1 to 64, not " + std::to_string(format.perLine);
-    if (format.runLength && format.perLine % 2 != 0)
-        return "run-length pairs need an even number of numbers per line, not " +
-               std::to_string(format.perLine);
-    return {};
-}
-
 std::string labelFromName(std::string_view name)
 {
     std::string label;

@@ -45,10 +45,6 @@ struct TableFormat
 // An ASCII letter, then ASCII letters, digits or "_", at most 32 characters.
 bool isValidLabel(std::string_view label);
 
-// What is wrong with a format, in one line for a user ("the label 'x y' is not ..."), or empty
-// when it is sound. A run-length table needs an even perLine so that pairs fill whole lines.
-std::string formatError(const TableFormat &format);
-
 // A label made from a file name without its folder and extension: every character that a label
 // cannot hold becomes "_" (a UTF-8 sequence counts as one character), a name that does not start
 // with a letter gets "P" in front, and the result is cut to the longest label.

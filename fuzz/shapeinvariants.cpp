@@ -2,6 +2,7 @@
 
 #include "picturesurface.h"
 #include "tablebuilder.h"
+#include "tableoptions.h"
 #include "tablereader.h"
 
 namespace quenzil::fuzz {
@@ -39,7 +40,7 @@ TableFormat shapeRequest(const std::uint8_t *bytes)
 
 std::string shapeFault(PictureSurface &surface, const TableFormat &format)
 {
-    if (const std::string error = formatError(format); !error.empty())
+    if (const std::string error = settingsError(TableSettings{{}, format}); !error.empty())
         return "the requested shape is sound: " + error;
     const std::size_t width = std::size_t(surface.width());
     const std::size_t height = std::size_t(surface.height());

@@ -332,6 +332,15 @@ std::vector<std::pair<std::string, std::string>> settingValues(const TableSettin
 
 std::string settingsError(const TableSettings &settings)
 {
+    // A label and a count per line set other than through their options (the window's dialog,
+    // the fuzz checks) are held to the options' own rules and messages.
+    TableSettings probe;
+    if (std::string error = applySetting(probe, "label", settings.format.label); !error.empty())
+        return error;
+    if (std::string error =
+            applySetting(probe, "per-line", std::to_string(settings.format.perLine));
+        !error.empty())
+        return error;
     if (settings.preparation.pad && settings.preparation.scaling != Scaling::Fit)
         return "option '--pad' needs '--fit'";
     if (settings.format.runLength && settings.format.perLine % 2 != 0)

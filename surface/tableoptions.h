@@ -61,7 +61,8 @@ std::string applySetting(TableSettings &settings, std::string_view name, std::st
 std::vector<std::pair<std::string, std::string>> settingValues(const TableSettings &settings);
 
 // What is wrong with a combination of settings (--pad without --fit, an odd count per line with
-// run-length pairs), in one line, or empty when they are sound.
+// run-length pairs, or a label or count that the options would refuse), in one line, or empty
+// when they are sound: a table is built only in a sound format.
 std::string settingsError(const TableSettings &settings);
 
 // What is wrong with giving these settings together, in one line, or empty: --fit and --stretch

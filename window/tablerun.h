@@ -157,7 +157,7 @@ void mapLargeAllocations();
 class TableRun
 {
 public:
-    // The table is written in `format`, which should be sound (formatError() empty).
+    // The table is written in `format`, which should be sound (settingsError() empty).
     TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
              RunControl &control, const TableFormat &format = {});
     TableRun(const TableRun &) = delete;

@@ -191,32 +191,6 @@ TEST(TableFormat, writesOtherNumbersWithTheDigitsTheyNeed)
         EXPECT_EQ(basicDialect.number(row.value, row.radix), row.text) << row.value;
 }
 
-TEST(TableFormat, acceptsOnlyBasicLabelsAndSoundLineLengths)
-{
-    struct Row
-    {
-        const char *label;
-        unsigned perLine;
-        bool runLength;
-        bool sound;
-    };
-    const std::string longest(32, 'a');
-    const std::string tooLong(33, 'a');
-    for (const Row &row :
-         {Row{"Picture", 8, false, true}, Row{"a", 1, false, true}, Row{"A1_b", 64, true, true},
-          Row{longest.c_str(), 8, false, true}, Row{tooLong.c_str(), 8, false, false},
-          Row{"", 8, false, false}, Row{"1abc", 8, false, false}, Row{"_abc", 8, false, false},
-          Row{"a-b", 8, false, false}, Row{"a b", 8, false, false},
-          Row{"\xc3\xa9t\xc3\xa9", 8, false, false}, Row{"Ok", 0, false, false},
-          Row{"Ok", 65, false, false}, Row{"Ok", 7, true, false}, Row{"Ok", 2, true, true}}) {
-        TableFormat format;
-        format.label = row.label;
-        format.perLine = row.perLine;
-        format.runLength = row.runLength;
-        EXPECT_EQ(formatError(format).empty(), row.sound) << row.label << " " << row.perLine;
-    }
-}
-
 TEST(TableFormat, makesDistinctLabelsFromFileNames)
 {
     const std::string longName(40, 'x');

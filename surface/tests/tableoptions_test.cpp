@@ -118,6 +118,45 @@ TEST(SettingCombination, saysWhatIsWrong)
     EXPECT_EQ(settingsError(settings), "option '--rle' needs an even '--per-line', not 7");
 }
 
+TEST(SettingCombination, holdsAFormatSetDirectlyToTheOptionsRules)
+{
+    struct Row
+    {
+        std::string label;
+        unsigned perLine;
+        bool runLength;
+        bool sound;
+    };
+    const Row rows[] = {
+        {"Picture", 8, false, true},
+        {"a", 1, false, true},
+        {"A1_b", 64, true, true},
+        {std::string(32, 'a'), 8, false, true},
+        {std::string(33, 'a'), 8, false, false},
+        {"", 8, false, false},
+        {"1abc", 8, false, false},
+        {"_abc", 8, false, false},
+        {"a-b", 8, false, false},
+        {"a b", 8, false, false},
+        {"\xc3\xa9t\xc3\xa9", 8, false, false},
+        {"Ok", 0, false, false},
+        {"Ok", 65, false, false},
+        {"Ok", 7, true, false},
+        {"Ok", 2, true, true},
+    };
+    for (const Row &row : rows) {
+        TableSettings settings;
+        settings.format.label = row.label;
+        settings.format.perLine = row.perLine;
+        settings.format.runLength = row.runLength;
+        EXPECT_EQ(settingsError(settings).empty(), row.sound) << row.label << " " << row.perLine;
+    }
+    TableSettings settings;
+    settings.format.label = "a b";
+    EXPECT_EQ(settingsError(settings), "option '--label': 'a b' is not a BASIC label (a letter, "
+                                       "then letters, digits or _, at most 32)");
+}
+
 TEST(Quoting, showsEveryByteReadably)
 {
     const std::pair<std::string, std::string> rows[] = {
