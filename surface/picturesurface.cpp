@@ -42,7 +42,7 @@ bool PictureSurface::invert(QString *error)
     if (show(m_picture, m_preparation, error))
         return true;
     m_picture.invertPixels(QImage::InvertRgb);
-    m_pixels = ImagePixels(m_prepared.isNull() ? m_picture : m_prepared);
+    m_pixels = ImagePixels(coded());
     return false;
 }
 
@@ -57,8 +57,11 @@ bool PictureSurface::setPreparation(const Preparation &preparation, QString *err
 
 const QImage &PictureSurface::image() const
 {
-    if (!m_preview.isNull())
-        return m_preview;
+    return m_preview.isNull() ? coded() : m_preview;
+}
+
+const QImage &PictureSurface::coded() const
+{
     return m_prepared.isNull() ? m_picture : m_prepared;
 }
 
@@ -74,11 +77,11 @@ bool PictureSurface::show(QImage picture, const Preparation &preparation, QStrin
     // inverted without a copy.
     if (prepared.cacheKey() == picture.cacheKey())
         prepared = QImage();
-    const QImage &coded = prepared.isNull() ? picture : prepared;
+    const QImage &toCode = prepared.isNull() ? picture : prepared;
     // Reduced colours are display colours already.
     QImage preview;
     if (preparation.changesPicture() && preparation.reduction == ColourReduction::Bands) {
-        preview = displayPreview(coded);
+        preview = displayPreview(toCode);
         if (preview.isNull()) {
             if (error)
                 *error = noMemoryText();
@@ -89,7 +92,7 @@ bool PictureSurface::show(QImage picture, const Preparation &preparation, QStrin
     m_prepared = std::move(prepared);
     m_preview = std::move(preview);
     m_preparation = preparation;
-    m_pixels = ImagePixels(m_prepared.isNull() ? m_picture : m_prepared);
+    m_pixels = ImagePixels(coded());
     return true;
 }
 

@@ -53,6 +53,8 @@ public:
 
 private:
     bool show(QImage picture, const Preparation &preparation, QString *error);
+    // The picture the table codes: the prepared one, or the picture itself where nothing changed.
+    const QImage &coded() const;
 
     QImage m_picture;
     // Null where the prepared picture is m_picture itself.
