@@ -6,8 +6,9 @@
 //
 // Every pixel has a different-looking colour, so that the load reads real pixel data. The file is
 // written by a child process, so that writing it does not count towards the peak.
+#include "imagepixels.h"
 #include "picturereading.h"
-#include "picturesurface.h"
+#include "picturesource.h"
 #include "tablebuilder.h"
 
 #include <QCoreApplication>
@@ -250,10 +251,10 @@ int main(int argc, char **argv)
                 height, qPrintable(kind), static_cast<long long>(QFile(fileName).size()),
                 peakMiB());
 
-    quenzil::PictureSurface surface;
+    quenzil::PictureSource source;
     QString error;
     auto start = std::chrono::steady_clock::now();
-    if (!surface.load(fileName, &error)) {
+    if (!source.readFile(fileName, {}, &error)) {
         std::printf("load refused after %.3f s: %s\n", secondsSince(start), qPrintable(error));
         return 1;
     }
@@ -262,11 +263,14 @@ int main(int argc, char **argv)
     QFile::remove(fileName);
 
     start = std::chrono::steady_clock::now();
-    surface.invert();
+    quenzil::Preparation inverting;
+    inverting.invert = true;
+    const QImage inverted = source.takePrepared(inverting);
     std::printf("invert: %.3f s, peak memory %.0f MiB\n", secondsSince(start), peakMiB());
 
     start = std::chrono::steady_clock::now();
-    const std::string table = quenzil::buildTableText(surface);
+    const quenzil::ImagePixels pixels(inverted);
+    const std::string table = quenzil::buildTableText(pixels);
     const std::size_t length = quenzil::tableLength({}, std::size_t(width), std::size_t(height));
     std::printf("table:  %.3f s, %zu characters (%s), peak memory %.0f MiB\n", secondsSince(start),
                 table.size(), table.size() == length ? "complete" : "INCOMPLETE", peakMiB());
@@ -275,7 +279,7 @@ int main(int argc, char **argv)
     const QString tooLarge = dir.filePath(QStringLiteral("too-large"));
     if (kind == QLatin1String("bmp24") && writeInChild(kind, tooLarge, width, height + 1)) {
         start = std::chrono::steady_clock::now();
-        const bool loaded = surface.load(tooLarge, &error);
+        const bool loaded = source.readFile(tooLarge, {}, &error);
         std::printf("%d x %d: %s after %.3f s (%s); peak memory %.0f MiB\n", width, height + 1,
                     loaded ? "LOADED" : "refused", secondsSince(start),
                     loaded ? "" : qPrintable(error), peakMiB());

@@ -242,13 +242,16 @@ int measureSettings(int side, int argc, char **argv)
         quenzil::TableSettings settings = values.empty() ? quenzil::TableSettings() : last;
         if (std::string_view(name).starts_with("stretch"))
             settings.preparation = {};
-        for (std::size_t i = 0; i + 1 < values.size(); i += 2) {
-            const std::string error = quenzil::applySetting(settings, values[i], values[i + 1]);
-            if (!error.empty()) {
-                std::fprintf(stderr, "%s\n", error.c_str());
-                return 1;
-            }
+        std::vector<quenzil::NamedValue> given;
+        for (std::size_t i = 0; i + 1 < values.size(); i += 2)
+            given.push_back({values[i], values[i + 1]});
+        quenzil::Options options{settings, {}, {}, false};
+        if (const auto refusals = quenzil::applySettings(options, given, {quenzil::Reach::Setting});
+            !refusals.empty()) {
+            std::fprintf(stderr, "%s\n", refusals.front().message.c_str());
+            return 1;
         }
+        settings = options.table;
         double best = 1e9;
         for (int round = 0; round < 3; ++round) {
             // From the settings before, each time.
@@ -268,10 +271,10 @@ int measureSettings(int side, int argc, char **argv)
     }
 
     // RGB-Tabelle over the prepared picture.
-    quenzil::TableSettings fitted;
-    quenzil::applySetting(fitted, "fit", "480x320");
-    quenzil::applySetting(fitted, "pad", "true");
-    if (!window.setTableSettings(fitted))
+    quenzil::Options fitted;
+    quenzil::applySettings(fitted, {{"fit", "480x320"}, {"pad", "true"}},
+                           {quenzil::Reach::Setting});
+    if (!window.setTableSettings(fitted.table))
         return 1;
     double best = 1e9;
     for (int round = 0; round < 5; ++round) {

@@ -17,51 +17,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A file name option: anything but an empty name, and a name Qt can hold as text, since the
-// outputs are written through Qt (a name that does not survive that would write another file).
-std::string applyFileName(std::string &target, std::string_view value)
+// The command's options: every row but those of the window's dialog alone.
+bool isOption(const SettingRow &row)
 {
-    const QByteArray bytes(value.data(), qsizetype(value.size()));
-    if (value.empty())
-        return "the file name is empty";
-    if (QString::fromUtf8(bytes).toUtf8() != bytes)
-        return quotedText(value) + " is not valid UTF-8; only PICTURE may have such a name";
-    target = value;
-    return {};
-}
-
-std::vector<CommandOption> makeOptions()
-{
-    std::vector<CommandOption> rows = {
-        {"invert", "", "Code the picture with its colours inverted.",
-         [](CommandOptions &options, std::string_view) {
-             options.settings.preparation.invert = true;
-             return std::string();
-         }},
-        {"preview", "OUT.png",
-         "Also write the picture as a 3-3-2 display shows it; - is standard output (with -o).",
-         [](CommandOptions &options, std::string_view value) {
-             return applyFileName(options.preview, value);
-         }},
-        {"o", "OUT", "Write the table to OUT instead of standard output (- is standard output).",
-         [](CommandOptions &options, std::string_view value) {
-             return applyFileName(options.output, value);
-         }},
-    };
-    for (const SettingOption &setting : settingOptions()) {
-        rows.push_back({setting.name, setting.valueName, setting.help,
-                        [apply = setting.apply](CommandOptions &options, std::string_view value) {
-                            return apply(options.settings, value);
-                        }});
-    }
-    rows.push_back({"stats", "",
-                    "After the tables, one line per picture on standard error: label, size, "
-                    "pixels, data bytes (pairs with --rle), characters, Data lines.",
-                    [](CommandOptions &options, std::string_view) {
-                        options.stats = true;
-                        return std::string();
-                    }});
-    return rows;
+    return row.reach != Reach::Dialog;
 }
 
 const char description[] =
@@ -83,20 +42,19 @@ void declareOptions(QCommandLineParser &parser)
     parser.setApplicationDescription(QString::fromLatin1(description));
     parser.addHelpOption();
     parser.addVersionOption();
-    for (const CommandOption &option : commandOptions())
-        parser.addOption({latin1(option.name), latin1(option.help), latin1(option.valueName)});
+    for (const SettingRow &row : settingRows()) {
+        if (isOption(row))
+            parser.addOption({latin1(row.name), latin1(row.help), latin1(row.valueName)});
+    }
     parser.addPositionalArgument(
         "PICTURE", "The pictures to read: BMP, PNG, GIF or JPEG; - is standard input.",
         "PICTURE...");
 }
 
-const CommandOption *findOption(std::string_view name)
+const SettingRow *findOption(std::string_view name)
 {
-    const std::vector<CommandOption> &options = commandOptions();
-    const auto found =
-        std::find_if(options.begin(), options.end(),
-                     [&](const CommandOption &option) { return option.name == name; });
-    return found == options.end() ? nullptr : &*found;
+    const SettingRow *row = findSettingRow(name);
+    return row && isOption(*row) ? row : nullptr;
 }
 
 // The parser's complaint beside an unknown option: a switch given a value ("--rle=1"), or an
@@ -109,13 +67,13 @@ std::string valueError(const std::vector<std::string> &arguments)
         const std::size_t equals = argument.find('=');
         if (argument.rfind("--", 0) != 0 || equals == std::string::npos)
             continue;
-        const CommandOption *option = findOption(std::string_view(argument).substr(2, equals - 2));
+        const SettingRow *option = findOption(std::string_view(argument).substr(2, equals - 2));
         if (option && option->isSwitch())
             return "option '" + dashed(option->name) + "' takes no value";
     }
     std::string_view last = arguments.empty() ? std::string_view() : arguments.back();
     last.remove_prefix(std::min(last.find_first_not_of('-'), last.size()));
-    if (const CommandOption *option = findOption(last))
+    if (const SettingRow *option = findOption(last))
         return "option '" + dashed(option->name) + "' needs a value (" +
                std::string(option->valueName) + ")";
     return "the arguments cannot be read";
@@ -197,17 +155,6 @@ CommandLine usageError(std::string text)
 
 } // namespace
 
-const std::vector<CommandOption> &commandOptions()
-{
-    static const std::vector<CommandOption> options = makeOptions();
-    return options;
-}
-
-std::string dashed(std::string_view name)
-{
-    return (name.size() == 1 ? "-" : "--") + std::string(name);
-}
-
 std::string tableCommandUsage()
 {
     QCommandLineParser parser;
@@ -243,22 +190,20 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
     CommandLine result;
     result.action = CommandLine::Action::Run;
     CommandOptions &options = result.options;
-    std::vector<std::string_view> given;
-    for (const CommandOption &option : commandOptions()) {
-        const QString name = latin1(option.name);
-        if (!parser.isSet(name))
-            continue;
-        given.push_back(option.name);
-        const std::string value =
-            option.isSwitch() ? "true" : parser.values(name).constLast().toLatin1().toStdString();
-        if (const std::string reason = option.apply(options, value); !reason.empty())
-            return usageError("option '" + dashed(option.name) + "': " + reason);
+    std::vector<NamedValue> values;
+    for (const SettingRow &row : settingRows()) {
+        const QString name = latin1(row.name);
+        if (isOption(row) && parser.isSet(name))
+            values.push_back({std::string(row.name),
+                              row.isSwitch()
+                                  ? "true"
+                                  : parser.values(name).constLast().toLatin1().toStdString()});
     }
+    if (const std::vector<Refusal> refusals =
+            applySettings(options, values, {Reach::Setting, Reach::Command});
+        !refusals.empty())
+        return usageError(refusals.front().message);
     const bool labelGiven = parser.isSet("label");
-    if (std::string error = settingsClash(given); !error.empty())
-        return usageError(std::move(error));
-    if (std::string error = settingsError(options.settings); !error.empty())
-        return usageError(std::move(error));
 
     for (const QString &picture : parser.positionalArguments())
         options.pictures.push_back(picture.toLatin1().toStdString());

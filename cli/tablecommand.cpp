@@ -4,6 +4,7 @@
 #include "imagepixels.h"
 #include "picturepreparation.h"
 #include "picturereading.h"
+#include "picturesource.h"
 #include "streamtableoutput.h"
 #include "tablebuilder.h"
 #include "tabledialect.h"
@@ -222,17 +223,17 @@ QImage readPrepared(const std::string &name, const Preparation &preparation, std
     Stream stream(nullptr, &std::fclose);
     QFile file;
     QString reason;
-    QImage picture;
+    PictureSource source;
     if (error = openPicture(file, stream, name); error.empty()) {
         const LibraryChatterMuted muted;
-        picture = readPicture(&file, &reason, preparation);
-        error = (reason.isEmpty() ? file.errorString() : reason).toStdString();
+        if (!source.read(&file, preparation, &reason))
+            error = (reason.isEmpty() ? file.errorString() : reason).toStdString();
     }
-    if (picture.isNull()) {
+    if (source.isNull()) {
         error = "cannot load " + quotedText(name) + ": " + error;
         return {};
     }
-    picture = prepare(std::move(picture), preparation, &reason);
+    QImage picture = source.takePrepared(preparation, &reason);
     error = "cannot prepare " + quotedText(name) + ": " + reason.toStdString();
     return picture;
 }
@@ -282,7 +283,7 @@ constexpr std::size_t commonLineLimit = 255;
 std::vector<std::string> tableLabels(const CommandOptions &options)
 {
     if (options.pictures.size() == 1)
-        return {options.settings.format.label};
+        return {options.table.format.label};
     LabelRegistry registry;
     std::vector<std::string> labels;
     for (const std::string &name : options.pictures) {
@@ -299,7 +300,7 @@ int runTableCommand(const CommandOptions &options)
 {
     const std::vector<std::string> &names = options.pictures;
     const std::vector<std::string> labels = tableLabels(options);
-    if (const std::size_t longest = longestDataLine(options.settings.format);
+    if (const std::size_t longest = longestDataLine(options.table.format);
         longest > commonLineLimit)
         report("note: a Data line may hold up to " + std::to_string(longest) +
                " characters; many BASICs read at most " + std::to_string(commonLineLimit));
@@ -316,7 +317,7 @@ int runTableCommand(const CommandOptions &options)
     std::size_t failures = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         std::string error;
-        const QImage picture = readPrepared(names[i], options.settings.preparation, error);
+        const QImage picture = readPrepared(names[i], options.table.preparation, error);
         if (picture.isNull()) {
             report(error);
             ++failures;
@@ -332,7 +333,7 @@ int runTableCommand(const CommandOptions &options)
             return 1;
         if (i > 0 && !table.write(basicDialect.lineBreak))
             return 1;
-        TableFormat format = options.settings.format;
+        TableFormat format = options.table.format;
         format.label = labels[i];
         const ImagePixels pixels(picture);
         StreamTableOutput text([&](std::string_view chunk) { return table.write(chunk); });
@@ -348,7 +349,7 @@ int runTableCommand(const CommandOptions &options)
         // Run-length pairs pay off only where runs are long: a dithered picture's pairs may take
         // more room than its plain codes.
         format.runLength = false;
-        if (const std::uint64_t plain = options.settings.format.runLength
+        if (const std::uint64_t plain = options.table.format.runLength
                                             ? buildTable(pixels, format, NoOutput()).characters
                                             : figures.characters;
             plain < figures.characters)

@@ -1,11 +1,14 @@
 #include "pictureinvariants.h"
 
 #include "hostilefiles.h"
+#include "imagepixels.h"
 #include "picturereading.h"
-#include "picturesurface.h"
+#include "picturesource.h"
 #include "preparationinvariants.h"
 #include "shapeinvariants.h"
 #include "tablebuilder.h"
+
+#include <QBuffer>
 
 #include <cstdint>
 
@@ -45,12 +48,17 @@ bool isOpaque32Bit(const QImage &picture)
     return true;
 }
 
-void checkInversion(PictureSurface &surface, PictureCheck &check)
+void checkInversion(PictureSource &source, PictureCheck &check)
 {
     const QImage &before = check.picture;
     const int width = before.width();
     const int height = before.height();
-    surface.invert();
+    Preparation inverting;
+    inverting.invert = true;
+    const QImage inverted = source.prepared(inverting);
+    if (!holds(check, !inverted.isNull(), "an inverted picture prepares"))
+        return;
+    const ImagePixels pixels(inverted);
     // Corners and centre, so that large pictures stay cheap.
     const int xs[] = {0, width / 2, width - 1};
     const int ys[] = {0, height / 2, height - 1};
@@ -60,13 +68,12 @@ void checkInversion(PictureSurface &surface, PictureCheck &check)
             const ColourValue expected = ColourValue(255 - qRed(pixel)) |
                                          ColourValue(255 - qGreen(pixel)) << 8 |
                                          ColourValue(255 - qBlue(pixel)) << 16;
-            if (!holds(check, surface.colourAt(x, y) == expected,
+            if (!holds(check, pixels.colourAt(x, y) == expected,
                        "inverting gives each pixel's NOT"))
                 return;
         }
     }
-    surface.invert();
-    holds(check, surface.image() == before, "inverting twice gives back the picture");
+    holds(check, source.prepared({}) == before, "the picture prepared without inverting is kept");
 }
 
 } // namespace
@@ -82,48 +89,54 @@ PictureCheck checkFuzzInput(const QByteArray &input)
 PictureCheck checkPictureInvariants(const QByteArray &bytes, const OptionBytes &options)
 {
     PictureCheck check;
-    PictureSurface surface;
+    PictureSource source;
     const QImage held = heldPicture();
-    if (!surface.takePicture(held)) {
+    if (!source.take(held)) {
         check.fault = "the held picture loads";
         return check;
     }
 
-    check.loaded = surface.loadFromData(bytes, &check.loadError);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    check.loaded = source.read(&buffer, {}, &check.loadError);
     if (!check.loaded) {
         if (holds(check, !check.loadError.isEmpty(), "a failed load gives a reason"))
-            holds(check, surface.image() == held && surface.width() == 2 && surface.height() == 2,
+            holds(check, source.prepared({}) == held,
                   "a failed load keeps the picture held before");
         return check;
     }
-    check.picture = surface.image();
+    buffer.seek(0);
+    const QImage read = readPicture(&buffer);
+    check.picture = source.prepared({});
 
     const int width = check.picture.width();
     const int height = check.picture.height();
     const qint64 pixels = qint64(width) * height;
     if (!holds(check, width > 0 && height > 0, "a loaded picture has pixels") ||
-        !holds(check, surface.width() == width && surface.height() == height,
-               "the surface gives the picture's size") ||
+        !holds(check, read.size() == check.picture.size(),
+               "the prepared picture has the read picture's size") ||
         !holds(check, pixels <= pixelLimit(), "a loaded picture keeps within the pixel limit") ||
-        !holds(check, isOpaque32Bit(check.picture), "the picture shown is opaque 32-bit") ||
-        !holds(check, readPictureData(bytes).format() == QImage::Format_ARGB32,
+        !holds(check, isOpaque32Bit(check.picture), "the prepared picture is opaque 32-bit") ||
+        !holds(check, read.format() == QImage::Format_ARGB32,
                "a read picture is 32-bit with its alpha"))
         return check;
 
-    checkInversion(surface, check);
+    checkInversion(source, check);
     if (!check.fault.empty())
         return check;
 
     if (pixels <= tablePixelLimit) {
+        const ImagePixels picture(check.picture);
         const std::string fault =
-            testsupport::tableFault(buildTableText(surface), std::uint64_t(pixels));
+            testsupport::tableFault(buildTableText(picture), std::uint64_t(pixels));
         if (!fault.empty()) {
             check.fault = "the table is well formed: " + fault;
             return check;
         }
         check.fault = preparationFault(bytes, preparationRequest(options.data()));
         if (check.fault.empty())
-            check.fault = shapeFault(surface, shapeRequest(options.data() + 4));
+            check.fault = shapeFault(picture, shapeRequest(options.data() + 4));
     }
     return check;
 }

@@ -34,12 +34,12 @@ using OptionBytes = std::array<std::uint8_t, optionBytes>;
 // missing bytes and no picture) and runs checkPictureInvariants() on them.
 PictureCheck checkFuzzInput(const QByteArray &input);
 
-// Loads arbitrary bytes into a surface that already holds a picture, then inverts the picture
-// and builds its table, checking what must hold for any input:
-// - a failed load says why and leaves the surface's picture as it was;
-// - a loaded picture has pixels, keeps within the pixel limit, is read as 32-bit with its alpha
-//   and shown opaque;
-// - inverting gives each pixel's NOT, and inverting twice gives back the picture;
+// Reads arbitrary bytes into a picture source that already holds a picture, then prepares the
+// picture inverted and builds its table, checking what must hold for any input:
+// - a failed read says why and leaves the source's picture as it was;
+// - a read picture has pixels, keeps within the pixel limit, is read as 32-bit with its alpha
+//   and prepared opaque;
+// - inverting gives each pixel's NOT, and the source keeps the picture as read;
 // - the table (of pictures up to tablePixelLimit) is well formed, with one entry a pixel;
 // - the preparation the options ask for (all zero: none) keeps the checks of
 //   preparationFault(), for pictures up to tablePixelLimit;

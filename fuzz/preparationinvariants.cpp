@@ -5,8 +5,11 @@
 #include "imagepixels.h"
 #include "picturepreparation.h"
 #include "picturereading.h"
+#include "picturesource.h"
 #include "pixelcode.h"
 #include "tablebuilder.h"
+
+#include <QBuffer>
 
 #include <cstdlib>
 #include <vector>
@@ -116,18 +119,22 @@ Preparation preparationRequest(const std::uint8_t *bytes)
 std::string preparationFault(const QByteArray &bytes, const Preparation &preparation)
 {
     QString error;
-    const QImage whole = readPictureData(bytes, &error);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const QImage whole = readPicture(&buffer, &error);
     if (whole.isNull())
         return "a picture that loads reads again: " + error.toStdString();
-    const QImage picture = readPictureData(bytes, &error, preparation);
-    if (picture.isNull())
+    buffer.seek(0);
+    PictureSource source;
+    if (!source.read(&buffer, preparation, &error))
         return "a picture that reads whole reads for its preparation: " + error.toStdString();
 
     // The colours before the reduction, to hold the reduced ones against.
     Preparation unreduced = preparation;
     unreduced.reduction = ColourReduction::Bands;
-    const QImage plain = prepare(picture, unreduced, &error);
-    const QImage reduced = prepare(picture, preparation, &error);
+    const QImage plain = source.prepared(unreduced, &error);
+    const QImage reduced = source.prepared(preparation, &error);
     if (plain.isNull() || reduced.isNull())
         return "a picture within the limit prepares: " + error.toStdString();
     const QSize expected = preparedSize(whole.size(), preparation);

@@ -1,8 +1,8 @@
 #include "shapeinvariants.h"
 
-#include "picturesurface.h"
+#include "imagepixels.h"
+#include "settingrows.h"
 #include "tablebuilder.h"
-#include "tableoptions.h"
 #include "tablereader.h"
 
 namespace quenzil::fuzz {
@@ -38,18 +38,18 @@ TableFormat shapeRequest(const std::uint8_t *bytes)
     return format;
 }
 
-std::string shapeFault(PictureSurface &surface, const TableFormat &format)
+std::string shapeFault(const ImagePixels &picture, const TableFormat &format)
 {
     if (const std::string error = settingsError(TableSettings{{}, format}); !error.empty())
         return "the requested shape is sound: " + error;
-    const std::size_t width = std::size_t(surface.width());
-    const std::size_t height = std::size_t(surface.height());
+    const std::size_t width = std::size_t(picture.width());
+    const std::size_t height = std::size_t(picture.height());
 
     const testsupport::ReadTable plain =
-        testsupport::readTable(buildTableText(surface), false, false);
+        testsupport::readTable(buildTableText(picture), false, false);
     if (!plain.error.empty())
         return "the plain table reads back: " + plain.error;
-    const std::string text = buildTableText(surface, format);
+    const std::string text = buildTableText(picture, format);
     const testsupport::ReadTable shaped =
         testsupport::readTable(text, format.sizeLine, format.runLength);
     if (!shaped.error.empty())

@@ -6,7 +6,7 @@
 #include <string>
 
 namespace quenzil {
-class PictureSurface;
+class ImagePixels;
 }
 
 namespace quenzil::fuzz {
@@ -18,11 +18,11 @@ namespace quenzil::fuzz {
 // - byte 6: the label's length (1 to 32) and byte 7 its characters, when bit 5 of byte 4 asks.
 TableFormat shapeRequest(const std::uint8_t *bytes);
 
-// Builds the table of the surface's picture in the shape `format`, reads it back with the test
+// Builds the table of the picture in the shape `format`, reads it back with the test
 // support's table reader and checks that it holds exactly the codes of the plain table in order,
 // the size line the picture's size, lines no longer than the shape allows (full lines but the
 // last, rows kept apart with row lines), and a length within the room the builder reserves.
 // Returns the first fault, or empty.
-std::string shapeFault(PictureSurface &surface, const TableFormat &format);
+std::string shapeFault(const ImagePixels &picture, const TableFormat &format);
 
 } // namespace quenzil::fuzz

@@ -144,17 +144,16 @@ QImage prepare(QImage picture, const Preparation &preparation, QString *error)
             if (picture.isNull())
                 return picture;
         }
-        // Scaling comes first, so that the other steps touch as few pixels as possible; with the
-        // colours averaged weighted by their alpha, inverting and blending afterwards give what
-        // they give before. Without a background the alpha means nothing and is dropped.
-        if (const QSize scaled = scaledSize(picture.size(), preparation); scaled != picture.size())
-            picture = resampled(picture, scaled, preparation.resampling,
-                                preparation.background.has_value());
-        if (picture.isNull())
-            return fail(error, noMemoryText());
-        // An opaque picture left as it is keeps sharing its pixels with the caller's.
+        // Inverting and blending come before scaling, so that the scaled picture is the scaled
+        // inverted or blended one to the last rounding. Without a background the alpha means
+        // nothing and is dropped. An opaque picture left as it is keeps sharing its pixels with
+        // the caller's.
         if ((preparation.invert || !isOpaque(picture)) &&
             !invertAndBlend(picture, preparation.invert, preparation.background))
+            return fail(error, noMemoryText());
+        if (const QSize scaled = scaledSize(picture.size(), preparation); scaled != picture.size())
+            picture = resampled(picture, scaled, preparation.resampling);
+        if (picture.isNull())
             return fail(error, noMemoryText());
         if (picture.size() != size)
             picture = padded(picture, size, preparation.background.value_or(qRgb(0, 0, 0)));

@@ -51,8 +51,8 @@ QImage argbPicture(QImage decoded, bool opaqueAlready)
     return decoded;
 }
 
-// The size the file's header gives, before anything is decoded; invalid when the format does not
-// tell. A BMP stored top-down gives its height as a negative number.
+// The size the file's header gives, before anything is decoded, as stored; invalid when the
+// format does not tell. A BMP stored top-down gives its height as a negative number.
 QSize announcedSize(QImageReader &reader)
 {
     const QSize size = reader.size();
@@ -61,26 +61,55 @@ QSize announcedSize(QImageReader &reader)
     return size;
 }
 
+// Whether the picture is stored on its side: turned upright (by its EXIF orientation, as viewers
+// turn it), its width and height swap.
+bool storedOnItsSide(QImageReader &reader)
+{
+    return reader.autoTransform() &&
+           reader.transformation().testFlag(QImageIOHandler::TransformationRotate90);
+}
+
+// Sets up a reader for the picture at the device's position: the format told by the content,
+// whatever the file's name says, and the picture turned upright.
+void setUp(QImageReader &reader)
+{
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+}
+
 // The size to decode a picture of `stored` size at when `preparation` scales it afterwards: a
 // power-of-two fraction that keeps at least twice the scaled size on both sides. Only an exact
 // fraction will do, so that the decoder gives exactly that size (and the aspect stays exact)
 // without a second scaling of its own. Nearest resampling picks single pixels and gets the
 // picture whole.
-QSize reducedSize(QSize stored, const Preparation &preparation)
+QSize reducedSize(QSize upright, const Preparation &preparation)
 {
     if (preparation.scaling == Preparation::Scaling::None ||
         preparation.resampling != Preparation::Resampling::Smooth)
-        return stored;
+        return upright;
     const QSize scaled = preparation.scaling == Preparation::Scaling::Fit
-                             ? fittedSize(stored, preparation.box)
+                             ? fittedSize(upright, preparation.box)
                              : preparation.box;
     for (int fraction : {8, 4, 2}) {
-        if (stored.width() % fraction == 0 && stored.height() % fraction == 0 &&
-            stored.width() / fraction >= 2 * scaled.width() &&
-            stored.height() / fraction >= 2 * scaled.height())
-            return stored / fraction;
+        if (upright.width() % fraction == 0 && upright.height() % fraction == 0 &&
+            upright.width() / fraction >= 2 * scaled.width() &&
+            upright.height() / fraction >= 2 * scaled.height())
+            return upright / fraction;
     }
-    return stored;
+    return upright;
+}
+
+// JPEG decodes a power-of-two fraction of itself for little more than the work of reading the
+// file; Qt's other readers would decode whole and then scale. The size is upright; invalid where
+// the reader cannot tell the picture's size.
+QSize readSize(QImageReader &reader, const Preparation &preparation)
+{
+    QSize size = announcedSize(reader);
+    if (!size.isValid())
+        return size;
+    if (storedOnItsSide(reader))
+        size.transpose();
+    return reader.format() == "jpeg" ? reducedSize(size, preparation) : size;
 }
 
 // The most bytes read whole from a stream, or from a file whose header is rewritten: room for
@@ -133,7 +162,8 @@ QIODevice *openBuffer(QBuffer &buffer, QByteArray bytes)
 }
 
 // Decodes the picture at the device's position, every check made, in the format it decodes to.
-QImage decode(QIODevice *device, QString *error, const Preparation &forPreparation)
+QImage decode(QIODevice *device, QString *error, const Preparation &forPreparation,
+              QByteArray *keptBytes)
 {
     // A stream gives no size to check the picture's data against: it is read whole first, and
     // then gets exactly the checks a file gets.
@@ -159,25 +189,32 @@ QImage decode(QIODevice *device, QString *error, const Preparation &forPreparati
     if (bmp.decodesPixelsItself())
         return bmp.readPixels(device, error);
 
+    // A picture whose read depends on the preparation is decoded from its bytes, kept.
+    if (keptBytes && QImageReader::imageFormat(device) == "jpeg") {
+        if (device != &whole) {
+            if (device->size() - device->pos() > wholeReadLimit())
+                return fail(error, tooLongText());
+            device = openBuffer(whole, device->readAll());
+        }
+        *keptBytes = whole.data();
+    }
+
     // The reader lives only within this function: a handler that keeps the picture it gave
     // (GIF keeps the last frame) would make the first write to the picture copy it whole.
     QImageReader reader(device);
-    // The format is told by the content, whatever the file's name says.
-    reader.setDecideFormatFromContent(true);
+    setUp(reader);
     // Every picture becomes 32 bits a pixel whatever the file stores, so the pixels are held
     // against the limit: before decoding, from the header where the format tells the size, and
     // again after, since the reader skips its own check for a buffer it is handed.
     const QSize size = announcedSize(reader);
     if (size.isValid() && !fitsPixelLimit(size))
         return fail(error, pixelLimitText(size));
-    QSize decodedSize = size;
-    // JPEG decodes a power-of-two fraction of itself for little more than the work of reading
-    // the file; Qt's other readers would decode whole and then scale.
-    if (size.isValid() && reader.format() == "jpeg") {
-        decodedSize = reducedSize(size, forPreparation);
-        if (decodedSize != size)
-            reader.setScaledSize(decodedSize);
-    }
+    // The reader scales before it turns the picture upright.
+    QSize decodedSize = readSize(reader, forPreparation);
+    if (storedOnItsSide(reader))
+        decodedSize.transpose();
+    if (decodedSize != size)
+        reader.setScaledSize(decodedSize);
     QImage decoded = blankImage(decodedSize, reader.imageFormat());
     if (!reader.read(&decoded))
         return fail(error, reader.errorString());
@@ -232,10 +269,18 @@ QString noMemoryText()
     return QStringLiteral("Not enough memory for the picture");
 }
 
-QImage readPicture(QIODevice *device, QString *error, const Preparation &forPreparation)
+QSize pictureReadSize(QIODevice *device, const Preparation &forPreparation)
+{
+    QImageReader reader(device);
+    setUp(reader);
+    return readSize(reader, forPreparation);
+}
+
+QImage readPicture(QIODevice *device, QString *error, const Preparation &forPreparation,
+                   QByteArray *keptBytes)
 {
     try {
-        QImage decoded = decode(device, error, forPreparation);
+        QImage decoded = decode(device, error, forPreparation, keptBytes);
         if (decoded.isNull())
             return decoded;
         return checkedPicture(std::move(decoded), error, true);
@@ -244,27 +289,6 @@ QImage readPicture(QIODevice *device, QString *error, const Preparation &forPrep
     } catch (const std::exception &exception) {
         return fail(error, QString::fromLocal8Bit(exception.what()));
     }
-}
-
-QImage readPicture(const QString &fileName, QString *error, const Preparation &forPreparation)
-{
-    // Only a regular file is opened: opening a FIFO would wait for a writer, and a device may
-    // never end.
-    if (const QFileInfo info(fileName); info.exists() && !info.isFile())
-        return fail(error, info.isDir() ? QStringLiteral("Is a directory")
-                                        : QStringLiteral("Is not a regular file"));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, file.errorString());
-    return readPicture(&file, error, forPreparation);
-}
-
-QImage readPictureData(const QByteArray &data, QString *error, const Preparation &forPreparation)
-{
-    QBuffer buffer;
-    buffer.setData(data);
-    buffer.open(QIODevice::ReadOnly);
-    return readPicture(&buffer, error, forPreparation);
 }
 
 QImage takePicture(QImage image, QString *error)

@@ -21,9 +21,10 @@ QString pixelLimitText(QSize size);
 // "Not enough memory for the picture".
 QString noMemoryText();
 
-// Reads a picture, its format told by its content, into Format_ARGB32: transparent pixels keep
-// their stored colour and their alpha, an opaque picture has alpha 0xFF everywhere. On failure
-// returns a null image and sets *error (when given) to the reason; nothing is thrown.
+// Reads the picture at the device's position, its format told by its content and turned upright
+// by its EXIF orientation as viewers turn it, into Format_ARGB32: transparent pixels keep their
+// stored colour and their alpha, an opaque picture has alpha 0xFF everywhere. On failure returns
+// a null image and sets *error (when given) to the reason; nothing is thrown.
 //
 // Every picture is held to the pixel limit, from its header before anything is decoded and
 // again after. A sequential device (a pipe, standard input) is read to its end first, at most
@@ -34,14 +35,14 @@ QString noMemoryText();
 // `forPreparation` lets the reader decode a smaller picture where the format does that cheaply
 // and the preparation scales it far down anyway (a JPEG at 1/2, 1/4 or 1/8 of its size, never
 // below twice the scaled size on either side); with the default the picture is read whole.
+// Where the read depends on the preparation (JPEG), `keptBytes` (when given) receives the file's
+// bytes, to read the picture again another way.
 QImage readPicture(QIODevice *device, QString *error = nullptr,
-                   const Preparation &forPreparation = {});
-// The same for a file; a directory fails.
-QImage readPicture(const QString &fileName, QString *error = nullptr,
-                   const Preparation &forPreparation = {});
-// The same for a picture held in memory.
-QImage readPictureData(const QByteArray &data, QString *error = nullptr,
-                       const Preparation &forPreparation = {});
+                   const Preparation &forPreparation = {}, QByteArray *keptBytes = nullptr);
+
+// The size readPicture() reads the picture at the device's position at for `forPreparation`,
+// upright, from its header alone. Invalid where the header does not tell.
+QSize pictureReadSize(QIODevice *device, const Preparation &forPreparation);
 
 // Takes a picture already decoded (from the clipboard, say) as readPicture() gives one, held to
 // the same pixel limit. A null image fails.

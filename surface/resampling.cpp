@@ -19,6 +19,9 @@ struct Tap
     std::uint64_t lastWeight = 0;
 };
 
+// The sums kept for one pixel: red, green and blue.
+constexpr std::size_t channels = 3;
+
 // The taps of every target pixel along one axis; each target's weights add up to `total`.
 struct Axis
 {
@@ -67,49 +70,41 @@ Axis smoothAxis(int from, int to)
     return axis;
 }
 
-// One source row averaged along x: for each target pixel the sums of its source pixels' weights
-// and of their channels times the weights, each weight times the alpha with `KeepAlpha`.
-template <bool KeepAlpha> void sumRow(const QRgb *line, const Axis &axis, std::uint64_t *sums)
+// One source row averaged along x: for each target pixel the sums of its source pixels'
+// channels times their weights.
+void sumRow(const QRgb *line, const Axis &axis, std::uint64_t *sums)
 {
     // Plain scalars: kept in registers, where arrays of sums went through memory on every pixel.
     for (const Tap &tap : axis.taps) {
-        std::uint64_t alpha = 0;
         std::uint64_t red = 0;
         std::uint64_t green = 0;
         std::uint64_t blue = 0;
         const auto add = [&](QRgb pixel, std::uint64_t weight) {
-            const std::uint64_t w = KeepAlpha ? weight * qAlpha(pixel) : weight;
-            alpha += w;
-            red += w * qRed(pixel);
-            green += w * qGreen(pixel);
-            blue += w * qBlue(pixel);
+            red += weight * qRed(pixel);
+            green += weight * qGreen(pixel);
+            blue += weight * qBlue(pixel);
         };
         add(line[tap.first], tap.firstWeight);
         if (tap.last != tap.first) {
             // Whole pixels between the ends all weigh the same: summed first, weighted once.
-            std::uint64_t innerAlpha = 0;
             std::uint64_t innerRed = 0;
             std::uint64_t innerGreen = 0;
             std::uint64_t innerBlue = 0;
             for (int x = tap.first + 1; x < tap.last; ++x) {
                 const QRgb pixel = line[x];
-                const std::uint64_t w = KeepAlpha ? qAlpha(pixel) : 1;
-                innerAlpha += w;
-                innerRed += w * qRed(pixel);
-                innerGreen += w * qGreen(pixel);
-                innerBlue += w * qBlue(pixel);
+                innerRed += qRed(pixel);
+                innerGreen += qGreen(pixel);
+                innerBlue += qBlue(pixel);
             }
-            alpha += innerAlpha * axis.innerWeight;
             red += innerRed * axis.innerWeight;
             green += innerGreen * axis.innerWeight;
             blue += innerBlue * axis.innerWeight;
             add(line[tap.last], tap.lastWeight);
         }
-        sums[0] = alpha;
-        sums[1] = red;
-        sums[2] = green;
-        sums[3] = blue;
-        sums += 4;
+        sums[0] = red;
+        sums[1] = green;
+        sums[2] = blue;
+        sums += channels;
     }
 }
 
@@ -118,14 +113,14 @@ int rounded(double value)
     return std::clamp(int(value + 0.5), 0, 255);
 }
 
-template <bool KeepAlpha> QImage smooth(const QImage &picture, QSize size)
+QImage smooth(const QImage &picture, QSize size)
 {
     QImage result(size, QImage::Format_ARGB32);
     if (result.isNull())
         return result;
     const Axis xs = smoothAxis(picture.width(), size.width());
     const Axis ys = smoothAxis(picture.height(), size.height());
-    const std::size_t rowSums = std::size_t(size.width()) * 4;
+    const std::size_t rowSums = std::size_t(size.width()) * channels;
 
     // Source rows averaged along x, kept for the next target row: when shrinking a row on the
     // border between two target rows counts for both, when enlarging each row counts for
@@ -139,8 +134,7 @@ template <bool KeepAlpha> QImage smooth(const QImage &picture, QSize size)
                 return kept[slot];
         // Rows are asked for in ascending order: the older one is not needed again.
         const std::size_t slot = keptRow[0] < keptRow[1] ? 0 : 1;
-        sumRow<KeepAlpha>(reinterpret_cast<const QRgb *>(picture.constScanLine(y)), xs,
-                          kept[slot].data());
+        sumRow(reinterpret_cast<const QRgb *>(picture.constScanLine(y)), xs, kept[slot].data());
         keptRow[slot] = y;
         return kept[slot];
     };
@@ -162,23 +156,15 @@ template <bool KeepAlpha> QImage smooth(const QImage &picture, QSize size)
         }
         auto *out = reinterpret_cast<QRgb *>(result.scanLine(y));
         for (int x = 0; x < size.width(); ++x) {
-            const double *pixel = sums.data() + std::size_t(x) * 4;
-            const double alphaSum = pixel[0];
-            // A wholly transparent area has no colour to average; blended it shows the
-            // background.
-            if (alphaSum <= 0) {
-                out[x] = 0;
-                continue;
-            }
-            out[x] =
-                qRgba(rounded(pixel[1] / alphaSum), rounded(pixel[2] / alphaSum),
-                      rounded(pixel[3] / alphaSum), KeepAlpha ? rounded(alphaSum / total) : 255);
+            const double *pixel = sums.data() + std::size_t(x) * channels;
+            out[x] = qRgb(rounded(pixel[0] / total), rounded(pixel[1] / total),
+                          rounded(pixel[2] / total));
         }
     }
     return result;
 }
 
-QImage nearest(const QImage &picture, QSize size, bool keepAlpha)
+QImage nearest(const QImage &picture, QSize size)
 {
     QImage result(size, QImage::Format_ARGB32);
     if (result.isNull())
@@ -190,32 +176,27 @@ QImage nearest(const QImage &picture, QSize size, bool keepAlpha)
     std::vector<int> columns(std::size_t(size.width()));
     for (int x = 0; x < size.width(); ++x)
         columns[std::size_t(x)] = under(x, picture.width(), size.width());
-    const QRgb opaque = keepAlpha ? 0 : 0xFF000000u;
     for (int y = 0; y < size.height(); ++y) {
         const auto *in = reinterpret_cast<const QRgb *>(
             picture.constScanLine(under(y, picture.height(), size.height())));
         auto *out = reinterpret_cast<QRgb *>(result.scanLine(y));
         for (int x = 0; x < size.width(); ++x)
-            out[x] = in[columns[std::size_t(x)]] | opaque;
+            out[x] = in[columns[std::size_t(x)]] | 0xFF000000u;
     }
     return result;
 }
 
 } // namespace
 
-QImage resampled(const QImage &picture, QSize size, Preparation::Resampling resampling,
-                 bool keepAlpha)
+QImage resampled(const QImage &picture, QSize size, Preparation::Resampling resampling)
 {
     if (picture.isNull() || size.isEmpty())
         return {};
     if (picture.format() != QImage::Format_ARGB32 && picture.format() != QImage::Format_RGB32)
-        return resampled(picture.convertToFormat(QImage::Format_ARGB32), size, resampling,
-                         keepAlpha);
-    // An RGB32 picture's alpha bytes mean nothing.
-    keepAlpha = keepAlpha && picture.format() == QImage::Format_ARGB32;
+        return resampled(picture.convertToFormat(QImage::Format_RGB32), size, resampling);
     if (resampling == Preparation::Resampling::Nearest)
-        return nearest(picture, size, keepAlpha);
-    return keepAlpha ? smooth<true>(picture, size) : smooth<false>(picture, size);
+        return nearest(picture, size);
+    return smooth(picture, size);
 }
 
 } // namespace quenzil

@@ -2,7 +2,6 @@
 
 #include <QSettings>
 
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -24,11 +23,6 @@ std::string storedText(const QVariant &value)
 void report(const QString &line)
 {
     std::fprintf(stderr, "quenzil: settings: %s\n", line.toLocal8Bit().constData());
-}
-
-QString ignored(const std::string &reason)
-{
-    return QString::fromStdString(reason) + QStringLiteral("; ignored");
 }
 
 } // namespace
@@ -62,43 +56,13 @@ TableSettings SettingsStore::load(QStringList &problems) const
         return {};
     }
     stored->beginGroup(group);
-    QStringList keys = stored->childKeys();
-    TableSettings settings;
-    std::vector<std::string_view> given;
-    // In the order of the options, as the command applies them: --dither after --nearest.
-    for (const std::string_view name : settingNames()) {
-        const QString key = QString::fromLatin1(name.data(), qsizetype(name.size()));
-        if (!keys.removeOne(key))
-            continue;
-        // What the command refuses beside an earlier setting (a second size) is left out; the
-        // earlier one stays.
-        given.push_back(name);
-        if (const std::string clash = settingsClash(given); !clash.empty()) {
-            problems << ignored(clash);
-            given.pop_back();
-            continue;
-        }
-        if (const std::string error = applySetting(settings, name, storedText(stored->value(key)));
-            !error.empty())
-            problems << ignored(error);
-    }
-    for (const QString &key : std::as_const(keys))
-        problems << ignored(applySetting(settings, key.toStdString(), {}));
-
-    // A switch that needs another setting goes where the other is missing: --pad without --fit,
-    // --rle with an odd count per line.
-    for (const std::string_view dependent : {"pad", "rle"}) {
-        const std::string error = settingsError(settings);
-        if (error.empty())
-            break;
-        TableSettings without = settings;
-        applySetting(without, dependent, "false");
-        if (settingsError(without) != error) {
-            problems << ignored(error);
-            settings = without;
-        }
-    }
-    return settings;
+    std::vector<NamedValue> values;
+    for (const QString &key : stored->childKeys())
+        values.push_back({key.toStdString(), storedText(stored->value(key))});
+    Options options;
+    for (const Refusal &refusal : applySettings(options, values, {Reach::Setting}))
+        problems << QString::fromStdString(refusal.message) + QStringLiteral("; ignored");
+    return options.table;
 }
 
 bool SettingsStore::save(const TableSettings &settings) const
@@ -106,7 +70,7 @@ bool SettingsStore::save(const TableSettings &settings) const
     const std::unique_ptr<QSettings> stored = open();
     stored->beginGroup(group);
     stored->remove(QString());
-    for (const auto &[name, value] : settingValues(settings))
+    for (const auto &[name, value] : storedValues(settings))
         stored->setValue(QString::fromStdString(name), QString::fromStdString(value));
     stored->endGroup();
     stored->sync();

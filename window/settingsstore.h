@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tableoptions.h"
+#include "settingrows.h"
 
 #include <QString>
 #include <QStringList>

@@ -17,35 +17,53 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <array>
 
 namespace quenzil {
 
 namespace {
 
-// The colour choices, each as the command's --nearest and --dither give it.
-struct ColourChoice
+const SettingRow &rowOf(std::string_view name)
 {
-    const char *text;
-    ColourReduction reduction;
-    const char *nearest;
-    const char *dither;
-};
+    const SettingRow *row = findSettingRow(name);
+    Q_ASSERT(row);
+    return *row;
+}
 
-constexpr std::array<ColourChoice, 4> colourChoices{{
-    {"Bands", ColourReduction::Bands, "false", "none"},
-    {"Nearest levels", ColourReduction::Nearest, "true", "none"},
-    {"Ordered dither", ColourReduction::Ordered, "false", "ordered"},
-    {"Diffuse dither", ColourReduction::Diffuse, "false", "diffuse"},
-}};
+QString textOf(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
 
 QString helpOf(std::string_view name)
 {
-    for (const SettingOption &option : settingOptions()) {
-        if (option.name == name)
-            return QString::fromUtf8(option.help.data(), qsizetype(option.help.size()));
-    }
-    return {};
+    return textOf(rowOf(name).help);
+}
+
+// The row's words, with a shortcut letter marked where the dialog has one.
+QString wordsOf(std::string_view name, int shortcut = -1)
+{
+    QString words = textOf(rowOf(name).words);
+    if (shortcut >= 0)
+        words.insert(shortcut, u'&');
+    return words;
+}
+
+// A box offering the choices of a row, each item's data its value as the row takes it.
+QComboBox *choiceBox(std::string_view name, const char *objectName, QWidget *parent)
+{
+    auto *box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(objectName));
+    for (const Choice &choice : rowOf(name).choices)
+        box->addItem(textOf(choice.words), textOf(choice.name));
+    box->setToolTip(helpOf(name));
+    return box;
+}
+
+// Shows a row's value in its box: the default, the first choice, where it has none.
+void showChoice(QComboBox *box, std::string_view name, const Options &options)
+{
+    const std::optional<std::string> value = rowOf(name).value(options);
+    box->setCurrentIndex(value ? std::max(0, box->findData(QString::fromStdString(*value))) : 0);
 }
 
 QString switchValue(const QCheckBox *box)
@@ -72,9 +90,9 @@ QLabel *messageLabel(const QString &objectName, QWidget *parent)
 }
 
 // A caption for a row of several controls: its shortcut goes to the first.
-QLabel *buddyLabel(const char *text, QWidget *buddy)
+QLabel *buddyLabel(const QString &text, QWidget *buddy)
 {
-    auto *label = new QLabel(QString::fromLatin1(text), buddy->parentWidget());
+    auto *label = new QLabel(text, buddy->parentWidget());
     label->setBuddy(buddy);
     return label;
 }
@@ -138,12 +156,12 @@ QWidget *TableSettingsDialog::createDisplayGroup()
     sizeRow->addWidget(m_widthBox);
     sizeRow->addWidget(new QLabel(QStringLiteral("x"), group));
     sizeRow->addWidget(m_heightBox);
-    form->addRow(buddyLabel("&Size:", m_sizeBox), sizeRow);
+    form->addRow(buddyLabel(QStringLiteral("&Size:"), m_sizeBox), sizeRow);
 
-    m_fitButton = new QRadioButton(QStringLiteral("&Fit (aspect kept)"), group);
+    m_fitButton = new QRadioButton(wordsOf("fit", 0), group);
     m_fitButton->setObjectName(QStringLiteral("fitButton"));
     m_fitButton->setToolTip(helpOf("fit"));
-    m_stretchButton = new QRadioButton(QStringLiteral("S&tretch"), group);
+    m_stretchButton = new QRadioButton(wordsOf("stretch", 1), group);
     m_stretchButton->setObjectName(QStringLiteral("stretchButton"));
     m_stretchButton->setToolTip(helpOf("stretch"));
     auto *scalingRow = new QHBoxLayout;
@@ -152,17 +170,13 @@ QWidget *TableSettingsDialog::createDisplayGroup()
     scalingRow->addStretch();
     form->addRow(QStringLiteral("Scaling:"), scalingRow);
 
-    m_padBox = new QCheckBox(QStringLiteral("&Pad to the size"), group);
+    m_padBox = new QCheckBox(wordsOf("pad", 0), group);
     m_padBox->setObjectName(QStringLiteral("padBox"));
     m_padBox->setToolTip(helpOf("pad"));
     form->addRow(QString(), m_padBox);
 
-    m_resampleBox = new QComboBox(group);
-    m_resampleBox->setObjectName(QStringLiteral("resampleBox"));
-    m_resampleBox->addItem(QStringLiteral("Smooth"), QStringLiteral("smooth"));
-    m_resampleBox->addItem(QStringLiteral("Nearest pixel"), QStringLiteral("nearest"));
-    m_resampleBox->setToolTip(helpOf("resample"));
-    form->addRow(QStringLiteral("&Resample:"), m_resampleBox);
+    m_resampleBox = choiceBox("resample", "resampleBox", group);
+    form->addRow(wordsOf("resample", 0) + u':', m_resampleBox);
 
     m_backgroundButton = new QPushButton(group);
     m_backgroundButton->setObjectName(QStringLiteral("backgroundButton"));
@@ -173,14 +187,11 @@ QWidget *TableSettingsDialog::createDisplayGroup()
     backgroundRow->addWidget(m_backgroundButton);
     backgroundRow->addWidget(m_noBackgroundButton);
     backgroundRow->addStretch();
-    form->addRow(buddyLabel("&Background:", m_backgroundButton), backgroundRow);
+    form->addRow(buddyLabel(wordsOf("background", 0) + u':', m_backgroundButton), backgroundRow);
 
-    m_coloursBox = new QComboBox(group);
-    m_coloursBox->setObjectName(QStringLiteral("coloursBox"));
-    for (const ColourChoice &choice : colourChoices)
-        m_coloursBox->addItem(QString::fromLatin1(choice.text));
+    m_coloursBox = choiceBox("colours", "coloursBox", group);
     m_coloursBox->setToolTip(helpOf("nearest") + QLatin1Char('\n') + helpOf("dither"));
-    form->addRow(QStringLiteral("&Colours:"), m_coloursBox);
+    form->addRow(wordsOf("colours", 0) + u':', m_coloursBox);
 
     connect(m_sizeBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         // A preset fills in the sides, so that Custom starts from it.
@@ -213,18 +224,13 @@ QWidget *TableSettingsDialog::createTableGroup()
     auto *group = new QGroupBox(QStringLiteral("Table"), this);
     auto *form = new QFormLayout(group);
 
-    m_radixBox = new QComboBox(group);
-    m_radixBox->setObjectName(QStringLiteral("radixBox"));
-    m_radixBox->addItem(QStringLiteral("Binary (&B)"), QStringLiteral("bin"));
-    m_radixBox->addItem(QStringLiteral("Hexadecimal (&H)"), QStringLiteral("hex"));
-    m_radixBox->addItem(QStringLiteral("Decimal"), QStringLiteral("dec"));
-    m_radixBox->setToolTip(helpOf("radix"));
-    form->addRow(QStringLiteral("&Numbers:"), m_radixBox);
+    m_radixBox = choiceBox("radix", "radixBox", group);
+    form->addRow(wordsOf("radix", 0) + u':', m_radixBox);
 
     m_labelEdit = new QLineEdit(group);
     m_labelEdit->setObjectName(QStringLiteral("labelEdit"));
     m_labelEdit->setToolTip(helpOf("label"));
-    form->addRow(QStringLiteral("&Label:"), m_labelEdit);
+    form->addRow(wordsOf("label", 0) + u':', m_labelEdit);
     m_labelError = messageLabel(QStringLiteral("labelError"), group);
     form->addRow(QString(), m_labelError);
 
@@ -232,17 +238,17 @@ QWidget *TableSettingsDialog::createTableGroup()
     m_perLineBox->setObjectName(QStringLiteral("perLineBox"));
     m_perLineBox->setRange(1, int(TableFormat::maxPerLine));
     m_perLineBox->setToolTip(helpOf("per-line"));
-    form->addRow(QStringLiteral("Numbers per &line:"), m_perLineBox);
+    form->addRow(wordsOf("per-line", 12) + u':', m_perLineBox);
 
-    const auto switchBox = [group](const char *text, const char *name, std::string_view option) {
-        auto *box = new QCheckBox(QString::fromLatin1(text), group);
+    const auto switchBox = [group](std::string_view option, int shortcut, const char *name) {
+        auto *box = new QCheckBox(wordsOf(option, shortcut), group);
         box->setObjectName(QString::fromLatin1(name));
         box->setToolTip(helpOf(option));
         return box;
     };
-    m_sizeLineBox = switchBox("Si&ze line first", "sizeLineBox", "size-line");
-    m_rowLinesBox = switchBox("A line ends with each &row", "rowLinesBox", "row-lines");
-    m_rleBox = switchBox("R&un-length pairs", "rleBox", "rle");
+    m_sizeLineBox = switchBox("size-line", 2, "sizeLineBox");
+    m_rowLinesBox = switchBox("row-lines", 22, "rowLinesBox");
+    m_rleBox = switchBox("rle", 1, "rleBox");
     for (QCheckBox *box : {m_sizeLineBox, m_rowLinesBox, m_rleBox}) {
         form->addRow(QString(), box);
         connect(box, &QCheckBox::toggled, this, &TableSettingsDialog::controlsChanged);
@@ -272,6 +278,7 @@ void TableSettingsDialog::showSettings(const TableSettings &settings)
 {
     const Preparation &preparation = settings.preparation;
     const TableFormat &format = settings.format;
+    const Options options{settings, {}, {}, false};
     m_showing = true;
 
     const bool sized = preparation.scaling != Preparation::Scaling::None;
@@ -283,24 +290,20 @@ void TableSettingsDialog::showSettings(const TableSettings &settings)
     const QSize box = sized ? preparation.box : presets[2];
     m_widthBox->setValue(box.width());
     m_heightBox->setValue(box.height());
-    m_stretchButton->setChecked(preparation.scaling == Preparation::Scaling::Stretch);
-    m_fitButton->setChecked(preparation.scaling != Preparation::Scaling::Stretch);
-    m_padBox->setChecked(preparation.pad);
-    m_resampleBox->setCurrentIndex(preparation.resampling == Preparation::Resampling::Nearest);
+    m_stretchButton->setChecked(rowOf("stretch").value(options).has_value());
+    m_fitButton->setChecked(!m_stretchButton->isChecked());
+    m_padBox->setChecked(rowOf("pad").value(options).has_value());
+    showChoice(m_resampleBox, "resample", options);
     m_background = preparation.background;
     showBackground();
-    const auto colours =
-        std::find_if(colourChoices.begin(), colourChoices.end(), [&](const ColourChoice &choice) {
-            return choice.reduction == preparation.reduction;
-        });
-    m_coloursBox->setCurrentIndex(int(colours - colourChoices.begin()));
+    showChoice(m_coloursBox, "colours", options);
 
-    m_radixBox->setCurrentIndex(int(format.radix));
+    showChoice(m_radixBox, "radix", options);
     m_labelEdit->setText(QString::fromStdString(format.label));
     m_perLineBox->setValue(int(format.perLine));
-    m_sizeLineBox->setChecked(format.sizeLine);
-    m_rowLinesBox->setChecked(format.rowLines);
-    m_rleBox->setChecked(format.runLength);
+    m_sizeLineBox->setChecked(rowOf("size-line").value(options).has_value());
+    m_rowLinesBox->setChecked(rowOf("row-lines").value(options).has_value());
+    m_rleBox->setChecked(rowOf("rle").value(options).has_value());
 
     m_showing = false;
     controlsChanged();
@@ -372,37 +375,37 @@ void TableSettingsDialog::controlsChanged()
         return;
     enableControls();
 
-    // The controls become settings as the command's options would, so that nothing the command
-    // would refuse gets through.
-    TableSettings settings;
-    // Inverting is the window's own box, not a setting here: it passes through.
-    settings.preparation.invert = m_given.preparation.invert;
-    std::string labelError;
-    std::string otherError;
-    const auto apply = [&](std::string_view name, const QString &value) {
-        std::string error = applySetting(settings, name, value.toStdString());
-        std::string &target = name == "label" ? labelError : otherError;
-        if (target.empty())
-            target = std::move(error);
+    // The controls become settings through the rows, as the command's options would, so that
+    // nothing the command would refuse gets through.
+    std::vector<NamedValue> values;
+    const auto give = [&values](std::string_view name, const QString &value) {
+        values.push_back({std::string(name), value.toStdString()});
     };
     if (m_sizeBox->currentIndex() > 0)
-        apply(m_fitButton->isChecked() ? "fit" : "stretch",
-              QStringLiteral("%1x%2").arg(m_widthBox->value()).arg(m_heightBox->value()));
-    apply("pad", switchValue(m_padBox));
-    apply("resample", m_resampleBox->currentData().toString());
+        give(m_fitButton->isChecked() ? "fit" : "stretch",
+             QStringLiteral("%1x%2").arg(m_widthBox->value()).arg(m_heightBox->value()));
+    give("pad", switchValue(m_padBox));
+    give("resample", m_resampleBox->currentData().toString());
     if (m_background)
-        apply("background", QColor(*m_background).name().mid(1));
-    const ColourChoice &colours = colourChoices[std::size_t(m_coloursBox->currentIndex())];
-    apply("nearest", QString::fromLatin1(colours.nearest));
-    apply("dither", QString::fromLatin1(colours.dither));
-    apply("radix", m_radixBox->currentData().toString());
-    apply("label", m_labelEdit->text());
-    apply("per-line", QString::number(m_perLineBox->value()));
-    apply("size-line", switchValue(m_sizeLineBox));
-    apply("row-lines", switchValue(m_rowLinesBox));
-    apply("rle", switchValue(m_rleBox));
-    if (otherError.empty())
-        otherError = settingsError(settings);
+        give("background", QColor(*m_background).name().mid(1));
+    give("colours", m_coloursBox->currentData().toString());
+    give("radix", m_radixBox->currentData().toString());
+    give("label", m_labelEdit->text());
+    give("per-line", QString::number(m_perLineBox->value()));
+    give("size-line", switchValue(m_sizeLineBox));
+    give("row-lines", switchValue(m_rowLinesBox));
+    give("rle", switchValue(m_rleBox));
+    Options options;
+    // Inverting is the window's own box, not a setting here: it passes through.
+    options.table.preparation.invert = m_given.preparation.invert;
+    std::string labelError;
+    std::string otherError;
+    for (Refusal &refusal : applySettings(options, values, {Reach::Setting, Reach::Dialog})) {
+        std::string &target = refusal.name == "label" ? labelError : otherError;
+        if (target.empty())
+            target = std::move(refusal.message);
+    }
+    const TableSettings &settings = options.table;
 
     showMessage(m_labelError, labelError);
     showMessage(m_settingsError, otherError);

@@ -193,8 +193,11 @@ void Tavro::placeControls()
 
 bool Tavro::loadFile(const QString &fileName, QString *errorText)
 {
+    // A new picture comes in as it is, not inverted, whatever the Invers box shows.
+    Preparation preparation = m_settings.preparation;
+    preparation.invert = false;
     try {
-        if (!m_surface.load(fileName, errorText))
+        if (!m_surface.load(fileName, preparation, errorText))
             return false;
     } catch (...) {
         // Whatever goes wrong while loading ends the command without a word.
@@ -202,6 +205,7 @@ bool Tavro::loadFile(const QString &fileName, QString *errorText)
             *errorText = tr("It cannot be read");
         return false;
     }
+    m_settings.preparation.invert = false;
     showPicture();
     return true;
 }
@@ -210,12 +214,15 @@ bool Tavro::pastePicture()
 {
     const QMimeData *data = QGuiApplication::clipboard()->mimeData();
     if (data && data->hasImage()) {
+        Preparation preparation = m_settings.preparation;
+        preparation.invert = false;
         try {
-            if (!m_surface.takePicture(qvariant_cast<QImage>(data->imageData())))
+            if (!m_surface.take(qvariant_cast<QImage>(data->imageData()), preparation))
                 return false;
         } catch (...) {
             return false; // as a failed load: without a word
         }
+        m_settings.preparation.invert = false;
         showPicture();
         return true;
     }
@@ -231,18 +238,14 @@ bool Tavro::clipboardHasPicture()
 
 bool Tavro::setTableSettings(const TableSettings &settings, QString *errorText)
 {
-    if (const std::string refusal = settingsError(settings); !refusal.empty()) {
-        if (errorText)
-            *errorText = QString::fromStdString(refusal);
-        return false;
-    }
-    Preparation preparation = settings.preparation;
-    preparation.invert = false; // the loaded picture itself is inverted by Invers
+    // Inverting is the Invers box's alone.
+    TableSettings next = settings;
+    next.preparation.invert = m_settings.preparation.invert;
     // A change of the table's shape alone leaves the picture as it is prepared.
-    if (preparation != m_surface.preparation() && !m_surface.setPreparation(preparation, errorText))
+    if (next.preparation != m_settings.preparation &&
+        !m_surface.prepare(next.preparation, errorText))
         return false;
-    m_settings = settings;
-    m_settings.preparation.invert = false;
+    m_settings = next;
     if (!m_surface.image().isNull())
         showPicture();
     return true;
@@ -362,8 +365,12 @@ void Tavro::loadBitmap()
 void Tavro::invertPicture()
 {
     try {
+        Preparation preparation = m_settings.preparation;
+        preparation.invert = !preparation.invert;
         QString error;
-        if (!m_surface.invert(&error))
+        if (m_surface.prepare(preparation, &error))
+            m_settings.preparation = preparation;
+        else
             reportFailure(error);
         m_picture->update();
     } catch (const std::exception &error) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "picturesurface.h"
-#include "tableoptions.h"
+#include "settingrows.h"
 #include "tablerun.h"
 
 #include <QString>
@@ -60,10 +60,10 @@ public:
 
     // The settings that prepare the picture and shape its table; the default changes nothing.
     const TableSettings &tableSettings() const { return m_settings; }
-    // Prepares the picture as `settings` tell (the loaded picture is inverted by Invers only,
-    // whatever their preparation says) and writes later tables in their shape. The view and the
-    // size labels follow at once; a run under way keeps its shape. Settings quenzil-table would
-    // refuse, or a preparation that fails, change nothing: returns false with the reason.
+    // Prepares the picture as `settings` tell (inverted by Invers only, whatever their
+    // preparation says) and writes later tables in their shape. The view and the size labels
+    // follow at once; a run under way keeps its shape. A preparation that fails changes nothing:
+    // returns false with the reason.
     bool setTableSettings(const TableSettings &settings, QString *errorText = nullptr);
 
     void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }

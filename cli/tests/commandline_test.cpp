@@ -44,11 +44,11 @@ std::string summary(const CommandLine &result)
         text += "o=" + options.output + " ";
     if (!options.preview.empty())
         text += "preview=" + options.preview + " ";
-    if (options.settings.preparation.invert)
+    if (options.table.preparation.invert)
         text += "invert ";
     if (options.stats)
         text += "stats ";
-    for (const auto &[name, value] : settingValues(options.settings))
+    for (const auto &[name, value] : storedValues(options.table))
         text += name + "=" + value + " ";
     text += "|";
     for (const std::string &picture : options.pictures)

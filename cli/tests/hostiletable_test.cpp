@@ -2,9 +2,11 @@
 // file, or, where the reader honestly accepts a damaged file, writes the same well-formed table
 // the surface gives in this process. Never a crash or a hang.
 #include "hostilerows.h"
-#include "picturesurface.h"
+#include "imagepixels.h"
+#include "picturesource.h"
 #include "tablebuilder.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -61,9 +63,14 @@ void HostileTableTest::hostileFiles()
     const QByteArray out = process.readAllStandardOutput();
     const QString err = QString::fromUtf8(process.readAllStandardError());
 
-    PictureSurface surface;
+    PictureSource source;
     QString reason;
-    const bool loads = surface.loadFromData(file, &reason);
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    const bool loads = source.read(&buffer, {}, &reason);
+    const QImage picture = loads ? source.prepared({}) : QImage();
+    const ImagePixels surface(picture);
     if (process.exitCode() == 1) {
         QVERIFY2(outcome != LoadOutcome::Loads, qPrintable(err));
         // The command's message is all there is: the picture libraries' own complaints (libpng's

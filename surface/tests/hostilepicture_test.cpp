@@ -4,10 +4,12 @@
 // out of proportion to the pixel limit.
 #include "bmpwriter.h"
 #include "hostilerows.h"
+#include "imagepixels.h"
 #include "pictureinvariants.h"
 #include "picturereading.h"
-#include "picturesurface.h"
+#include "picturesource.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -76,13 +78,22 @@ void dirtyFreedMemory(qsizetype bytes)
     }
 }
 
-// A surface holding a known picture, to see that a failed load keeps it.
-PictureSurface surfaceWithKnownPicture()
+// Reads a picture file's bytes into `source`.
+bool readInto(PictureSource &source, const QByteArray &file, QString *error = nullptr)
 {
-    PictureSurface surface;
-    if (!surface.loadFromData(bytesOf(rgb24Bmp())))
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    return source.read(&buffer, {}, error);
+}
+
+// A source holding a known picture, to see that a failed load keeps it.
+PictureSource sourceWithKnownPicture()
+{
+    PictureSource source;
+    if (!readInto(source, bytesOf(rgb24Bmp())))
         qFatal("the known picture does not load");
-    return surface;
+    return source;
 }
 
 // Loads `file` through the fuzz target's checks and holds the outcome to what is expected.
@@ -100,9 +111,9 @@ void checkLoad(const QByteArray &file, LoadOutcome outcome)
                                                            .arg(check.picture.height())));
     // Pixels the file does not give must not be whatever memory held.
     dirtyFreedMemory(check.picture.sizeInBytes());
-    PictureSurface again;
-    QVERIFY(again.loadFromData(file));
-    QCOMPARE(again.image(), check.picture);
+    PictureSource again;
+    QVERIFY(readInto(again, file));
+    QCOMPARE(again.prepared({}), check.picture);
 }
 
 // Every file of a folder, one row each, named by the folder and the file; the first `skip` bytes
@@ -205,10 +216,11 @@ void HostilePictureTest::skippedPixelsReadAsTheFirstPaletteColour()
                                  "00020200"
                                  "0102"
                                  "0001";
-    PictureSurface surface;
+    PictureSource source;
     QString error;
-    QVERIFY2(surface.loadFromData(bytesOf(rleBmp(8, skippingStream, 4, height)), &error),
+    QVERIFY2(readInto(source, bytesOf(rleBmp(8, skippingStream, 4, height)), &error),
              qPrintable(error));
+    const ImagePixels surface(source.prepared({}));
     const ColourValue first = fourColours[0];
     std::vector<ColourValue> expected(8, first);
     expected[std::size_t(writtenRow) * 4] = fourColours[1];
@@ -224,18 +236,16 @@ void HostilePictureTest::acceptsThePixelLimitExactly()
 {
     // The default limit: 128 MiB of 32-bit pixels. One row more is refused.
     QCOMPARE(pixelLimit(), qint64(8192) * 4096);
-    PictureSurface surface;
+    PictureSource source;
     QString error;
-    QVERIFY2(surface.loadFromData(bytesOf(rleBmp(8, "0001", 8192, 4096)), &error),
-             qPrintable(error));
-    QCOMPARE(surface.width(), 8192.0);
-    QCOMPARE(surface.height(), 4096.0);
-    QCOMPARE(surface.colourAt(8191, 4095), fourColours[0]);
+    QVERIFY2(readInto(source, bytesOf(rleBmp(8, "0001", 8192, 4096)), &error), qPrintable(error));
+    const QImage read = source.prepared({});
+    QCOMPARE(read.size(), QSize(8192, 4096));
+    QCOMPARE(ImagePixels(read).colourAt(8191, 4095), fourColours[0]);
 
-    QVERIFY(!surface.loadFromData(bytesOf(rleBmp(8, "0001", 8192, 4097)), &error));
+    QVERIFY(!readInto(source, bytesOf(rleBmp(8, "0001", 8192, 4097)), &error));
     QVERIFY2(error.contains(QLatin1String("8192 x 4097")), qPrintable(error));
-    QCOMPARE(surface.width(), 8192.0);
-    QCOMPARE(surface.height(), 4096.0);
+    QCOMPARE(source.prepared({}).size(), QSize(8192, 4096));
 }
 
 void HostilePictureTest::nonPictureFiles_data()
@@ -257,12 +267,12 @@ void HostilePictureTest::nonPictureFiles()
     onDisk.write(content);
     onDisk.close();
 
-    PictureSurface surface = surfaceWithKnownPicture();
-    const QImage before = surface.image();
+    PictureSource source = sourceWithKnownPicture();
+    const QImage before = source.prepared({});
     QString error;
-    QVERIFY(!surface.load(fileName, &error));
+    QVERIFY(!source.readFile(fileName, {}, &error));
     QVERIFY(!error.isEmpty());
-    QCOMPARE(surface.image(), before);
+    QCOMPARE(source.prepared({}), before);
     checkLoad(content, outcome);
 }
 
@@ -270,15 +280,15 @@ void HostilePictureTest::unusualFileNames()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    PictureSurface surface = surfaceWithKnownPicture();
-    const QImage before = surface.image();
+    PictureSource source = sourceWithKnownPicture();
+    const QImage before = source.prepared({});
     QString error;
 
-    QVERIFY(!surface.load(dir.path(), &error));
+    QVERIFY(!source.readFile(dir.path(), {}, &error));
     QVERIFY2(!error.isEmpty(), "a directory");
-    QVERIFY(!surface.load(dir.filePath(QStringLiteral("missing.bmp")), &error));
+    QVERIFY(!source.readFile(dir.filePath(QStringLiteral("missing.bmp")), {}, &error));
     QVERIFY2(!error.isEmpty(), "a missing file");
-    QCOMPARE(surface.image(), before);
+    QCOMPARE(source.prepared({}), before);
 
     // Spaces and letters beyond ASCII reach the file system unharmed.
     const QString damaged = dir.filePath(QStringLiteral("Bild mit Ümlauten, ç und ß.bmp"));
@@ -286,18 +296,17 @@ void HostilePictureTest::unusualFileNames()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytesOf(rgb24Bmp()).left(30));
     file.close();
-    QVERIFY(!surface.load(damaged, &error));
+    QVERIFY(!source.readFile(damaged, {}, &error));
     QVERIFY(!error.isEmpty());
-    QCOMPARE(surface.image(), before);
+    QCOMPARE(source.prepared({}), before);
 
     const QString good = dir.filePath(QStringLiteral("Grüße aus Köln – 日本.bmp"));
     QFile goodFile(good);
     QVERIFY(goodFile.open(QIODevice::WriteOnly));
     goodFile.write(bytesOf(indexed8Bmp()));
     goodFile.close();
-    QVERIFY2(surface.load(good, &error), qPrintable(error));
-    QCOMPARE(surface.width(), 3.0);
-    QCOMPARE(surface.height(), 3.0);
+    QVERIFY2(source.readFile(good, {}, &error), qPrintable(error));
+    QCOMPARE(source.prepared({}).size(), QSize(3, 3));
 }
 
 QTEST_GUILESS_MAIN(HostilePictureTest)

@@ -63,10 +63,10 @@ void PictureViewTest::drawsTheBuffer()
     });
     const QString path = dir.filePath("p.bmp");
     QVERIFY(testsupport::saveBmp(path.toStdU16String(), picture));
+    Preparation preparation;
+    preparation.invert = inverted;
     PictureSurface surface;
-    QVERIFY(surface.load(path));
-    if (inverted)
-        surface.invert();
+    QVERIFY(surface.load(path, preparation));
 
     PictureView view(surface);
     view.setFrameStyle(QFrame::NoFrame);

@@ -2,7 +2,8 @@
 // real mouse clicks and key presses from xdotool, the file dialog driven by typing a path, the
 // table taken out through select all and copy.
 #include "bmpwriter.h"
-#include "picturesurface.h"
+#include "imagepixels.h"
+#include "picturesource.h"
 #include "tablebuilder.h"
 
 #include <QClipboard>
@@ -187,9 +188,12 @@ void SessionTest::loadInvertAndTable()
     QCOMPARE(colourAt(pictureRight), QColor(255, 255, 0));
 
     click(tableButton);
-    PictureSurface expectedSurface;
-    QVERIFY(expectedSurface.load(path));
-    expectedSurface.invert();
+    PictureSource source;
+    Preparation inverted;
+    inverted.invert = true;
+    QVERIFY(source.readFile(path, inverted));
+    const QImage invertedPicture = source.prepared(inverted);
+    const ImagePixels expectedSurface(invertedPicture);
     // Copied out, each line ends in one line break.
     const QString expected =
         QString::fromStdString(buildTableText(expectedSurface)).replace("\r\n", "\n");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tableoptions.h"
+#include "settingrows.h"
 
 #include <QStringList>
 #include <QtGlobal>
@@ -9,13 +9,14 @@
 // command would refuse stops the test.
 inline quenzil::TableSettings settingsOf(const QString &lines)
 {
-    quenzil::TableSettings settings;
+    std::vector<quenzil::NamedValue> values;
     for (const QString &line : lines.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
         const qsizetype equals = line.indexOf(QLatin1Char('='));
-        const std::string error = applySetting(settings, line.left(equals).toStdString(),
-                                               line.mid(equals + 1).toStdString());
-        if (!error.empty())
-            qFatal("bad test row: %s", error.c_str());
+        values.push_back({line.left(equals).toStdString(), line.mid(equals + 1).toStdString()});
     }
-    return settings;
+    quenzil::Options options;
+    const auto refusals = applySettings(options, values, {quenzil::Reach::Setting});
+    if (!refusals.empty())
+        qFatal("bad test row: %s", refusals.front().message.c_str());
+    return options.table;
 }

@@ -148,7 +148,7 @@ void TableRunTest::passes()
     const QString path = dir.filePath("p.bmp");
     QVERIFY(testsupport::saveBmp(path.toStdU16String(),
                                  testsupport::makePicture(7, 5, testsupport::patternColour)));
-    QVERIFY(surface.load(path));
+    QVERIFY(surface.load(path, {}));
 
     QPlainTextEdit area;
     QLabel label;

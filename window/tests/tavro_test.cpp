@@ -52,7 +52,28 @@ QString saveBitmap(const QString &path, const testsupport::TestPicture &picture)
 // that copy and text at the same pixel: what the window's area must show.
 struct ExpectedRun
 {
-    PictureSurface source;
+    // The picture as the window holds it: loaded as it is, inverted by each Invers.
+    struct Picture
+    {
+        PictureSurface surface;
+        Preparation preparation;
+
+        bool load(const QString &fileName)
+        {
+            preparation.invert = false;
+            return surface.load(fileName, preparation);
+        }
+        void invert()
+        {
+            preparation.invert = !preparation.invert;
+            surface.prepare(preparation);
+        }
+        double width() const { return surface.width(); }
+        double height() const { return surface.height(); }
+        ColourValue colourAt(int x, int y) const { return surface.colourAt(x, y); }
+    };
+
+    Picture source;
     StringTableOutput output;
     ProgressCounter progress;
 
@@ -1062,12 +1083,15 @@ void TavroTest::matchesTheCommand()
     const QString path = m_dir->filePath("picture.png");
     QVERIFY(source.save(path));
 
-    TableSettings settings;
+    std::vector<NamedValue> values;
     for (const QString &option : options) {
         const QString name = option.mid(2).section('=', 0, 0);
         const QString value = option.contains('=') ? option.section('=', 1) : "true";
-        QCOMPARE(applySetting(settings, name.toStdString(), value.toStdString()), std::string());
+        values.push_back({name.toStdString(), value.toStdString()});
     }
+    Options given;
+    QCOMPARE(applySettings(given, values, {Reach::Setting}), std::vector<Refusal>{});
+    const TableSettings &settings = given.table;
     // The settings change what a loaded picture shows.
     QAction *savePreview = pictureEntry("Save preview...");
     QVERIFY(!savePreview->isEnabled()); // nothing to save yet

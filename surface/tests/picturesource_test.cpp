@@ -2,7 +2,7 @@
 #include "imagepixels.h"
 #include "picturepreparation.h"
 #include "picturereading.h"
-#include "picturesurface.h"
+#include "picturesource.h"
 #include "tablebuilder.h"
 
 #include <QBuffer>
@@ -59,6 +59,32 @@ template <class Source> std::vector<ColourValue> pixelsOf(const Source &source)
 std::vector<ColourValue> pixelsOf(const QImage &picture)
 {
     return pixelsOf(ImagePixels(picture));
+}
+
+// The picture in `file` as read for `preparation`.
+QImage readPictureData(const QByteArray &file, QString *error = nullptr,
+                       const Preparation &preparation = {})
+{
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    return readPicture(&buffer, error, preparation);
+}
+
+// A source that has read `file` for `preparation`.
+bool readInto(PictureSource &source, const QByteArray &file, QString *error = nullptr,
+              const Preparation &preparation = {})
+{
+    QBuffer buffer;
+    buffer.setData(file);
+    buffer.open(QIODevice::ReadOnly);
+    return source.read(&buffer, preparation, error);
+}
+
+// The pixels a source's picture codes as, prepared as it was read.
+std::vector<ColourValue> pixelsOf(PictureSource &source)
+{
+    return pixelsOf(source.prepared({}));
 }
 
 // A smooth picture of `size`, saved as a JPEG.
@@ -122,7 +148,7 @@ const std::vector<ColourValue> someColours = {0x000000, 0xFFFFFF, 0x0000FF, 0x00
 
 } // namespace
 
-class PictureSurfaceTest : public QObject
+class PictureSourceTest : public QObject
 {
     Q_OBJECT
 
@@ -136,21 +162,20 @@ private slots:
     void takesTheSizeOfEachPicture();
     void readsOutsideAsUnreadable_data();
     void readsOutsideAsUnreadable();
-    void invertsInPlace();
+    void invertsAsAPreparation();
     void failedLoadChangesNothing_data();
     void failedLoadChangesNothing();
     void takesDecodedImages_data();
     void takesDecodedImages();
     void readsJpegReducedForItsPreparation_data();
     void readsJpegReducedForItsPreparation();
-    void preparesForTheWindow_data();
-    void preparesForTheWindow();
-    void failedPreparationChangesNothing();
+    void readsAgainForAnotherPreparation_data();
+    void readsAgainForAnotherPreparation();
     void readsStreamsAsFiles_data();
     void readsStreamsAsFiles();
 };
 
-void PictureSurfaceTest::decodesBmpLayouts_data()
+void PictureSourceTest::decodesBmpLayouts_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<TestPicture>("picture");
@@ -253,7 +278,7 @@ void PictureSurfaceTest::decodesBmpLayouts_data()
         << beyond(8, BmpRle8, {1, 0, 1, 9, 0, 1}) << redThenBlack;
 }
 
-void PictureSurfaceTest::decodesBmpLayouts()
+void PictureSourceTest::decodesBmpLayouts()
 {
     QFETCH(QByteArray, file);
     QFETCH(TestPicture, picture);
@@ -266,7 +291,7 @@ void PictureSurfaceTest::decodesBmpLayouts()
     QCOMPARE(pixelsOf(read), picture.pixels);
 }
 
-void PictureSurfaceTest::keepsStoredColourOfTransparentPixels_data()
+void PictureSourceTest::keepsStoredColourOfTransparentPixels_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<TestPicture>("picture");
@@ -300,7 +325,7 @@ void PictureSurfaceTest::keepsStoredColourOfTransparentPixels_data()
         << bmpOf(picture, BmpLayout::Argb32, RowOrder::TopDown, 128) << picture << 128;
 }
 
-void PictureSurfaceTest::keepsStoredColourOfTransparentPixels()
+void PictureSourceTest::keepsStoredColourOfTransparentPixels()
 {
     QFETCH(QByteArray, file);
     QFETCH(TestPicture, picture);
@@ -310,15 +335,16 @@ void PictureSurfaceTest::keepsStoredColourOfTransparentPixels()
     const QImage read = readPictureData(file);
     QCOMPARE(pixelsOf(read), picture.pixels);
     QCOMPARE(qAlpha(read.pixel(picture.width - 1, picture.height - 1)), lastAlpha);
-    // The surface codes and shows the stored colours, opaque, so drawing shows them too.
-    PictureSurface surface;
+    // Prepared, the picture codes and shows the stored colours, opaque.
+    PictureSource source;
     QString error;
-    QVERIFY2(surface.loadFromData(file, &error), qPrintable(error));
-    QCOMPARE(pixelsOf(surface), picture.pixels);
-    QCOMPARE(qAlpha(surface.image().pixel(0, 0)), 255);
+    QVERIFY2(readInto(source, file, &error), qPrintable(error));
+    const QImage prepared = source.prepared({});
+    QCOMPARE(pixelsOf(prepared), picture.pixels);
+    QCOMPARE(qAlpha(prepared.pixel(0, 0)), 255);
 }
 
-void PictureSurfaceTest::readsJpeg()
+void PictureSourceTest::readsJpeg()
 {
     // JPEG is lossy: a flat colour comes back within a step or two.
     QImage image(16, 8, QImage::Format_RGB32);
@@ -338,7 +364,7 @@ void PictureSurfaceTest::readsJpeg()
     QVERIFY(qAbs(int(colour >> 16 & 0xFF) - 40) <= 3);
 }
 
-void PictureSurfaceTest::leavesRunLengthSkipsAtFirstPaletteColour()
+void PictureSourceTest::leavesRunLengthSkipsAtFirstPaletteColour()
 {
     // A delta escape skips pixels; they must not read as whatever memory held before.
     BmpFile file = encodeBmp(patterned(4, 2, {0x112233, 0x445566}), BmpLayout::Rle8);
@@ -349,26 +375,26 @@ void PictureSurfaceTest::leavesRunLengthSkipsAtFirstPaletteColour()
     QCOMPARE(pixelsOf(readPictureData(bytesOf(writeBmp(file)))), expected);
 }
 
-void PictureSurfaceTest::takesTheSizeOfEachPicture()
+void PictureSourceTest::takesTheSizeOfEachPicture()
 {
-    PictureSurface surface;
-    QCOMPARE(surface.width(), 0.0);
-    QCOMPARE(surface.height(), 0.0);
-    QCOMPARE(buildTableText(surface), std::string("Picture:\r\n"));
+    const ImagePixels none;
+    QCOMPARE(buildTableText(none), std::string("Picture:\r\n"));
+    PictureSource source;
+    QVERIFY(source.isNull());
+    QVERIFY(source.prepared({}).isNull());
 
-    QVERIFY(surface.loadFromData(bmpOf(patterned(16, 2, someColours), BmpLayout::Rgb24)));
-    QCOMPARE(surface.width(), 16.0);
-    QCOMPARE(surface.height(), 2.0);
-    const std::string table = buildTableText(surface);
-    qsizetype entries = QByteArray::fromStdString(table).count("&B");
+    QVERIFY(readInto(source, bmpOf(patterned(16, 2, someColours), BmpLayout::Rgb24)));
+    const ImagePixels pixels(source.prepared({}));
+    QCOMPARE(pixels.width(), 16.0);
+    QCOMPARE(pixels.height(), 2.0);
+    qsizetype entries = QByteArray::fromStdString(buildTableText(pixels)).count("&B");
     QCOMPARE(entries, qsizetype(32));
 
-    QVERIFY(surface.loadFromData(bmpOf(patterned(1, 5, someColours), BmpLayout::Rgb24)));
-    QCOMPARE(surface.width(), 1.0);
-    QCOMPARE(surface.height(), 5.0);
+    QVERIFY(readInto(source, bmpOf(patterned(1, 5, someColours), BmpLayout::Rgb24)));
+    QCOMPARE(source.prepared({}).size(), QSize(1, 5));
 }
 
-void PictureSurfaceTest::readsOutsideAsUnreadable_data()
+void PictureSourceTest::readsOutsideAsUnreadable_data()
 {
     QTest::addColumn<bool>("loaded");
     QTest::addColumn<int>("x");
@@ -383,46 +409,34 @@ void PictureSurfaceTest::readsOutsideAsUnreadable_data()
     QTest::newRow("largest") << true << INT_MAX << INT_MAX;
 }
 
-void PictureSurfaceTest::readsOutsideAsUnreadable()
+void PictureSourceTest::readsOutsideAsUnreadable()
 {
     QFETCH(bool, loaded);
     QFETCH(int, x);
     QFETCH(int, y);
 
-    PictureSurface surface;
+    PictureSource source;
     if (loaded)
-        QVERIFY(surface.loadFromData(bmpOf(patterned(4, 3, {0xFFFFFF}), BmpLayout::Rgb24)));
-    QCOMPARE(surface.colourAt(x, y), unreadableColour);
+        QVERIFY(readInto(source, bmpOf(patterned(4, 3, {0xFFFFFF}), BmpLayout::Rgb24)));
+    QCOMPARE(ImagePixels(source.prepared({})).colourAt(x, y), unreadableColour);
 }
 
-void PictureSurfaceTest::invertsInPlace()
+void PictureSourceTest::invertsAsAPreparation()
 {
     const TestPicture picture = patterned(5, 3, someColours);
-    PictureSurface surface;
-    QVERIFY(surface.loadFromData(bmpOf(picture, BmpLayout::Rgb24)));
-    // A copy of the buffer held elsewhere (the window's) must not keep the surface from
-    // changing, nor change with it.
-    const QImage held = surface.image();
-
-    QVERIFY(surface.invert());
+    PictureSource source;
+    QVERIFY(readInto(source, bmpOf(picture, BmpLayout::Rgb24)));
+    Preparation inverting;
+    inverting.invert = true;
     std::vector<ColourValue> inverted;
     for (ColourValue colour : picture.pixels)
         inverted.push_back(~colour & 0xFFFFFFu);
-    QCOMPARE(pixelsOf(surface), inverted);
-    QCOMPARE(surface.image().pixel(0, 0), ~held.pixel(0, 0) | 0xFF000000u);
-
-    // Held only by the surface, the picture is inverted where it lies: the window keeps one copy.
-    const uchar *bits = surface.image().constBits();
-    QVERIFY(surface.invert());
-    QCOMPARE(pixelsOf(surface), picture.pixels);
-    QCOMPARE(surface.image().constBits(), bits);
-
-    PictureSurface empty;
-    empty.invert(); // nothing loaded: nothing to do, no crash
-    QCOMPARE(empty.width(), 0.0);
+    QCOMPARE(pixelsOf(source.prepared(inverting)), inverted);
+    // The picture read stays as it was: prepared plainly, it is the picture again.
+    QCOMPARE(pixelsOf(source), picture.pixels);
 }
 
-void PictureSurfaceTest::failedLoadChangesNothing_data()
+void PictureSourceTest::failedLoadChangesNothing_data()
 {
     QTest::addColumn<QString>("name");       // a file in the test folder, or empty
     QTest::addColumn<QByteArray>("content"); // written to that file, or loaded from memory
@@ -465,22 +479,21 @@ void PictureSurfaceTest::failedLoadChangesNothing_data()
     }
 }
 
-void PictureSurfaceTest::failedLoadChangesNothing()
+void PictureSourceTest::failedLoadChangesNothing()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
     QFETCH(QString, reason);
 
     const TestPicture before = patterned(3, 2, someColours);
-    PictureSurface surface;
-    QVERIFY(surface.loadFromData(bmpOf(before, BmpLayout::Rgb24)));
-    surface.invert();
-    const std::vector<ColourValue> pixels = pixelsOf(surface);
+    PictureSource source;
+    QVERIFY(readInto(source, bmpOf(before, BmpLayout::Rgb24)));
+    const std::vector<ColourValue> pixels = pixelsOf(source);
 
     QString error;
     bool loaded = true;
     if (name.isEmpty()) {
-        loaded = surface.loadFromData(content, &error);
+        loaded = readInto(source, content, &error);
     } else {
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
@@ -492,18 +505,17 @@ void PictureSurfaceTest::failedLoadChangesNothing()
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(content);
         }
-        loaded = surface.load(path, &error);
+        loaded = source.readFile(path, {}, &error);
     }
 
     QVERIFY(!loaded);
     QVERIFY(!error.isEmpty());
     QVERIFY2(error.contains(reason, Qt::CaseInsensitive), qPrintable(error));
-    QCOMPARE(surface.width(), 3.0);
-    QCOMPARE(surface.height(), 2.0);
-    QCOMPARE(pixelsOf(surface), pixels);
+    QCOMPARE(source.prepared({}).size(), QSize(3, 2));
+    QCOMPARE(pixelsOf(source), pixels);
 }
 
-void PictureSurfaceTest::takesDecodedImages_data()
+void PictureSourceTest::takesDecodedImages_data()
 {
     QTest::addColumn<QImage>("image");
     QTest::addColumn<QRgb>("taken"); // the picture's first pixel as taken, alpha included; 0 fails
@@ -521,31 +533,29 @@ void PictureSurfaceTest::takesDecodedImages_data()
     QTest::newRow("beyond the pixel limit") << QImage(8193, 4096, QImage::Format_Mono) << QRgb(0);
 }
 
-void PictureSurfaceTest::takesDecodedImages()
+void PictureSourceTest::takesDecodedImages()
 {
     QFETCH(QImage, image);
     QFETCH(QRgb, taken);
 
     QString error;
     const QImage picture = takePicture(image, &error);
-    PictureSurface surface;
-    QVERIFY(surface.loadFromData(bmpOf(patterned(3, 2, someColours), BmpLayout::Rgb24)));
-    QCOMPARE(surface.takePicture(image), taken != 0);
+    PictureSource source;
+    QVERIFY(readInto(source, bmpOf(patterned(3, 2, someColours), BmpLayout::Rgb24)));
+    QCOMPARE(source.take(image), taken != 0);
     if (taken == 0) {
         QVERIFY(picture.isNull());
         QVERIFY(!error.isEmpty());
-        QCOMPARE(surface.width(), 3.0);
+        QCOMPARE(source.prepared({}).size(), QSize(3, 2));
         return;
     }
     QCOMPARE(picture.format(), QImage::Format_ARGB32);
     QCOMPARE(picture.pixel(0, 0), taken);
-    // The surface shows and codes the stored colour, its alpha dropped.
-    QCOMPARE(surface.image().pixel(1, 0), taken | 0xFF000000u);
-    QCOMPARE(surface.colourAt(1, 0),
-             ColourValue((taken >> 16 & 0xFF) | (taken & 0xFF00) | (taken & 0xFF) << 16));
+    // Prepared, it shows and codes the stored colour, its alpha dropped.
+    QCOMPARE(source.prepared({}).pixel(1, 0), taken | 0xFF000000u);
 }
 
-void PictureSurfaceTest::readsStreamsAsFiles_data()
+void PictureSourceTest::readsStreamsAsFiles_data()
 {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("endless");
@@ -558,7 +568,7 @@ void PictureSurfaceTest::readsStreamsAsFiles_data()
     QTest::newRow("endless") << bmp << true << "longer than 2 MB";
 }
 
-void PictureSurfaceTest::readsStreamsAsFiles()
+void PictureSourceTest::readsStreamsAsFiles()
 {
     QFETCH(QByteArray, content);
     QFETCH(bool, endless);
@@ -569,9 +579,9 @@ void PictureSurfaceTest::readsStreamsAsFiles()
     QImageReader::setAllocationLimit(1);
     const auto restore = qScopeGuard([&] { QImageReader::setAllocationLimit(allocationLimit); });
     StreamDevice stream(content, endless);
-    PictureSurface surface;
+    PictureSource source;
     QString error;
-    const bool loaded = surface.load(&stream, &error);
+    const bool loaded = source.read(&stream, {}, &error);
     if (!reason.isEmpty()) {
         QVERIFY(!loaded);
         QVERIFY2(error.contains(reason), qPrintable(error));
@@ -579,12 +589,10 @@ void PictureSurfaceTest::readsStreamsAsFiles()
         return;
     }
     QVERIFY2(loaded, qPrintable(error));
-    PictureSurface fromMemory;
-    QVERIFY(fromMemory.loadFromData(content));
-    QCOMPARE(pixelsOf(surface), pixelsOf(fromMemory));
+    QCOMPARE(pixelsOf(source), pixelsOf(readPictureData(content)));
 }
 
-void PictureSurfaceTest::readsJpegReducedForItsPreparation_data()
+void PictureSourceTest::readsJpegReducedForItsPreparation_data()
 {
     QTest::addColumn<QSize>("stored");
     QTest::addColumn<Preparation>("preparation");
@@ -616,7 +624,7 @@ void PictureSurfaceTest::readsJpegReducedForItsPreparation_data()
     QTest::newRow("no scaling") << QSize(256, 192) << Preparation() << QSize(256, 192);
 }
 
-void PictureSurfaceTest::readsJpegReducedForItsPreparation()
+void PictureSourceTest::readsJpegReducedForItsPreparation()
 {
     QFETCH(QSize, stored);
     QFETCH(Preparation, preparation);
@@ -648,69 +656,45 @@ void PictureSurfaceTest::readsJpegReducedForItsPreparation()
     QVERIFY(std::abs(double(difference)) / (3.0 * fromWhole.width() * fromWhole.height()) <= 0.5);
 }
 
-void PictureSurfaceTest::preparesForTheWindow_data()
+void PictureSourceTest::readsAgainForAnotherPreparation_data()
 {
-    QTest::addColumn<Preparation>("preparation");
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<QRgb>("shown"); // the view's first pixel
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<Preparation>("first");
+    QTest::addColumn<Preparation>("then");
 
-    // The picture: 4 x 2 pixels of red 31, which codes as red level 0 but is nearest to level 1.
-    Preparation none;
-    QTest::newRow("none: the picture") << none << QSize(4, 2) << qRgb(31, 0, 0);
-    Preparation fit;
-    fit.scaling = Preparation::Scaling::Fit;
-    fit.box = QSize(2, 2);
-    QTest::newRow("fit: the display's colours") << fit << QSize(2, 1) << qRgb(0, 0, 0);
-    Preparation nearest;
-    nearest.reduction = ColourReduction::Nearest;
-    QTest::newRow("nearest levels") << nearest << QSize(4, 2) << qRgb(36, 0, 0);
+    const auto fit = [](QSize box, bool invert = false) {
+        Preparation preparation;
+        preparation.scaling = Preparation::Scaling::Fit;
+        preparation.box = box;
+        preparation.invert = invert;
+        return preparation;
+    };
+    const QByteArray jpeg = smoothJpeg({256, 192});
+    QTest::newRow("JPEG, whole then reduced") << jpeg << Preparation() << fit({16, 16});
+    QTest::newRow("JPEG, reduced then whole") << jpeg << fit({16, 16}) << Preparation();
+    QTest::newRow("JPEG, an eighth then a quarter") << jpeg << fit({16, 16}) << fit({20, 20});
+    QTest::newRow("JPEG, the same read, inverted") << jpeg << fit({16, 16}) << fit({17, 17}, true);
+    QTest::newRow("BMP") << bmpOf(patterned(64, 32, someColours), BmpLayout::Rgb24) << fit({4, 4})
+                         << Preparation();
 }
 
-void PictureSurfaceTest::preparesForTheWindow()
+void PictureSourceTest::readsAgainForAnotherPreparation()
 {
-    QFETCH(Preparation, preparation);
-    QFETCH(QSize, size);
-    QFETCH(QRgb, shown);
+    QFETCH(QByteArray, file);
+    QFETCH(Preparation, first);
+    QFETCH(Preparation, then);
 
-    const TestPicture picture = patterned(4, 2, {0x00001F});
-    PictureSurface surface;
-    QVERIFY(surface.setPreparation(preparation));
-    QVERIFY(surface.loadFromData(bmpOf(picture, BmpLayout::Rgb24)));
-    QCOMPARE(QSize(int(surface.width()), int(surface.height())), size);
-    QCOMPARE(surface.image().pixel(0, 0), shown);
-    const QImage coded = prepare(readPictureData(bmpOf(picture, BmpLayout::Rgb24)), preparation);
-    QCOMPARE(pixelsOf(surface), pixelsOf(coded));
-
-    // Inverting inverts the prepared picture too; twice gives it back.
-    QVERIFY(surface.invert());
-    Preparation inverted = preparation;
-    inverted.invert = true;
-    QCOMPARE(pixelsOf(surface),
-             pixelsOf(prepare(readPictureData(bmpOf(picture, BmpLayout::Rgb24)), inverted)));
-    QVERIFY(surface.invert());
-    QCOMPARE(pixelsOf(surface), pixelsOf(coded));
-
-    // Back to the default, the surface shows the picture as loaded.
-    QVERIFY(surface.setPreparation({}));
-    QCOMPARE(pixelsOf(surface), picture.pixels);
+    // A source read for one preparation, prepared for another, gives exactly what a source read
+    // for that one gives: the window's picture is the command's.
+    PictureSource kept;
+    QVERIFY(readInto(kept, file, nullptr, first));
+    PictureSource fresh;
+    QVERIFY(readInto(fresh, file, nullptr, then));
+    const QImage expected = fresh.takePrepared(then);
+    QVERIFY(!expected.isNull());
+    QCOMPARE(kept.prepared(then), expected);
+    QCOMPARE(kept.prepared(first), prepare(readPictureData(file, nullptr, first), first));
 }
 
-void PictureSurfaceTest::failedPreparationChangesNothing()
-{
-    PictureSurface surface;
-    QVERIFY(surface.loadFromData(bmpOf(patterned(3, 2, someColours), BmpLayout::Rgb24)));
-    const std::vector<ColourValue> pixels = pixelsOf(surface);
-    Preparation tooLarge;
-    tooLarge.scaling = Preparation::Scaling::Stretch;
-    tooLarge.box = QSize(8192, 8192);
-    QString error;
-    QVERIFY(!surface.setPreparation(tooLarge, &error));
-    QVERIFY2(error.contains(QLatin1String("8192 x 8192")), qPrintable(error));
-    // Still the default. (Compared field by field: gcc's -O1 takes the optional's comparison for
-    // a read of an unset value.)
-    QVERIFY(!surface.preparation().invert && !surface.preparation().changesPicture());
-    QCOMPARE(pixelsOf(surface), pixels);
-}
-
-QTEST_GUILESS_MAIN(PictureSurfaceTest)
-#include "picturesurface_test.moc"
+QTEST_GUILESS_MAIN(PictureSourceTest)
+#include "picturesource_test.moc"

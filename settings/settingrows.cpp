@@ -1,0 +1,590 @@
+#include "settingrows.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <algorithm>
+#include <array>
+
+namespace quenzil {
+
+namespace {
+
+using Scaling = Preparation::Scaling;
+using Resampling = Preparation::Resampling;
+
+// The length of the valid UTF-8 sequence of more than one byte at the start of `text`, or 0.
+std::size_t utf8SequenceLength(std::string_view text)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned lead = byte(0);
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                               : lead >= 0xE0 && lead <= 0xEF ? 3
+                               : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || text.size() < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0u) != 0x80u)
+            return 0;
+    }
+    // No overlong forms, no surrogates, nothing beyond U+10FFFF.
+    const unsigned second = byte(1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second > 0x9F) ||
+        (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
+// A switch's value: "true" or "false".
+std::string applySwitch(std::string_view value, bool &target)
+{
+    if (value != "true" && value != "false")
+        return quotedText(value) + " is not true or false";
+    target = value == "true";
+    return {};
+}
+
+std::optional<std::string> onlyWhen(bool on)
+{
+    return on ? std::optional<std::string>("true") : std::nullopt;
+}
+
+std::optional<QSize> parseSize(std::string_view text)
+{
+    const std::size_t cross = text.find('x');
+    if (cross == std::string_view::npos)
+        return std::nullopt;
+    const auto side = [](std::string_view digits) {
+        return parseNumber(digits, 1, unsigned(Preparation::largestSide));
+    };
+    const std::optional<unsigned> width = side(text.substr(0, cross));
+    const std::optional<unsigned> height = side(text.substr(cross + 1));
+    if (!width || !height)
+        return std::nullopt;
+    return QSize(int(*width), int(*height));
+}
+
+std::string sizeText(QSize size)
+{
+    return std::to_string(size.width()) + "x" + std::to_string(size.height());
+}
+
+// Fit and stretch: a box, and how the picture goes into it.
+template <Scaling scaling> std::string applyBox(Options &options, std::string_view value)
+{
+    const std::optional<QSize> box = parseSize(value);
+    if (!box)
+        return quotedText(value) + " is not a size WxH with each side 1 to " +
+               std::to_string(Preparation::largestSide);
+    options.table.preparation.scaling = scaling;
+    options.table.preparation.box = *box;
+    return {};
+}
+
+template <Scaling scaling> std::optional<std::string> boxValue(const Options &options)
+{
+    if (options.table.preparation.scaling != scaling)
+        return std::nullopt;
+    return sizeText(options.table.preparation.box);
+}
+
+std::optional<QRgb> parseColour(std::string_view text)
+{
+    if (!text.empty() && text.front() == '#')
+        text.remove_prefix(1);
+    if (text.size() != 6)
+        return std::nullopt;
+    QRgb colour = 0;
+    for (const char c : text) {
+        int digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else
+            return std::nullopt;
+        colour = colour << 4 | QRgb(digit);
+    }
+    return colour | 0xFF000000u;
+}
+
+// A value out of a fixed list: its name as typed, its words in the window, and what it stands for.
+template <typename Value> struct Named
+{
+    std::string_view name;
+    std::string_view words;
+    Value value;
+};
+
+template <typename Value, std::size_t count>
+std::vector<Choice> choicesOf(const std::array<Named<Value>, count> &list)
+{
+    std::vector<Choice> choices;
+    for (const Named<Value> &named : list)
+        choices.push_back({named.name, named.words});
+    return choices;
+}
+
+template <typename Value, std::size_t count>
+std::string chooseFrom(const std::array<Named<Value>, count> &list, std::string_view value,
+                       Value &target)
+{
+    for (const Named<Value> &named : list) {
+        if (named.name == value) {
+            target = named.value;
+            return {};
+        }
+    }
+    std::string names;
+    for (std::size_t i = 0; i < count; ++i)
+        names += std::string(i == 0           ? ""
+                             : i + 1 == count ? " or "
+                                              : ", ") +
+                 std::string(list[i].name);
+    return quotedText(value) + " is not " + names;
+}
+
+// The name of a value; nothing for the first of the list, the default, which is not written out.
+template <typename Value, std::size_t count>
+std::optional<std::string> nameOf(const std::array<Named<Value>, count> &list, Value value)
+{
+    for (std::size_t i = 1; i < count; ++i) {
+        if (list[i].value == value)
+            return std::string(list[i].name);
+    }
+    return std::nullopt;
+}
+
+constexpr std::array<Named<Resampling>, 2> resamplings{{
+    {"smooth", "Smooth", Resampling::Smooth},
+    {"nearest", "Nearest pixel", Resampling::Nearest},
+}};
+
+// --nearest and --dither share the one reduction: a dither works with the nearest levels anyway,
+// so --nearest changes nothing beside one, and --dither none leaves --nearest standing.
+constexpr std::array<Named<ColourReduction>, 3> dithers{{
+    {"none", "None", ColourReduction::Bands},
+    {"ordered", "Ordered dither", ColourReduction::Ordered},
+    {"diffuse", "Diffuse dither", ColourReduction::Diffuse},
+}};
+
+// The window's one choice for what the two options set together.
+constexpr std::array<Named<ColourReduction>, 4> colourChoices{{
+    {"bands", "Bands", ColourReduction::Bands},
+    {"nearest", "Nearest levels", ColourReduction::Nearest},
+    {"ordered", "Ordered dither", ColourReduction::Ordered},
+    {"diffuse", "Diffuse dither", ColourReduction::Diffuse},
+}};
+
+bool isDither(ColourReduction reduction)
+{
+    return reduction == ColourReduction::Ordered || reduction == ColourReduction::Diffuse;
+}
+
+constexpr std::array<Named<Radix>, 3> radixes{{
+    {"bin", "Binary (&B)", Radix::binary},
+    {"hex", "Hexadecimal (&H)", Radix::hexadecimal},
+    {"dec", "Decimal", Radix::decimal},
+}};
+
+// A file name option: anything but an empty name, and a name Qt can hold as text, since the
+// outputs are written through Qt (a name that does not survive that would write another file).
+std::string applyFileName(std::string &target, std::string_view value)
+{
+    const QByteArray bytes(value.data(), qsizetype(value.size()));
+    if (value.empty())
+        return "the file name is empty";
+    if (QString::fromUtf8(bytes).toUtf8() != bytes)
+        return quotedText(value) + " is not valid UTF-8; only PICTURE may have such a name";
+    target = value;
+    return {};
+}
+
+std::optional<std::string> textUnlessEmpty(const std::string &text)
+{
+    return text.empty() ? std::nullopt : std::optional<std::string>(text);
+}
+
+// The help below names the limits; they must stay those of the constants.
+static_assert(Preparation::largestSide == 8192 && TableFormat::maxPerLine == 64 &&
+              TableFormat::maxLabelLength == 32 && TableFormat::maxRun == 255);
+
+const std::vector<SettingRow> rows = {
+    {"invert",
+     "",
+     "Code the picture with its colours inverted.",
+     Reach::Command,
+     "Invers",
+     {},
+     [](Options &options, std::string_view value) {
+         return applySwitch(value, options.table.preparation.invert);
+     },
+     [](const Options &options) { return onlyWhen(options.table.preparation.invert); }},
+    {"preview",
+     "OUT.png",
+     "Also write the picture as a 3-3-2 display shows it; - is standard output (with -o).",
+     Reach::Command,
+     "Preview",
+     {},
+     [](Options &options, std::string_view value) { return applyFileName(options.preview, value); },
+     [](const Options &options) { return textUnlessEmpty(options.preview); }},
+    {"o",
+     "OUT",
+     "Write the table to OUT instead of standard output (- is standard output).",
+     Reach::Command,
+     "Table file",
+     {},
+     [](Options &options, std::string_view value) { return applyFileName(options.output, value); },
+     [](const Options &options) { return textUnlessEmpty(options.output); }},
+    {"fit",
+     "WxH",
+     "Scale to the largest size inside W x H, aspect kept (each side 1 to 8192).",
+     Reach::Setting,
+     "Fit (aspect kept)",
+     {},
+     &applyBox<Scaling::Fit>,
+     &boxValue<Scaling::Fit>},
+    {"stretch",
+     "WxH",
+     "Scale to exactly W x H.",
+     Reach::Setting,
+     "Stretch",
+     {},
+     &applyBox<Scaling::Stretch>,
+     &boxValue<Scaling::Stretch>,
+     {"fit"}},
+    {"pad",
+     "",
+     "With --fit: centre on a W x H canvas of the background.",
+     Reach::Setting,
+     "Pad to the size",
+     {},
+     [](Options &options, std::string_view value) {
+         return applySwitch(value, options.table.preparation.pad);
+     },
+     [](const Options &options) { return onlyWhen(options.table.preparation.pad); },
+     {},
+     [](const Options &options) -> std::string {
+         if (options.table.preparation.scaling != Scaling::Fit)
+             return "needs '--fit'";
+         return {};
+     }},
+    {"resample", "MODE",
+     "How scaling samples: smooth (the default; averaging) or nearest (pixel art stays sharp).",
+     Reach::Setting, "Resample", choicesOf(resamplings),
+     [](Options &options, std::string_view value) {
+         return chooseFrom(resamplings, value, options.table.preparation.resampling);
+     },
+     [](const Options &options) {
+         return nameOf(resamplings, options.table.preparation.resampling);
+     }},
+    {"background",
+     "RRGGBB",
+     "Blend transparent pixels over this colour (also #RRGGBB); padding takes it too. Without it "
+     "transparency is dropped and padding is black.",
+     Reach::Setting,
+     "Background",
+     {},
+     [](Options &options, std::string_view value) -> std::string {
+         const std::optional<QRgb> colour = parseColour(value);
+         if (!colour)
+             return quotedText(value) + " is not a colour RRGGBB";
+         options.table.preparation.background = colour;
+         return {};
+     },
+     [](const Options &options) -> std::optional<std::string> {
+         const std::optional<QRgb> background = options.table.preparation.background;
+         if (!background)
+             return std::nullopt;
+         static const char digits[] = "0123456789ABCDEF";
+         std::string text;
+         for (int shift = 20; shift >= 0; shift -= 4)
+             text += digits[*background >> shift & 0xFu];
+         return text;
+     }},
+    {"nearest",
+     "",
+     "Code each channel as its nearest display level instead of its band.",
+     Reach::Setting,
+     "Nearest levels",
+     {},
+     [](Options &options, std::string_view value) {
+         bool nearest = false;
+         std::string error = applySwitch(value, nearest);
+         ColourReduction &reduction = options.table.preparation.reduction;
+         if (error.empty() && !isDither(reduction))
+             reduction = nearest ? ColourReduction::Nearest : ColourReduction::Bands;
+         return error;
+     },
+     [](const Options &options) {
+         return onlyWhen(options.table.preparation.reduction == ColourReduction::Nearest);
+     }},
+    {"dither", "MODE",
+     "none (the default), ordered (8 x 8 Bayer) or diffuse (Floyd-Steinberg): mix display "
+     "colours to match the picture.",
+     Reach::Setting, "Dither", choicesOf(dithers),
+     [](Options &options, std::string_view value) {
+         ColourReduction reduction = ColourReduction::Bands;
+         std::string error = chooseFrom(dithers, value, reduction);
+         ColourReduction &target = options.table.preparation.reduction;
+         if (error.empty() && (isDither(reduction) || isDither(target)))
+             target = reduction;
+         return error;
+     },
+     [](const Options &options) { return nameOf(dithers, options.table.preparation.reduction); }},
+    {"radix", "bin|hex|dec",
+     "How numbers are written: bin (&B and 8 digits, the default), hex (&H and 2 digits) or dec.",
+     Reach::Setting, "Numbers", choicesOf(radixes),
+     [](Options &options, std::string_view value) {
+         return chooseFrom(radixes, value, options.table.format.radix);
+     },
+     [](const Options &options) { return nameOf(radixes, options.table.format.radix); }},
+    {"label",
+     "NAME",
+     "The header line is NAME: (default Picture): a letter, then letters, digits or _, at most "
+     "32.",
+     Reach::Setting,
+     "Label",
+     {},
+     [](Options &options, std::string_view value) -> std::string {
+         if (!isValidLabel(value))
+             return quotedText(value) +
+                    " is not a BASIC label (a letter, then letters, digits or _, at most " +
+                    std::to_string(TableFormat::maxLabelLength) + ")";
+         options.table.format.label = std::string(value);
+         return {};
+     },
+     [](const Options &options) -> std::optional<std::string> {
+         if (options.table.format.label == TableFormat{}.label)
+             return std::nullopt;
+         return options.table.format.label;
+     }},
+    {"per-line",
+     "N",
+     "Numbers on a Data line, 1 to 64 (default 8).",
+     Reach::Setting,
+     "Numbers per line",
+     {},
+     [](Options &options, std::string_view value) -> std::string {
+         const std::optional<unsigned> count = parseNumber(value, 1, TableFormat::maxPerLine);
+         if (!count)
+             return quotedText(value) + " is not a number from 1 to " +
+                    std::to_string(TableFormat::maxPerLine);
+         options.table.format.perLine = *count;
+         return {};
+     },
+     [](const Options &options) -> std::optional<std::string> {
+         if (options.table.format.perLine == TableFormat{}.perLine)
+             return std::nullopt;
+         return std::to_string(options.table.format.perLine);
+     }},
+    {"size-line",
+     "",
+     "The first Data line holds the picture's width and height.",
+     Reach::Setting,
+     "Size line first",
+     {},
+     [](Options &options, std::string_view value) {
+         return applySwitch(value, options.table.format.sizeLine);
+     },
+     [](const Options &options) { return onlyWhen(options.table.format.sizeLine); }},
+    {"row-lines",
+     "",
+     "A line also ends where a picture row ends.",
+     Reach::Setting,
+     "A line ends with each row",
+     {},
+     [](Options &options, std::string_view value) {
+         return applySwitch(value, options.table.format.rowLines);
+     },
+     [](const Options &options) { return onlyWhen(options.table.format.rowLines); }},
+    {"rle",
+     "",
+     "Codes as pairs \"count , code\" of runs of 1 to 255 equal codes; a pair never splits "
+     "across lines, so N must be even.",
+     Reach::Setting,
+     "Run-length pairs",
+     {},
+     [](Options &options, std::string_view value) {
+         return applySwitch(value, options.table.format.runLength);
+     },
+     [](const Options &options) { return onlyWhen(options.table.format.runLength); },
+     {},
+     [](const Options &options) -> std::string {
+         if (options.table.format.perLine % 2 != 0)
+             return "needs an even '--per-line', not " +
+                    std::to_string(options.table.format.perLine);
+         return {};
+     }},
+    {"stats",
+     "",
+     "After the tables, one line per picture on standard error: label, size, pixels, data bytes "
+     "(pairs with --rle), characters, Data lines.",
+     Reach::Command,
+     "Figures",
+     {},
+     [](Options &options, std::string_view value) { return applySwitch(value, options.stats); },
+     [](const Options &options) { return onlyWhen(options.stats); }},
+    {"colours", "MODE", "How the colours become display colours.", Reach::Dialog, "Colours",
+     choicesOf(colourChoices),
+     [](Options &options, std::string_view value) {
+         return chooseFrom(colourChoices, value, options.table.preparation.reduction);
+     },
+     [](const Options &options) {
+         return nameOf(colourChoices, options.table.preparation.reduction);
+     }},
+};
+
+std::string optionPrefix(std::string_view name)
+{
+    return "option '" + dashed(name) + "': ";
+}
+
+} // namespace
+
+const std::vector<SettingRow> &settingRows()
+{
+    return rows;
+}
+
+const SettingRow *findSettingRow(std::string_view name)
+{
+    const auto found = std::find_if(rows.begin(), rows.end(),
+                                    [&](const SettingRow &row) { return row.name == name; });
+    return found == rows.end() ? nullptr : &*found;
+}
+
+std::vector<Refusal> applySettings(Options &options, const std::vector<NamedValue> &values,
+                                   std::initializer_list<Reach> reaches)
+{
+    const auto reached = [&](const SettingRow &row) {
+        return std::find(reaches.begin(), reaches.end(), row.reach) != reaches.end();
+    };
+    std::vector<Refusal> refusals;
+    // The rows' order; a value of a name given twice is applied in the order given.
+    std::vector<const SettingRow *> given;
+    for (const NamedValue &value : values) {
+        if (const SettingRow *row = findSettingRow(value.name); !row || !reached(*row))
+            refusals.push_back({value.name, "unknown option " + quotedText(dashed(value.name))});
+    }
+    for (const SettingRow &row : rows) {
+        if (!reached(row))
+            continue;
+        bool applied = false;
+        for (const NamedValue &value : values) {
+            if (value.name != row.name)
+                continue;
+            const auto clash =
+                std::find_if(row.clashes.begin(), row.clashes.end(), [&](std::string_view other) {
+                    return std::any_of(given.begin(), given.end(), [&](const SettingRow *earlier) {
+                        return earlier->name == other;
+                    });
+                });
+            if (clash != row.clashes.end()) {
+                refusals.push_back({value.name, "option '" + dashed(row.name) +
+                                                    "' cannot go with '" + dashed(*clash) + "'"});
+                break;
+            }
+            Options changed = options;
+            if (std::string reason = row.apply(changed, value.value); !reason.empty()) {
+                refusals.push_back({value.name, optionPrefix(row.name) + reason});
+                continue;
+            }
+            options = std::move(changed);
+            applied = true;
+        }
+        if (applied)
+            given.push_back(&row);
+    }
+    // What cannot stand beside the others is turned off again, so what is left is sound.
+    for (const SettingRow &row : rows) {
+        if (!row.check)
+            continue;
+        const std::optional<std::string> set = row.value(options);
+        if (!set)
+            continue;
+        if (std::string reason = row.check(options); !reason.empty()) {
+            refusals.push_back(
+                {std::string(row.name), "option '" + dashed(row.name) + "' " + reason});
+            row.apply(options, "false");
+        }
+    }
+    return refusals;
+}
+
+std::vector<NamedValue> storedValues(const TableSettings &settings)
+{
+    Options options;
+    options.table = settings;
+    std::vector<NamedValue> values;
+    for (const SettingRow &row : rows) {
+        if (row.reach != Reach::Setting)
+            continue;
+        if (std::optional<std::string> value = row.value(options))
+            values.push_back({std::string(row.name), std::move(*value)});
+    }
+    return values;
+}
+
+std::string settingsError(const TableSettings &settings)
+{
+    // Every value the settings hold, the defaults as well (a label or a count per line set
+    // directly must hold to its option's rules whatever it is).
+    std::vector<NamedValue> values = storedValues(settings);
+    values.push_back({"label", settings.format.label});
+    values.push_back({"per-line", std::to_string(settings.format.perLine)});
+    Options applied;
+    const std::vector<Refusal> refusals = applySettings(applied, values, {Reach::Setting});
+    return refusals.empty() ? std::string() : refusals.front().message;
+}
+
+std::string dashed(std::string_view name)
+{
+    return (name.size() == 1 ? "-" : "--") + std::string(name);
+}
+
+std::string quotedText(std::string_view text)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string readable = "'";
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F) {
+            readable += char(byte);
+            ++i;
+        } else if (const std::size_t length = utf8SequenceLength(text.substr(i));
+                   length > 0 &&
+                   !(byte == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0)) {
+            // A character beyond ASCII, but not one of the C1 control characters.
+            readable += text.substr(i, length);
+            i += length;
+        } else {
+            readable += {'\\', 'x', digits[byte >> 4], digits[byte & 0xFu]};
+            ++i;
+        }
+    }
+    return readable + "'";
+}
+
+std::optional<unsigned> parseNumber(std::string_view text, unsigned least, unsigned most)
+{
+    if (text.empty() ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const std::size_t firstDigit = std::min(text.find_first_not_of('0'), text.size() - 1);
+    text.remove_prefix(firstDigit);
+    // Nine digits cannot overflow; more are beyond any limit here anyway.
+    if (text.size() > 9)
+        return std::nullopt;
+    unsigned value = 0;
+    for (const char c : text)
+        value = value * 10 + unsigned(c - '0');
+    if (value < least || value > most)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace quenzil
