@@ -36,6 +36,10 @@
 #include <string>
 #include <vector>
 
+#if defined(__GLIBC__)
+#include <malloc.h> // mallopt
+#endif
+
 namespace {
 
 // Answers a posted event and posts the next one: the gaps between its answers are the stretches
@@ -337,8 +341,11 @@ int measure(int side, int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    // As the program does.
-    quenzil::mapLargeAllocations();
+#if defined(__GLIBC__)
+    // As the program does: blocks of 1 MiB and more mapped, so that the text area's document
+    // grows without copying its text.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
     if (argc == 3 && std::strcmp(argv[1], "--one") == 0)
         return measure(std::atoi(argv[2]), argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "--settings") == 0)

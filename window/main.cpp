@@ -1,39 +1,33 @@
 // The window program: quenzil [PICTURE] opens the window "Tavro", with the picture when one is
 // given.
+#include "pictureintake.h"
 #include "quenzilversion.h"
 #include "settingsstore.h"
-#include "tablerun.h"
 #include "tavro.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 
 #include <cstdio>
 
+#if defined(__GLIBC__)
+#include <malloc.h> // mallopt
+#endif
+
 namespace {
 
-void declareOptions(QCommandLineParser &parser)
+// Lets the text area's document grow without copying its text: on glibc, every allocation of
+// 1 MiB or more becomes a mapping of its own, which realloc() enlarges by remapping. glibc raises
+// its threshold for mapping a block as mapped blocks are freed, up to 32 MiB; below it, the
+// document's buffer (which doubles as a run appends to it) is copied whenever it grows: 16 MiB at
+// once on the way to 32 MiB, inside one pass of a table run, some 12 ms on an idle machine and
+// several times that on a busy one. Elsewhere the system's allocator has to do.
+void mapLargeAllocations()
 {
-    parser.setApplicationDescription(
-        QStringLiteral("Opens the window Tavro, which writes a picture's pixels as BASIC Data "
-                       "lines of 3-3-2 colour codes."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("PICTURE"),
-                                 QStringLiteral("The picture to open the window with."),
-                                 QStringLiteral("[PICTURE]"));
-}
-
-QString usage()
-{
-    QCommandLineParser parser;
-    declareOptions(parser);
-    // Without an application object the parser names no program.
-    QString help = parser.helpText();
-    help.replace(0, help.indexOf(u'\n'), QStringLiteral("Usage: quenzil [options] [PICTURE]"));
-    return help;
+#if defined(__GLIBC__)
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
+#endif
 }
 
 // Help and version go to stdout; a failed write there is an error too.
@@ -47,21 +41,19 @@ int printed(const QString &text)
 
 int main(int argc, char *argv[])
 {
-    quenzil::mapLargeAllocations();
+    // Before anything that large is allocated.
+    mapLargeAllocations();
 
     // Help and version are answered before the window's application starts, so they need no
-    // display. Qt's own options (-platform, -style, ...) are left for the application to take.
+    // display.
     {
         QStringList arguments;
         for (int i = 0; i < argc; ++i)
             arguments << QFile::decodeName(argv[i]);
-        QCommandLineParser parser;
-        declareOptions(parser);
-        parser.parse(arguments);
-        if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
-            return printed(usage());
-        if (parser.isSet(QStringLiteral("version")))
-            return printed(QStringLiteral("quenzil " QUENZIL_VERSION "\n"));
+        const quenzil::WindowCommandLine early = quenzil::readWindowCommandLine(arguments);
+        using Action = quenzil::WindowCommandLine::Action;
+        if (early.action == Action::Help || early.action == Action::Version)
+            return printed(early.text);
     }
 
     QApplication app(argc, argv);
@@ -70,16 +62,11 @@ int main(int argc, char *argv[])
     // Lets the desktop match the window to its installed entry and icon (quenzil.desktop).
     QGuiApplication::setDesktopFileName(QStringLiteral("quenzil"));
 
-    QCommandLineParser parser;
-    declareOptions(parser);
-    const bool parsed = parser.parse(QCoreApplication::arguments());
-    const QStringList pictures = parser.positionalArguments();
-    if (!parsed || pictures.size() > 1) {
-        const QString error =
-            parsed ? QStringLiteral("one PICTURE at most, not %1").arg(pictures.size())
-                   : parser.errorText();
-        std::fprintf(stderr, "quenzil: %s\n%s\n", qPrintable(error),
-                     qPrintable(usage().section(u'\n', 0, 0)));
+    // Qt's own options are taken by now.
+    const quenzil::WindowCommandLine commandLine =
+        quenzil::readWindowCommandLine(QCoreApplication::arguments());
+    if (commandLine.action == quenzil::WindowCommandLine::Action::UsageError) {
+        std::fputs(qPrintable(commandLine.text), stderr);
         return 2;
     }
 
@@ -89,12 +76,12 @@ int main(int argc, char *argv[])
     window.setTableSettings(store.load());
     QObject::connect(&window, &quenzil::Tavro::tableSettingsAccepted, &window,
                      [&store](const quenzil::TableSettings &settings) { store.save(settings); });
-    if (!pictures.isEmpty()) {
+    if (!commandLine.picture.isEmpty()) {
         // The window opens all the same, without a picture.
         QString reason;
-        if (!window.loadFile(pictures.first(), &reason))
+        if (!window.loadFile(commandLine.picture, &reason))
             std::fprintf(stderr, "quenzil: cannot open %s: %s\n",
-                         qPrintable(QDir::toNativeSeparators(pictures.first())),
+                         qPrintable(QDir::toNativeSeparators(commandLine.picture)),
                          qPrintable(reason));
     }
     window.show();

@@ -17,9 +17,6 @@
 
 #include <algorithm>
 
-#if defined(__GLIBC__)
-#include <malloc.h> // mallopt
-#endif
 #ifdef Q_OS_LINUX
 #include <fcntl.h> // sync_file_range
 #endif
@@ -71,17 +68,6 @@ QString tableText(const QPlainTextEdit &area)
         text += character;
     }
     return text;
-}
-
-void mapLargeAllocations()
-{
-#if defined(__GLIBC__)
-    // glibc raises its threshold for mapping a block as mapped blocks are freed, up to 32 MiB;
-    // below it, the document's buffer (which doubles as a run appends to it) is copied whenever
-    // it grows: 16 MiB at once on the way to 32 MiB, inside one pass, some 12 ms on an idle
-    // machine and several times that on a busy one. A fixed threshold keeps such blocks mapped.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
-#endif
 }
 
 bool writeTableText(const QPlainTextEdit &area, QIODevice &device)

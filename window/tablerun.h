@@ -128,11 +128,6 @@ QString tableText(const QPlainTextEdit &area);
 // writing began. Returns false when the device refuses a write.
 bool writeTableText(const QPlainTextEdit &area, QIODevice &device);
 
-// Lets the text area's document grow without copying its text: on glibc, every allocation of
-// 1 MiB or more becomes a mapping of its own, which realloc() enlarges by remapping. Elsewhere it
-// does nothing. The program calls it once at start, before it allocates anything that large.
-void mapLargeAllocations();
-
 // One run of the table command over the window's surface, text area and progress label. The run
 // is the table builder's output, progress and event pump at once, so text and count flow one
 // way: from the builder into the run, and at every pass from the run into the area and the label.

@@ -1,22 +1,18 @@
 #include "tavro.h"
 
 #include "numbertext.h"
+#include "pictureintake.h"
 #include "picturepreparation.h"
 #include "pictureview.h"
+#include "tablefiles.h"
 #include "tablesettingsdialog.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QImageReader>
-#include <QImageWriter>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -24,24 +20,12 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
-#include <QUrl>
 
 #include <algorithm>
-#include <exception>
 
 namespace quenzil {
 
 namespace {
-
-// Shows a file dialog; the file chosen in it, or the empty text when it was cancelled.
-QString chosenIn(QFileDialog &dialog)
-{
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.first();
-}
 
 // The window opens with a client area of 564 x 251. The text area grows with the window and
 // the column of controls on the right keeps its distance from the right edge.
@@ -49,35 +33,6 @@ constexpr QSize clientSize(564, 251);
 constexpr int columnLeft = 456;
 constexpr int columnMargin = clientSize.width() - columnLeft;
 constexpr QRect areaPlace(100, 8, 349, 233);
-
-// The first local file among dropped URLs, or the empty text.
-QString droppedFile(const QMimeData *data)
-{
-    if (!data || !data->hasUrls())
-        return {};
-    for (const QUrl &url : data->urls()) {
-        if (url.isLocalFile())
-            return url.toLocalFile();
-    }
-    return {};
-}
-
-// The first local file among copied URLs whose content the picture reader knows, or the empty
-// text: a copied file of another kind is left to the text area's own paste. Only regular files
-// are opened to look: opening a FIFO would wait for a writer, and a device may never end.
-QString copiedPictureFile(const QMimeData *data)
-{
-    if (!data || !data->hasUrls())
-        return {};
-    for (const QUrl &url : data->urls()) {
-        if (!url.isLocalFile())
-            continue;
-        const QString fileName = url.toLocalFile();
-        if (QFileInfo(fileName).isFile() && QImageReader(fileName).canRead())
-            return fileName;
-    }
-    return {};
-}
 
 QString captionFor(const char *prefix, double value)
 {
@@ -212,28 +167,28 @@ bool Tavro::loadFile(const QString &fileName, QString *errorText)
 
 bool Tavro::pastePicture()
 {
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    if (data && data->hasImage()) {
-        Preparation preparation = m_settings.preparation;
-        preparation.invert = false;
-        try {
-            if (!m_surface.take(qvariant_cast<QImage>(data->imageData()), preparation))
-                return false;
-        } catch (...) {
-            return false; // as a failed load: without a word
-        }
-        m_settings.preparation.invert = false;
-        showPicture();
-        return true;
+    const CopiedPicture copied = copiedPicture();
+    if (!copied.fileName.isEmpty())
+        return loadFile(copied.fileName);
+    if (copied.image.isNull())
+        return false;
+    // A new picture comes in as it is, not inverted, whatever the Invers box shows.
+    Preparation preparation = m_settings.preparation;
+    preparation.invert = false;
+    try {
+        if (!m_surface.take(copied.image, preparation))
+            return false;
+    } catch (...) {
+        return false; // as a failed load: without a word
     }
-    const QString fileName = copiedPictureFile(data);
-    return !fileName.isEmpty() && loadFile(fileName);
+    m_settings.preparation.invert = false;
+    showPicture();
+    return true;
 }
 
 bool Tavro::clipboardHasPicture()
 {
-    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    return data && (data->hasImage() || !copiedPictureFile(data).isEmpty());
+    return !copiedPicture().isEmpty();
 }
 
 bool Tavro::setTableSettings(const TableSettings &settings, QString *errorText)
@@ -261,41 +216,20 @@ void Tavro::showPicture()
 
 bool Tavro::saveTable(const QString &fileName)
 {
-    QSaveFile file(fileName);
-    QString failure;
-    try {
-        // A run moves its text into the area before it lets the user act, so the area holds
-        // the whole text made so far.
-        if (file.open(QIODevice::WriteOnly) && writeTableText(*m_area, file) && file.commit())
-            return true;
-        failure = file.errorString();
-    } catch (const std::exception &error) {
-        failure = QString::fromLocal8Bit(error.what());
-    }
-    // An uncommitted file is discarded: the target stays as it was.
-    reportFailure(
-        tr("Cannot save the table to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
-    return false;
+    const QString failure = saveTableFile(*m_area, fileName);
+    if (!failure.isEmpty())
+        reportFailure(
+            tr("Cannot save the table to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
+    return failure.isEmpty();
 }
 
 bool Tavro::savePreview(const QString &fileName)
 {
-    QSaveFile file(fileName);
-    QString failure;
-    const QImage preview = displayPreview(m_surface.image());
-    if (preview.isNull()) {
-        failure = tr("Not enough memory for the preview");
-    } else if (file.open(QIODevice::WriteOnly)) {
-        QImageWriter writer(&file, "png");
-        if (writer.write(preview) && file.commit())
-            return true;
-        failure = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-    } else {
-        failure = file.errorString();
-    }
-    reportFailure(
-        tr("Cannot save the preview to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
-    return false;
+    const QString failure = savePngFile(displayPreview(m_surface.image()), fileName);
+    if (!failure.isEmpty())
+        reportFailure(tr("Cannot save the preview to %1: %2")
+                          .arg(QDir::toNativeSeparators(fileName), failure));
+    return failure.isEmpty();
 }
 
 QString Tavro::chosenFile(const FileChooser &chooser)
@@ -397,54 +331,6 @@ void Tavro::reportFailure(const QString &text)
 {
     if (m_reportFailure)
         m_reportFailure(this, text);
-}
-
-QStringList Tavro::pictureFilters()
-{
-    QStringList patterns;
-    for (const QByteArray &format : QImageReader::supportedImageFormats())
-        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
-    patterns.removeDuplicates();
-    return {QStringLiteral("*.bmp"), tr("Pictures (%1)").arg(patterns.join(u' ')),
-            tr("All files (*)")};
-}
-
-QString Tavro::chooseBitmap(QWidget *parent)
-{
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(pictureFilters());
-    return chosenIn(dialog);
-}
-
-QString Tavro::chooseSaveFile(QWidget *parent)
-{
-    QFileDialog dialog(parent, tr("Save table"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    const QStringList filters{tr("BASIC (*.bas)"), tr("Text (*.txt)"), tr("All files (*)")};
-    dialog.setNameFilters(filters);
-    // A name typed without a suffix gets the chosen kind's (the dialog adds it before it asks
-    // whether to replace a file of that name).
-    const auto suffixFor = [](const QString &filter) {
-        const QString pattern = filter.section(u'(', 1).chopped(1);
-        return pattern.startsWith(QLatin1String("*.")) ? pattern.mid(2) : QString();
-    };
-    dialog.setDefaultSuffix(suffixFor(filters.first()));
-    connect(&dialog, &QFileDialog::filterSelected, &dialog,
-            [&dialog, suffixFor](const QString &filter) {
-                dialog.setDefaultSuffix(suffixFor(filter));
-            });
-    return chosenIn(dialog);
-}
-
-QString Tavro::choosePreviewFile(QWidget *parent)
-{
-    QFileDialog dialog(parent, tr("Save preview"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(tr("PNG (*.png)"));
-    dialog.setDefaultSuffix(QStringLiteral("png"));
-    return chosenIn(dialog);
 }
 
 void Tavro::showFailure(QWidget *parent, const QString &text)

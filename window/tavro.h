@@ -1,7 +1,9 @@
 #pragma once
 
+#include "pictureintake.h"
 #include "picturesurface.h"
 #include "settingrows.h"
+#include "tablefiles.h"
 #include "tablerun.h"
 
 #include <QString>
@@ -74,16 +76,6 @@ public:
     const RunControl &runControl() const { return m_runControl; }
     const PictureSurface &surface() const { return m_surface; }
 
-    // The dialog "Load Bitmap" shows, with the filters of pictureFilters(); any name typed
-    // reaches the loader.
-    static QString chooseBitmap(QWidget *parent);
-    // "*.bmp" first, then every picture format the reader knows here, then all files.
-    static QStringList pictureFilters();
-    // The dialog Ctrl+S and "Save table..." show: BASIC, text or any file. A name without a
-    // suffix gets ".bas" or ".txt" after the chosen kind.
-    static QString chooseSaveFile(QWidget *parent);
-    // The dialog "Save preview..." shows: PNG files.
-    static QString choosePreviewFile(QWidget *parent);
     // A message box with the failure's text.
     static void showFailure(QWidget *parent, const QString &text);
 
@@ -116,9 +108,9 @@ private:
     PictureSurface m_surface;
     TableSettings m_settings;
     RunControl m_runControl;
-    FileChooser m_chooseFile = &Tavro::chooseBitmap;
-    FileChooser m_chooseSaveFile = &Tavro::chooseSaveFile;
-    FileChooser m_choosePreviewFile = &Tavro::choosePreviewFile;
+    FileChooser m_chooseFile = &chooseBitmap;
+    FileChooser m_chooseSaveFile = &chooseSaveFile;
+    FileChooser m_choosePreviewFile = &choosePreviewFile;
     FailureReporter m_reportFailure = &Tavro::showFailure;
 
     QPushButton *m_loadButton = nullptr;

@@ -1035,12 +1035,12 @@ void TavroTest::saveSuffix()
         name->setText(typed);
         QTest::keyClick(name, Qt::Key_Return);
     });
-    QCOMPARE(Tavro::chooseSaveFile(m_window.get()), m_dir->filePath(chosen));
+    QCOMPARE(chooseSaveFile(m_window.get()), m_dir->filePath(chosen));
 }
 
 void TavroTest::openFilters()
 {
-    const QStringList filters = Tavro::pictureFilters();
+    const QStringList filters = pictureFilters();
     QCOMPARE(filters.size(), 3);
     QCOMPARE(filters.first(), QString("*.bmp"));
     for (const char *pattern : {"*.bmp", "*.png", "*.jpg", "*.gif"})

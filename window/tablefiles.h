@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+class QImage;
+class QPlainTextEdit;
+class QWidget;
+
+namespace quenzil {
+
+// The files the window writes: the table and the preview, each chosen in a dialog and written
+// whole or not at all (an earlier file of that name stays as it was on a failure).
+
+// The dialog Ctrl+S and "Save table..." show: BASIC, text or any file. A name without a suffix
+// gets ".bas" or ".txt" after the chosen kind. The empty text when it was cancelled.
+QString chooseSaveFile(QWidget *parent);
+// The dialog "Save preview..." shows: PNG files.
+QString choosePreviewFile(QWidget *parent);
+
+// Writes the text area's text to `fileName`, line breaks as CR LF and in UTF-8 (see
+// writeTableText()). Returns why it failed, or the empty text.
+QString saveTableFile(const QPlainTextEdit &area, const QString &fileName);
+// Writes a picture as PNG to `fileName`. Returns why it failed, or the empty text.
+QString savePngFile(const QImage &picture, const QString &fileName);
+
+} // namespace quenzil
