@@ -213,89 +213,92 @@ static_assert(Preparation::largestSide == 8192 && TableFormat::maxPerLine == 64 
               TableFormat::maxLabelLength == 32 && TableFormat::maxRun == 255);
 
 const std::vector<SettingRow> rows = {
-    {"invert",
-     "",
-     "Code the picture with its colours inverted.",
-     Reach::Command,
-     "Invers",
-     {},
-     [](Options &options, std::string_view value) {
-         return applySwitch(value, options.table.preparation.invert);
-     },
-     [](const Options &options) { return onlyWhen(options.table.preparation.invert); }},
-    {"preview",
-     "OUT.png",
-     "Also write the picture as a 3-3-2 display shows it; - is standard output (with -o).",
-     Reach::Command,
-     "Preview",
-     {},
-     [](Options &options, std::string_view value) { return applyFileName(options.preview, value); },
-     [](const Options &options) { return textUnlessEmpty(options.preview); }},
-    {"o",
-     "OUT",
-     "Write the table to OUT instead of standard output (- is standard output).",
-     Reach::Command,
-     "Table file",
-     {},
-     [](Options &options, std::string_view value) { return applyFileName(options.output, value); },
-     [](const Options &options) { return textUnlessEmpty(options.output); }},
-    {"fit",
-     "WxH",
-     "Scale to the largest size inside W x H, aspect kept (each side 1 to 8192).",
-     Reach::Setting,
-     "Fit (aspect kept)",
-     {},
-     &applyBox<Scaling::Fit>,
-     &boxValue<Scaling::Fit>},
-    {"stretch",
-     "WxH",
-     "Scale to exactly W x H.",
-     Reach::Setting,
-     "Stretch",
-     {},
-     &applyBox<Scaling::Stretch>,
-     &boxValue<Scaling::Stretch>,
-     {"fit"}},
-    {"pad",
-     "",
-     "With --fit: centre on a W x H canvas of the background.",
-     Reach::Setting,
-     "Pad to the size",
-     {},
-     [](Options &options, std::string_view value) {
-         return applySwitch(value, options.table.preparation.pad);
-     },
-     [](const Options &options) { return onlyWhen(options.table.preparation.pad); },
-     {},
-     [](const Options &options) -> std::string {
+    {.name = "invert",
+     .valueName = "",
+     .help = "Code the picture with its colours inverted.",
+     .reach = Reach::Command,
+     .words = "Invers",
+     .apply =
+         [](Options &options, std::string_view value) {
+             return applySwitch(value, options.table.preparation.invert);
+         },
+     .value = [](const Options &options) { return onlyWhen(options.table.preparation.invert); }},
+    {.name = "preview",
+     .valueName = "OUT.png",
+     .help = "Also write the picture as a 3-3-2 display shows it; - is standard output (with -o).",
+     .reach = Reach::Command,
+     .words = "Preview",
+     .apply = [](Options &options,
+                 std::string_view value) { return applyFileName(options.preview, value); },
+     .value = [](const Options &options) { return textUnlessEmpty(options.preview); }},
+    {.name = "o",
+     .valueName = "OUT",
+     .help = "Write the table to OUT instead of standard output (- is standard output).",
+     .reach = Reach::Command,
+     .words = "Table file",
+     .apply = [](Options &options,
+                 std::string_view value) { return applyFileName(options.output, value); },
+     .value = [](const Options &options) { return textUnlessEmpty(options.output); }},
+    {.name = "fit",
+     .valueName = "WxH",
+     .help = "Scale to the largest size inside W x H, aspect kept (each side 1 to 8192).",
+     .reach = Reach::Setting,
+     .words = "Fit (aspect kept)",
+     .apply = &applyBox<Scaling::Fit>,
+     .value = &boxValue<Scaling::Fit>},
+    {.name = "stretch",
+     .valueName = "WxH",
+     .help = "Scale to exactly W x H.",
+     .reach = Reach::Setting,
+     .words = "Stretch",
+     .apply = &applyBox<Scaling::Stretch>,
+     .value = &boxValue<Scaling::Stretch>,
+     .clashes = {"fit"}},
+    {.name = "pad",
+     .valueName = "",
+     .help = "With --fit: centre on a W x H canvas of the background.",
+     .reach = Reach::Setting,
+     .words = "Pad to the size",
+     .apply =
+         [](Options &options, std::string_view value) {
+             return applySwitch(value, options.table.preparation.pad);
+         },
+     .value = [](const Options &options) { return onlyWhen(options.table.preparation.pad); },
+     .check = [](const Options &options) -> std::string {
          if (options.table.preparation.scaling != Scaling::Fit)
              return "needs '--fit'";
          return {};
      }},
-    {"resample", "MODE",
-     "How scaling samples: smooth (the default; averaging) or nearest (pixel art stays sharp).",
-     Reach::Setting, "Resample", choicesOf(resamplings),
-     [](Options &options, std::string_view value) {
-         return chooseFrom(resamplings, value, options.table.preparation.resampling);
-     },
-     [](const Options &options) {
-         return nameOf(resamplings, options.table.preparation.resampling);
-     }},
-    {"background",
-     "RRGGBB",
-     "Blend transparent pixels over this colour (also #RRGGBB); padding takes it too. Without it "
-     "transparency is dropped and padding is black.",
-     Reach::Setting,
-     "Background",
-     {},
-     [](Options &options, std::string_view value) -> std::string {
+    {.name = "resample",
+     .valueName = "MODE",
+     .help =
+         "How scaling samples: smooth (the default; averaging) or nearest (pixel art stays sharp).",
+     .reach = Reach::Setting,
+     .words = "Resample",
+     .choices = choicesOf(resamplings),
+     .apply =
+         [](Options &options, std::string_view value) {
+             return chooseFrom(resamplings, value, options.table.preparation.resampling);
+         },
+     .value =
+         [](const Options &options) {
+             return nameOf(resamplings, options.table.preparation.resampling);
+         }},
+    {.name = "background",
+     .valueName = "RRGGBB",
+     .help = "Blend transparent pixels over this colour (also #RRGGBB); padding takes it too. "
+             "Without it "
+             "transparency is dropped and padding is black.",
+     .reach = Reach::Setting,
+     .words = "Background",
+     .apply = [](Options &options, std::string_view value) -> std::string {
          const std::optional<QRgb> colour = parseColour(value);
          if (!colour)
              return quotedText(value) + " is not a colour RRGGBB";
          options.table.preparation.background = colour;
          return {};
      },
-     [](const Options &options) -> std::optional<std::string> {
+     .value = [](const Options &options) -> std::optional<std::string> {
          const std::optional<QRgb> background = options.table.preparation.background;
          if (!background)
              return std::nullopt;
@@ -305,51 +308,64 @@ const std::vector<SettingRow> rows = {
              text += digits[*background >> shift & 0xFu];
          return text;
      }},
-    {"nearest",
-     "",
-     "Code each channel as its nearest display level instead of its band.",
-     Reach::Setting,
-     "Nearest levels",
-     {},
-     [](Options &options, std::string_view value) {
-         bool nearest = false;
-         std::string error = applySwitch(value, nearest);
-         ColourReduction &reduction = options.table.preparation.reduction;
-         if (error.empty() && !isDither(reduction))
-             reduction = nearest ? ColourReduction::Nearest : ColourReduction::Bands;
-         return error;
-     },
-     [](const Options &options) {
-         return onlyWhen(options.table.preparation.reduction == ColourReduction::Nearest);
-     }},
-    {"dither", "MODE",
-     "none (the default), ordered (8 x 8 Bayer) or diffuse (Floyd-Steinberg): mix display "
-     "colours to match the picture.",
-     Reach::Setting, "Dither", choicesOf(dithers),
-     [](Options &options, std::string_view value) {
-         ColourReduction reduction = ColourReduction::Bands;
-         std::string error = chooseFrom(dithers, value, reduction);
-         ColourReduction &target = options.table.preparation.reduction;
-         if (error.empty() && (isDither(reduction) || isDither(target)))
-             target = reduction;
-         return error;
-     },
-     [](const Options &options) { return nameOf(dithers, options.table.preparation.reduction); }},
-    {"radix", "bin|hex|dec",
-     "How numbers are written: bin (&B and 8 digits, the default), hex (&H and 2 digits) or dec.",
-     Reach::Setting, "Numbers", choicesOf(radixes),
-     [](Options &options, std::string_view value) {
-         return chooseFrom(radixes, value, options.table.format.radix);
-     },
-     [](const Options &options) { return nameOf(radixes, options.table.format.radix); }},
-    {"label",
-     "NAME",
-     "The header line is NAME: (default Picture): a letter, then letters, digits or _, at most "
-     "32.",
-     Reach::Setting,
-     "Label",
-     {},
-     [](Options &options, std::string_view value) -> std::string {
+    {.name = "nearest",
+     .valueName = "",
+     .help = "Code each channel as its nearest display level instead of its band.",
+     .reach = Reach::Setting,
+     .words = "Nearest levels",
+     .apply =
+         [](Options &options, std::string_view value) {
+             bool nearest = false;
+             std::string error = applySwitch(value, nearest);
+             ColourReduction &reduction = options.table.preparation.reduction;
+             if (error.empty() && !isDither(reduction))
+                 reduction = nearest ? ColourReduction::Nearest : ColourReduction::Bands;
+             return error;
+         },
+     .value =
+         [](const Options &options) {
+             return onlyWhen(options.table.preparation.reduction == ColourReduction::Nearest);
+         }},
+    {.name = "dither",
+     .valueName = "MODE",
+     .help = "none (the default), ordered (8 x 8 Bayer) or diffuse (Floyd-Steinberg): mix display "
+             "colours to match the picture.",
+     .reach = Reach::Setting,
+     .words = "Dither",
+     .choices = choicesOf(dithers),
+     .apply =
+         [](Options &options, std::string_view value) {
+             ColourReduction reduction = ColourReduction::Bands;
+             std::string error = chooseFrom(dithers, value, reduction);
+             ColourReduction &target = options.table.preparation.reduction;
+             if (error.empty() && (isDither(reduction) || isDither(target)))
+                 target = reduction;
+             return error;
+         },
+     .value =
+         [](const Options &options) {
+             return nameOf(dithers, options.table.preparation.reduction);
+         }},
+    {.name = "radix",
+     .valueName = "bin|hex|dec",
+     .help = "How numbers are written: bin (&B and 8 digits, the default), hex (&H and 2 digits) "
+             "or dec.",
+     .reach = Reach::Setting,
+     .words = "Numbers",
+     .choices = choicesOf(radixes),
+     .apply =
+         [](Options &options, std::string_view value) {
+             return chooseFrom(radixes, value, options.table.format.radix);
+         },
+     .value = [](const Options &options) { return nameOf(radixes, options.table.format.radix); }},
+    {.name = "label",
+     .valueName = "NAME",
+     .help =
+         "The header line is NAME: (default Picture): a letter, then letters, digits or _, at most "
+         "32.",
+     .reach = Reach::Setting,
+     .words = "Label",
+     .apply = [](Options &options, std::string_view value) -> std::string {
          if (!isValidLabel(value))
              return quotedText(value) +
                     " is not a BASIC label (a letter, then letters, digits or _, at most " +
@@ -357,18 +373,17 @@ const std::vector<SettingRow> rows = {
          options.table.format.label = std::string(value);
          return {};
      },
-     [](const Options &options) -> std::optional<std::string> {
+     .value = [](const Options &options) -> std::optional<std::string> {
          if (options.table.format.label == TableFormat{}.label)
              return std::nullopt;
          return options.table.format.label;
      }},
-    {"per-line",
-     "N",
-     "Numbers on a Data line, 1 to 64 (default 8).",
-     Reach::Setting,
-     "Numbers per line",
-     {},
-     [](Options &options, std::string_view value) -> std::string {
+    {.name = "per-line",
+     .valueName = "N",
+     .help = "Numbers on a Data line, 1 to 64 (default 8).",
+     .reach = Reach::Setting,
+     .words = "Numbers per line",
+     .apply = [](Options &options, std::string_view value) -> std::string {
          const std::optional<unsigned> count = parseNumber(value, 1, TableFormat::maxPerLine);
          if (!count)
              return quotedText(value) + " is not a number from 1 to " +
@@ -376,66 +391,72 @@ const std::vector<SettingRow> rows = {
          options.table.format.perLine = *count;
          return {};
      },
-     [](const Options &options) -> std::optional<std::string> {
+     .value = [](const Options &options) -> std::optional<std::string> {
          if (options.table.format.perLine == TableFormat{}.perLine)
              return std::nullopt;
          return std::to_string(options.table.format.perLine);
      }},
-    {"size-line",
-     "",
-     "The first Data line holds the picture's width and height.",
-     Reach::Setting,
-     "Size line first",
-     {},
-     [](Options &options, std::string_view value) {
-         return applySwitch(value, options.table.format.sizeLine);
-     },
-     [](const Options &options) { return onlyWhen(options.table.format.sizeLine); }},
-    {"row-lines",
-     "",
-     "A line also ends where a picture row ends.",
-     Reach::Setting,
-     "A line ends with each row",
-     {},
-     [](Options &options, std::string_view value) {
-         return applySwitch(value, options.table.format.rowLines);
-     },
-     [](const Options &options) { return onlyWhen(options.table.format.rowLines); }},
-    {"rle",
-     "",
-     "Codes as pairs \"count , code\" of runs of 1 to 255 equal codes; a pair never splits "
-     "across lines, so N must be even.",
-     Reach::Setting,
-     "Run-length pairs",
-     {},
-     [](Options &options, std::string_view value) {
-         return applySwitch(value, options.table.format.runLength);
-     },
-     [](const Options &options) { return onlyWhen(options.table.format.runLength); },
-     {},
-     [](const Options &options) -> std::string {
+    {.name = "size-line",
+     .valueName = "",
+     .help = "The first Data line holds the picture's width and height.",
+     .reach = Reach::Setting,
+     .words = "Size line first",
+     .apply =
+         [](Options &options, std::string_view value) {
+             return applySwitch(value, options.table.format.sizeLine);
+         },
+     .value = [](const Options &options) { return onlyWhen(options.table.format.sizeLine); }},
+    {.name = "row-lines",
+     .valueName = "",
+     .help = "A line also ends where a picture row ends.",
+     .reach = Reach::Setting,
+     .words = "A line ends with each row",
+     .apply =
+         [](Options &options, std::string_view value) {
+             return applySwitch(value, options.table.format.rowLines);
+         },
+     .value = [](const Options &options) { return onlyWhen(options.table.format.rowLines); }},
+    {.name = "rle",
+     .valueName = "",
+     .help = "Codes as pairs \"count , code\" of runs of 1 to 255 equal codes; a pair never splits "
+             "across lines, so N must be even.",
+     .reach = Reach::Setting,
+     .words = "Run-length pairs",
+     .apply =
+         [](Options &options, std::string_view value) {
+             return applySwitch(value, options.table.format.runLength);
+         },
+     .value = [](const Options &options) { return onlyWhen(options.table.format.runLength); },
+     .check = [](const Options &options) -> std::string {
          if (options.table.format.perLine % 2 != 0)
              return "needs an even '--per-line', not " +
                     std::to_string(options.table.format.perLine);
          return {};
      }},
-    {"stats",
-     "",
-     "After the tables, one line per picture on standard error: label, size, pixels, data bytes "
-     "(pairs with --rle), characters, Data lines.",
-     Reach::Command,
-     "Figures",
-     {},
-     [](Options &options, std::string_view value) { return applySwitch(value, options.stats); },
-     [](const Options &options) { return onlyWhen(options.stats); }},
-    {"colours", "MODE", "How the colours become display colours.", Reach::Dialog, "Colours",
-     choicesOf(colourChoices),
-     [](Options &options, std::string_view value) {
-         return chooseFrom(colourChoices, value, options.table.preparation.reduction);
-     },
-     [](const Options &options) {
-         return nameOf(colourChoices, options.table.preparation.reduction);
-     }},
+    {.name = "stats",
+     .valueName = "",
+     .help = "After the tables, one line per picture on standard error: label, size, pixels, data "
+             "bytes "
+             "(pairs with --rle), characters, Data lines.",
+     .reach = Reach::Command,
+     .words = "Figures",
+     .apply = [](Options &options,
+                 std::string_view value) { return applySwitch(value, options.stats); },
+     .value = [](const Options &options) { return onlyWhen(options.stats); }},
+    {.name = "colours",
+     .valueName = "MODE",
+     .help = "How the colours become display colours.",
+     .reach = Reach::Dialog,
+     .words = "Colours",
+     .choices = choicesOf(colourChoices),
+     .apply =
+         [](Options &options, std::string_view value) {
+             return chooseFrom(colourChoices, value, options.table.preparation.reduction);
+         },
+     .value =
+         [](const Options &options) {
+             return nameOf(colourChoices, options.table.preparation.reduction);
+         }},
 };
 
 std::string optionPrefix(std::string_view name)

@@ -65,7 +65,8 @@ enum class Reach {
 };
 
 // One setting, declared once: the command's parser, its help, the window's stored settings, the
-// dialog's controls and every message about a value come from these rows.
+// dialog's controls and every message about a value come from these rows. Rows are written with
+// designated initializers, so that a field added later leaves the others as they are.
 struct SettingRow
 {
     // The long name without its dashes ("per-line"); one letter for a short option ("o").
@@ -79,7 +80,7 @@ struct SettingRow
     // What the window calls the setting ("Numbers per line").
     std::string_view words;
     // The values to choose from, for a value out of a list; empty for any other.
-    std::vector<Choice> choices;
+    std::vector<Choice> choices = {};
     // Applies a value; returns the reason it was refused (the part after "option '--NAME': "),
     // or empty. On a refusal nothing changes.
     std::string (*apply)(Options &options, std::string_view value);
