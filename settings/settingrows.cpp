@@ -245,7 +245,8 @@ const std::vector<SettingRow> rows = {
      .reach = Reach::Setting,
      .words = "Fit (aspect kept)",
      .apply = &applyBox<Scaling::Fit>,
-     .value = &boxValue<Scaling::Fit>},
+     .value = &boxValue<Scaling::Fit>,
+     .group = "Display"},
     {.name = "stretch",
      .valueName = "WxH",
      .help = "Scale to exactly W x H.",
@@ -253,7 +254,8 @@ const std::vector<SettingRow> rows = {
      .words = "Stretch",
      .apply = &applyBox<Scaling::Stretch>,
      .value = &boxValue<Scaling::Stretch>,
-     .clashes = {"fit"}},
+     .clashes = {"fit"},
+     .group = "Display"},
     {.name = "pad",
      .valueName = "",
      .help = "With --fit: centre on a W x H canvas of the background.",
@@ -268,7 +270,8 @@ const std::vector<SettingRow> rows = {
          if (options.table.preparation.scaling != Scaling::Fit)
              return "needs '--fit'";
          return {};
-     }},
+     },
+     .group = "Display"},
     {.name = "resample",
      .valueName = "MODE",
      .help =
@@ -283,7 +286,8 @@ const std::vector<SettingRow> rows = {
      .value =
          [](const Options &options) {
              return nameOf(resamplings, options.table.preparation.resampling);
-         }},
+         },
+     .group = "Display"},
     {.name = "background",
      .valueName = "RRGGBB",
      .help = "Blend transparent pixels over this colour (also #RRGGBB); padding takes it too. "
@@ -307,7 +311,8 @@ const std::vector<SettingRow> rows = {
          for (int shift = 20; shift >= 0; shift -= 4)
              text += digits[*background >> shift & 0xFu];
          return text;
-     }},
+     },
+     .group = "Display"},
     {.name = "nearest",
      .valueName = "",
      .help = "Code each channel as its nearest display level instead of its band.",
@@ -325,7 +330,8 @@ const std::vector<SettingRow> rows = {
      .value =
          [](const Options &options) {
              return onlyWhen(options.table.preparation.reduction == ColourReduction::Nearest);
-         }},
+         },
+     .group = "Display"},
     {.name = "dither",
      .valueName = "MODE",
      .help = "none (the default), ordered (8 x 8 Bayer) or diffuse (Floyd-Steinberg): mix display "
@@ -345,7 +351,8 @@ const std::vector<SettingRow> rows = {
      .value =
          [](const Options &options) {
              return nameOf(dithers, options.table.preparation.reduction);
-         }},
+         },
+     .group = "Display"},
     {.name = "radix",
      .valueName = "bin|hex|dec",
      .help = "How numbers are written: bin (&B and 8 digits, the default), hex (&H and 2 digits) "
@@ -357,7 +364,8 @@ const std::vector<SettingRow> rows = {
          [](Options &options, std::string_view value) {
              return chooseFrom(radixes, value, options.table.format.radix);
          },
-     .value = [](const Options &options) { return nameOf(radixes, options.table.format.radix); }},
+     .value = [](const Options &options) { return nameOf(radixes, options.table.format.radix); },
+     .group = "Table"},
     {.name = "label",
      .valueName = "NAME",
      .help =
@@ -377,7 +385,8 @@ const std::vector<SettingRow> rows = {
          if (options.table.format.label == TableFormat{}.label)
              return std::nullopt;
          return options.table.format.label;
-     }},
+     },
+     .group = "Table"},
     {.name = "per-line",
      .valueName = "N",
      .help = "Numbers on a Data line, 1 to 64 (default 8).",
@@ -395,7 +404,10 @@ const std::vector<SettingRow> rows = {
          if (options.table.format.perLine == TableFormat{}.perLine)
              return std::nullopt;
          return std::to_string(options.table.format.perLine);
-     }},
+     },
+     .group = "Table",
+     .least = 1,
+     .most = TableFormat::maxPerLine},
     {.name = "size-line",
      .valueName = "",
      .help = "The first Data line holds the picture's width and height.",
@@ -405,7 +417,8 @@ const std::vector<SettingRow> rows = {
          [](Options &options, std::string_view value) {
              return applySwitch(value, options.table.format.sizeLine);
          },
-     .value = [](const Options &options) { return onlyWhen(options.table.format.sizeLine); }},
+     .value = [](const Options &options) { return onlyWhen(options.table.format.sizeLine); },
+     .group = "Table"},
     {.name = "row-lines",
      .valueName = "",
      .help = "A line also ends where a picture row ends.",
@@ -415,7 +428,8 @@ const std::vector<SettingRow> rows = {
          [](Options &options, std::string_view value) {
              return applySwitch(value, options.table.format.rowLines);
          },
-     .value = [](const Options &options) { return onlyWhen(options.table.format.rowLines); }},
+     .value = [](const Options &options) { return onlyWhen(options.table.format.rowLines); },
+     .group = "Table"},
     {.name = "rle",
      .valueName = "",
      .help = "Codes as pairs \"count , code\" of runs of 1 to 255 equal codes; a pair never splits "
@@ -432,7 +446,8 @@ const std::vector<SettingRow> rows = {
              return "needs an even '--per-line', not " +
                     std::to_string(options.table.format.perLine);
          return {};
-     }},
+     },
+     .group = "Table"},
     {.name = "stats",
      .valueName = "",
      .help = "After the tables, one line per picture on standard error: label, size, pixels, data "
@@ -456,7 +471,8 @@ const std::vector<SettingRow> rows = {
      .value =
          [](const Options &options) {
              return nameOf(colourChoices, options.table.preparation.reduction);
-         }},
+         },
+     .group = "Display"},
 };
 
 std::string optionPrefix(std::string_view name)

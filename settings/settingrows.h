@@ -92,6 +92,19 @@ struct SettingRow
     // null where it always can. Only a switch has one: a refusal turns it off.
     std::string (*check)(const Options &options) = nullptr;
 
+    // The window's side of the row (Reach::Setting and Reach::Dialog rows).
+    // The group of the dialog the row's control sits in ("Display", "Table").
+    std::string_view group = {};
+    // The control's tooltip, written for a user.
+    std::string_view tip = {};
+    // For a whole number: the least and the most it may be (most 0: the value is no number).
+    unsigned least = 0;
+    unsigned most = 0;
+    // What the window says of a value the row refuses, in a sentence that names the field.
+    std::string_view refusalWords = {};
+    // What the window says when check() refuses the value beside the others.
+    std::string_view checkWords = {};
+
     bool isSwitch() const { return valueName.empty(); }
 };
 
