@@ -35,6 +35,14 @@ constexpr std::string_view backgroundRow = "background";
 // The preview's room, in screen pixels: the largest display, 480 x 320, either way up.
 constexpr QSize previewRoom(480, 480);
 
+// The sizes the size box offers, besides none and a size of one's own.
+const std::vector<QSize> &presetSizes()
+{
+    static const std::vector<QSize> sizes = {{128, 128}, {128, 160}, {160, 128}, {240, 320},
+                                             {320, 240}, {320, 480}, {480, 320}};
+    return sizes;
+}
+
 bool isSizeRow(std::string_view name)
 {
     return std::find(std::begin(sizeRows), std::end(sizeRows), name) != std::end(sizeRows);
@@ -363,13 +371,6 @@ const TableSettingsDialog::RowControl *TableSettingsDialog::controlOf(std::strin
             return &made;
     }
     return nullptr;
-}
-
-const std::vector<QSize> &TableSettingsDialog::presetSizes()
-{
-    static const std::vector<QSize> sizes = {{128, 128}, {128, 160}, {160, 128}, {240, 320},
-                                             {320, 240}, {320, 480}, {480, 320}};
-    return sizes;
 }
 
 void TableSettingsDialog::setSettings(const TableSettings &settings)

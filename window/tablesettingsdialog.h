@@ -52,9 +52,6 @@ public:
     // Shows why the settings' picture cannot be made, in place of the picture.
     void showPictureProblem(const QString &text);
 
-    // The sizes the size box offers, besides none and a size of one's own.
-    static const std::vector<QSize> &presetSizes();
-
 public slots:
     void reject() override;
 
