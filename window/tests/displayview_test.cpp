@@ -4,6 +4,7 @@
 #include "pictureview.h"
 #include "settingsof.h"
 #include "settingsstore.h"
+#include "tablerun.h"
 #include "tavro.h"
 
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
@@ -73,7 +75,7 @@ private:
     QString photo(QSize size);
     // quenzil-table's preview and the length of its table, for the picture and options.
     QImage commandPreview(const QStringList &options, const QString &picture,
-                          qint64 *tableLength = nullptr);
+                          QByteArray *table = nullptr);
     QScrollArea *view() { return m_window->findChild<QScrollArea *>("Picture1"); }
     QImage shown()
     {
@@ -120,17 +122,16 @@ QString DisplayViewTest::photo(QSize size)
 }
 
 QImage DisplayViewTest::commandPreview(const QStringList &options, const QString &picture,
-                                       qint64 *tableLength)
+                                       QByteArray *table)
 {
     const QString preview = m_dir->filePath(QStringLiteral("command.png"));
-    const QString table = m_dir->filePath(QStringLiteral("command.bas"));
     QProcess command;
-    command.start(QStringLiteral(QUENZIL_TABLE_PROGRAM),
-                  QStringList(options) << "--preview=" + preview << "-o" << table << picture);
+    command.start(QStringLiteral(QUENZIL_TABLE_PROGRAM), QStringList(options)
+                                                             << "--preview=" + preview << picture);
     if (!command.waitForFinished(60000) || command.exitCode() != 0)
         qFatal("quenzil-table failed: %s", command.readAllStandardError().constData());
-    if (tableLength)
-        *tableLength = QFile(table).size();
+    if (table)
+        *table = command.readAllStandardOutput();
     return QImage(preview).convertToFormat(QImage::Format_RGB32);
 }
 
@@ -150,7 +151,8 @@ QAction *DisplayViewTest::zoomEntry(const QString &text)
 }
 
 // At every step each pixel of the picture is a square of zoom x zoom screen pixels: with a
-// display setting on, the command's preview enlarged; without, the picture as loaded.
+// display setting on, the command's preview enlarged; without, the picture as loaded. The
+// window's table is the command's.
 void DisplayViewTest::zoomShowsTheCommandsPixels_data()
 {
     QTest::addColumn<QStringList>("options");
@@ -162,6 +164,8 @@ void DisplayViewTest::zoomShowsTheCommandsPixels_data()
         << QStringList{"--fill=24x16", "--dither=diffuse"} << "2x" << 2;
     QTest::newRow("fit and pad over a background, 3x")
         << QStringList{"--fit=20x20", "--pad", "--background=3366CC"} << "3x" << 3;
+    QTest::newRow("fill taller than the picture, nearest colours, hexadecimal pairs, 1x")
+        << QStringList{"--fill=20x40", "--nearest", "--radix=hex", "--rle"} << "1x" << 1;
     QTest::newRow("stretch, ordered dither, 8x, scrolled")
         << QStringList{"--stretch=30x12", "--dither=ordered"} << "8x" << 8;
 }
@@ -177,9 +181,13 @@ void DisplayViewTest::zoomShowsTheCommandsPixels()
     QVERIFY(m_window->setTableSettings(settingsOfOptions(options)));
     zoomEntry(entry)->trigger();
 
-    const QImage expected = options.isEmpty() ? QImage(path).convertToFormat(QImage::Format_RGB32)
-                                              : commandPreview(options, path);
+    QByteArray table;
+    const QImage preview = commandPreview(options, path, &table);
+    const QImage expected =
+        options.isEmpty() ? QImage(path).convertToFormat(QImage::Format_RGB32) : preview;
     QCOMPARE(shown(), enlarged(expected, zoom));
+    m_window->findChild<QPushButton *>("Command2")->click();
+    QCOMPARE(tableText(*m_window->findChild<QPlainTextEdit *>("RichTextBox1")).toUtf8(), table);
     QVERIFY(zoomEntry(entry)->isChecked());
     // Scroll bars where the zoomed picture is larger than the area.
     QTRY_COMPARE(view()->horizontalScrollBar()->isVisible(),
@@ -306,8 +314,8 @@ void DisplayViewTest::previewFollowsTheControls()
             qobject_cast<QAbstractButton *>(control)->click();
     }
 
-    qint64 length = 0;
-    const QImage expected = commandPreview(options, path, &length);
+    QByteArray table;
+    const QImage expected = commandPreview(options, path, &table);
     const int zoom = expected.width() * 2 <= 480 && expected.height() * 2 <= 480 ? 2 : 1;
     const auto *preview = dialog->findChild<QLabel *>("previewPicture");
     QCOMPARE(preview->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
@@ -316,7 +324,7 @@ void DisplayViewTest::previewFollowsTheControls()
              QString("%1 x %2 pixels, %3 characters")
                  .arg(expected.width())
                  .arg(expected.height())
-                 .arg(QLocale(QLocale::English).toString(length)));
+                 .arg(QLocale(QLocale::English).toString(table.size())));
     qobject_cast<QDialog *>(dialog)->reject();
 }
 
