@@ -427,10 +427,11 @@ int measurePreview(int side, int argc, char **argv)
         std::function<void()> undo;
     };
     const Step steps[] = {
+        {"Off, binary -> hexadecimal", choose(radix, "hex"), choose(radix, "bin")},
         {"Off -> 480 x 320 (fit)", chooseText(size, "480 x 320"), chooseText(size, "Off")},
         {"bands -> diffuse dither", choose(colours, "diffuse"), choose(colours, "bands")},
         {"fit -> fill (crop)", [fill] { fill->click(); }, [fit] { fit->click(); }},
-        {"binary -> hexadecimal (table only)", choose(radix, "hex"), choose(radix, "bin")},
+        {"hexadecimal -> binary (table only)", choose(radix, "bin"), choose(radix, "hex")},
         {"480 x 320 -> 160 x 128", chooseText(size, "160 x 128"), chooseText(size, "480 x 320")},
     };
     for (const Step &step : steps) {

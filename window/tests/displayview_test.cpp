@@ -220,11 +220,7 @@ void DisplayViewTest::zoomSteps()
     QFETCH(QStringList, steps);
     QFETCH(QList<QSize>, shown);
 
-    QImage image(picture, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    const QString path = m_dir->filePath("p.png");
-    QVERIFY(image.save(path));
-    QVERIFY(m_window->loadFile(path));
+    QVERIFY(m_window->loadFile(photo(picture)));
     m_window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     for (qsizetype i = 0; i < steps.size(); ++i) {
@@ -249,11 +245,7 @@ void DisplayViewTest::zoomSteps()
 // column at the right, and Fit takes the larger area.
 void DisplayViewTest::growsWithTheWindow()
 {
-    QImage image(16, 12, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    const QString path = m_dir->filePath("p.png");
-    QVERIFY(image.save(path));
-    QVERIFY(m_window->loadFile(path));
+    QVERIFY(m_window->loadFile(photo({16, 12})));
     QCOMPARE(view()->geometry(), QRect(4, 12, 81, 73));
 
     m_window->resize(1200, 850);
