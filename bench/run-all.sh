@@ -7,4 +7,6 @@ bash bench/cli_bench.sh
 bash bench/shape_bench.sh
 bash bench/prepare_bench.sh
 ./build/bin/window_bench
+./build/bin/window_bench --zoom 4096
+./build/bin/window_bench --preview 4096
 ./build/bin/largest_picture_bench all

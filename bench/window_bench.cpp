@@ -5,6 +5,8 @@
 //        window_bench --clicks WIDTH HEIGHT CLICKS
 //        window_bench --save SIDE
 //        window_bench --settings SIDE
+//        window_bench --zoom SIDE
+//        window_bench --preview SIDE
 // With BENCH_GAPS set, every stretch is printed to stderr as it ends. --clicks clicks RGB-Tabelle
 // CLICKS times, 0.1 s apart, over one WIDTH x HEIGHT picture (each click after the first starts
 // a run inside the running one) and prints the time until the last run ended, the characters the
@@ -13,26 +15,36 @@
 // to the time quenzil-table -o takes for the same table (best of three each). --settings changes
 // the table settings over a loaded SIDE x SIDE picture as the settings dialog does and prints the
 // time each change takes until the view has been painted again (best of three), and the time of
-// RGB-Tabelle over the prepared picture.
+// RGB-Tabelle over the prepared picture. --zoom prepares a SIDE x SIDE picture to 480 x 320 and
+// prints how long a zoom change and a resize of the window take until the picture is painted
+// again (best of three). --preview opens the Table settings dialog over a SIDE x SIDE picture and
+// prints how long each change of a control takes until the dialog's preview and the window's
+// picture are painted again (best of three).
 //
 // Each size runs in a process of its own, so that its peak memory is its own.
 #include "tablebuilder.h"
 #include "tavro.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -293,6 +305,142 @@ int measureSettings(int side, int argc, char **argv)
     return 0;
 }
 
+// The best time of three of `change`, each after `undo`, until `painted` has been painted again.
+double bestOfThree(const std::function<void()> &change, const std::function<void()> &undo,
+                   const std::function<void()> &painted)
+{
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        undo();
+        painted();
+        QElapsedTimer clock;
+        clock.start();
+        change();
+        painted();
+        best = std::min(best, clock.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+// Waits for a resize of the window to arrive (the platform hands it on as an event).
+void resizeWindow(QWidget &window, QSize size)
+{
+    window.resize(size);
+    for (int i = 0; i < 1000 && window.size() != size; ++i)
+        QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+// Zoom changes and window resizes over a picture prepared to 480 x 320.
+int measureZoom(int side, int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture.bmp"));
+    if (!dir.isValid() || !writePicture(path, side, side))
+        return 1;
+    quenzil::Tavro window;
+    quenzil::Options options;
+    quenzil::applySettings(options, {{"fill", "480x320"}, {"dither", "diffuse"}},
+                           {quenzil::Reach::Setting});
+    window.show();
+    if (!window.loadFile(path) || !window.setTableSettings(options.table))
+        return 1;
+    resizeWindow(window, {1200, 850});
+    QWidget *view = window.findChild<QWidget *>(QStringLiteral("Picture1"));
+    const auto painted = [&] { view->repaint(); };
+    const auto zoomTo = [&](int zoom) { return [&window, zoom] { window.setZoom(zoom); }; };
+
+    std::printf("%d x %d picture filled to 480 x 320, window 1200 x 850: until the picture is "
+                "painted again (best of 3; goal: within 50 ms)\n",
+                side, side);
+    const std::pair<const char *, std::pair<int, int>> zooms[] = {{"zoom Fit -> 8x", {0, 8}},
+                                                                  {"zoom 1x -> 8x", {1, 8}},
+                                                                  {"zoom 8x -> 6x", {8, 6}},
+                                                                  {"zoom 8x -> Fit", {8, 0}}};
+    for (const auto &[name, change] : zooms)
+        std::printf("  %-34s %6.1f ms\n", name,
+                    bestOfThree(zoomTo(change.second), zoomTo(change.first), painted));
+    window.setZoom(8);
+    const auto resizeTo = [&](QSize size) {
+        return [&window, size] { resizeWindow(window, size); };
+    };
+    const auto paintedWindow = [&] { window.repaint(); };
+    std::printf("  %-34s %6.1f ms\n", "at 8x, window 1200 x 850 -> 1000 x 700",
+                bestOfThree(resizeTo({1000, 700}), resizeTo({1200, 850}), paintedWindow));
+    std::printf("  %-34s %6.1f ms\n", "at 8x, window 1000 x 700 -> 1200 x 850",
+                bestOfThree(resizeTo({1200, 850}), resizeTo({1000, 700}), paintedWindow));
+    return 0;
+}
+
+// Changes in the Table settings dialog over one picture; prints how long its preview takes to
+// follow.
+int measurePreview(int side, int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("picture.bmp"));
+    if (!dir.isValid() || !writePicture(path, side, side))
+        return 1;
+    quenzil::Tavro window;
+    window.show();
+    if (!window.loadFile(path))
+        return 1;
+    // Ctrl+T, as a user opens it.
+    for (QAction *action : window.actions()) {
+        if (action->shortcut() == QKeySequence(QStringLiteral("Ctrl+T")))
+            action->trigger();
+    }
+    auto *dialog = window.findChild<QDialog *>();
+    if (!dialog)
+        return 1;
+    QCoreApplication::processEvents();
+    auto *size = dialog->findChild<QComboBox *>(QStringLiteral("sizeBox"));
+    auto *colours = dialog->findChild<QComboBox *>(QStringLiteral("coloursBox"));
+    auto *radix = dialog->findChild<QComboBox *>(QStringLiteral("radixBox"));
+    auto *fit = dialog->findChild<QRadioButton *>(QStringLiteral("fitButton"));
+    auto *fill = dialog->findChild<QRadioButton *>(QStringLiteral("fillButton"));
+    auto *preview = dialog->findChild<QLabel *>(QStringLiteral("previewPicture"));
+    QWidget *view = window.findChild<QWidget *>(QStringLiteral("Picture1"));
+    const auto painted = [&] {
+        preview->repaint();
+        view->repaint();
+    };
+    const auto choose = [](QComboBox *box, const char *value) {
+        return [box, value] { box->setCurrentIndex(box->findData(QString::fromLatin1(value))); };
+    };
+    const auto chooseText = [](QComboBox *box, const char *text) {
+        return [box, text] { box->setCurrentText(QString::fromLatin1(text)); };
+    };
+
+    std::printf("%d x %d picture, the Table settings dialog: a change until its preview and the "
+                "window's picture are painted again (best of 3; goal: within 100 ms)\n",
+                side, side);
+    struct Step
+    {
+        const char *name;
+        std::function<void()> change;
+        std::function<void()> undo;
+    };
+    const Step steps[] = {
+        {"Off, binary -> hexadecimal", choose(radix, "hex"), choose(radix, "bin")},
+        {"Off -> 480 x 320 (fit)", chooseText(size, "480 x 320"), chooseText(size, "Off")},
+        {"bands -> diffuse dither", choose(colours, "diffuse"), choose(colours, "bands")},
+        {"fit -> fill (crop)", [fill] { fill->click(); }, [fit] { fit->click(); }},
+        {"hexadecimal -> binary (table only)", choose(radix, "bin"), choose(radix, "hex")},
+        {"480 x 320 -> 160 x 128", chooseText(size, "160 x 128"), chooseText(size, "480 x 320")},
+    };
+    for (const Step &step : steps) {
+        std::printf("  %-34s %6.1f ms\n", step.name, bestOfThree(step.change, step.undo, painted));
+        step.change();
+    }
+    return 0;
+}
+
 // One size in this process; prints one line of figures.
 int measure(int side, int argc, char **argv)
 {
@@ -350,6 +498,10 @@ int main(int argc, char **argv)
         return measure(std::atoi(argv[2]), argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "--settings") == 0)
         return measureSettings(std::atoi(argv[2]), argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--zoom") == 0)
+        return measureZoom(std::atoi(argv[2]), argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], "--preview") == 0)
+        return measurePreview(std::atoi(argv[2]), argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "--save") == 0)
         return measureSave(std::atoi(argv[2]), argc, argv);
     if (argc == 5 && std::strcmp(argv[1], "--clicks") == 0)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes the screenshots of the README's "Settings" with the built window program under a virtual
-# X display, its settings in a folder of their own (a 160 x 128 display, diffusion, hexadecimal
-# numbers, the label Logo):
-#   docs/screenshot-window.png    the window with docs/preview-original.png loaded and its table
-#   docs/screenshot-settings.png  the Table settings dialog, opened with Ctrl+T
+# X display, its settings in a folder of their own (a 160 x 128 display filled, diffusion,
+# hexadecimal numbers, the label Logo, the picture at 2x):
+#   docs/screenshot-window.png    the window made larger, docs/preview-original.png loaded at 2x
+#                                 and its table
+#   docs/screenshot-settings.png  the Table settings dialog with its preview, opened with Ctrl+T
 # Usage: docs/make-screenshots.sh [QUENZIL]   (build/bin/quenzil by default)
 set -euo pipefail
 
@@ -26,7 +27,12 @@ if [[ ${1:-} == --inside ]]; then
     }
     gone() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null; }
     window=$(windowNamed Tavro)
-    click() { xdotool mousemove --sync --window "$window" "$1" "$2" click 1; }
+    # Larger than it opens, so that the picture at 2x has room beside the table.
+    xdotool windowsize --sync "$window" 1100 500
+    sleep 0.5
+    # The column of controls keeps its distance from the right edge.
+    right=$((1100 - 564))
+    click() { xdotool mousemove --sync --window "$window" "$(($1 + right))" "$2" click 1; }
 
     click 508 18 # Load Bitmap
     dialog=$(windowNamed Open)
@@ -64,10 +70,11 @@ done
 config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 mkdir -p "$config/QUENZIL"
-printf '[table]\ndither=diffuse\nfit=160x128\nlabel=Logo\nradix=hex\n' >"$config/QUENZIL/quenzil.conf"
+printf '[table]\ndither=diffuse\nfill=160x128\nlabel=Logo\nradix=hex\n\n[window]\nzoom=2\n' \
+    >"$config/QUENZIL/quenzil.conf"
 
 # The settings are read at the start, so no settings of the user's reach the pictures.
 XDG_CONFIG_HOME=$config QT_QPA_PLATFORM=xcb timeout 120 \
-    xvfb-run --auto-servernum --server-args='-screen 0 1024x768x24' \
+    xvfb-run --auto-servernum --server-args='-screen 0 1280x1024x24' \
     bash "$docs/make-screenshots.sh" --inside "$program"
 echo "docs/screenshot-window.png docs/screenshot-settings.png written"

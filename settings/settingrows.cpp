@@ -159,8 +159,8 @@ std::optional<std::string> nameOf(const std::array<Named<Value>, count> &list, V
 }
 
 constexpr std::array<Named<Resampling>, 2> resamplings{{
-    {"smooth", "Smooth", Resampling::Smooth},
-    {"nearest", "Nearest pixel", Resampling::Nearest},
+    {"smooth", "Smooth, for photos", Resampling::Smooth},
+    {"nearest", "Nearest pixel, for pixel art", Resampling::Nearest},
 }};
 
 // --nearest and --dither share the one reduction: a dither works with the nearest levels anyway,
@@ -173,10 +173,10 @@ constexpr std::array<Named<ColourReduction>, 3> dithers{{
 
 // The window's one choice for what the two options set together.
 constexpr std::array<Named<ColourReduction>, 4> colourChoices{{
-    {"bands", "Bands", ColourReduction::Bands},
-    {"nearest", "Nearest levels", ColourReduction::Nearest},
-    {"ordered", "Ordered dither", ColourReduction::Ordered},
-    {"diffuse", "Diffuse dither", ColourReduction::Diffuse},
+    {"bands", "Plain bands", ColourReduction::Bands},
+    {"nearest", "Nearest display colour", ColourReduction::Nearest},
+    {"ordered", "Ordered dither, for flat areas", ColourReduction::Ordered},
+    {"diffuse", "Diffuse dither, for photos", ColourReduction::Diffuse},
 }};
 
 bool isDither(ColourReduction reduction)
@@ -185,9 +185,9 @@ bool isDither(ColourReduction reduction)
 }
 
 constexpr std::array<Named<Radix>, 3> radixes{{
-    {"bin", "Binary (&B)", Radix::binary},
-    {"hex", "Hexadecimal (&H)", Radix::hexadecimal},
-    {"dec", "Decimal", Radix::decimal},
+    {"bin", "Binary &B, for MMBasic, FreeBASIC, QB64", Radix::binary},
+    {"hex", "Hexadecimal &H, for most BASICs", Radix::hexadecimal},
+    {"dec", "Decimal, for any BASIC", Radix::decimal},
 }};
 
 // A file name option: anything but an empty name, and a name Qt can hold as text, since the
@@ -208,6 +208,10 @@ std::optional<std::string> textUnlessEmpty(const std::string &text)
     return text.empty() ? std::nullopt : std::optional<std::string>(text);
 }
 
+// What the window says of a size it cannot take, for each way to a size.
+constexpr std::string_view sizeRefusal =
+    "The size must be a width and a height, each a whole number from 1 to 8192.";
+
 // The help below names the limits; they must stay those of the constants.
 static_assert(Preparation::largestSide == 8192 && TableFormat::maxPerLine == 64 &&
               TableFormat::maxLabelLength == 32 && TableFormat::maxRun == 255);
@@ -222,7 +226,8 @@ const std::vector<SettingRow> rows = {
          [](Options &options, std::string_view value) {
              return applySwitch(value, options.table.preparation.invert);
          },
-     .value = [](const Options &options) { return onlyWhen(options.table.preparation.invert); }},
+     .value = [](const Options &options) { return onlyWhen(options.table.preparation.invert); },
+     .tip = "Codes the picture with its colours inverted."},
     {.name = "preview",
      .valueName = "OUT.png",
      .help = "Also write the picture as a 3-3-2 display shows it; - is standard output (with -o).",
@@ -230,7 +235,8 @@ const std::vector<SettingRow> rows = {
      .words = "Preview",
      .apply = [](Options &options,
                  std::string_view value) { return applyFileName(options.preview, value); },
-     .value = [](const Options &options) { return textUnlessEmpty(options.preview); }},
+     .value = [](const Options &options) { return textUnlessEmpty(options.preview); },
+     .tip = "Also writes the picture as the display shows it, as a PNG file."},
     {.name = "o",
      .valueName = "OUT",
      .help = "Write the table to OUT instead of standard output (- is standard output).",
@@ -238,7 +244,8 @@ const std::vector<SettingRow> rows = {
      .words = "Table file",
      .apply = [](Options &options,
                  std::string_view value) { return applyFileName(options.output, value); },
-     .value = [](const Options &options) { return textUnlessEmpty(options.output); }},
+     .value = [](const Options &options) { return textUnlessEmpty(options.output); },
+     .tip = "The file the table is written to."},
     {.name = "fit",
      .valueName = "WxH",
      .help = "Scale to the largest size inside W x H, aspect kept (each side 1 to 8192).",
@@ -246,7 +253,10 @@ const std::vector<SettingRow> rows = {
      .words = "Fit (aspect kept)",
      .apply = &applyBox<Scaling::Fit>,
      .value = &boxValue<Scaling::Fit>,
-     .group = "Display"},
+     .group = "Display",
+     .tip = "Scales the picture to the largest size inside the display with its shape kept; "
+            "where the shapes differ, the picture is narrower or lower than the display.",
+     .refusalWords = sizeRefusal},
     {.name = "stretch",
      .valueName = "WxH",
      .help = "Scale to exactly W x H.",
@@ -255,7 +265,22 @@ const std::vector<SettingRow> rows = {
      .apply = &applyBox<Scaling::Stretch>,
      .value = &boxValue<Scaling::Stretch>,
      .clashes = {"fit"},
-     .group = "Display"},
+     .group = "Display",
+     .tip = "Scales the picture to exactly the display's size; where the shapes differ, the "
+            "picture is squeezed.",
+     .refusalWords = sizeRefusal},
+    {.name = "fill",
+     .valueName = "WxH",
+     .help = "Scale to cover W x H, aspect kept, and cut the overflow evenly from both sides.",
+     .reach = Reach::Setting,
+     .words = "Fill (crop)",
+     .apply = &applyBox<Scaling::Fill>,
+     .value = &boxValue<Scaling::Fill>,
+     .clashes = {"fit", "stretch"},
+     .group = "Display",
+     .tip = "Scales the picture to cover the whole display with its shape kept and cuts off what "
+            "overflows, evenly from both sides: a photo on a full screen.",
+     .refusalWords = sizeRefusal},
     {.name = "pad",
      .valueName = "",
      .help = "With --fit: centre on a W x H canvas of the background.",
@@ -266,12 +291,16 @@ const std::vector<SettingRow> rows = {
              return applySwitch(value, options.table.preparation.pad);
          },
      .value = [](const Options &options) { return onlyWhen(options.table.preparation.pad); },
+     .clashes = {"fill"},
      .check = [](const Options &options) -> std::string {
          if (options.table.preparation.scaling != Scaling::Fit)
              return "needs '--fit'";
          return {};
      },
-     .group = "Display"},
+     .group = "Display",
+     .tip = "With Fit: centres the picture on the display's whole size, in the background colour "
+            "(black without one), so that the table is exactly the display's size.",
+     .checkWords = "Pad to the size goes with Fit only."},
     {.name = "resample",
      .valueName = "MODE",
      .help =
@@ -287,7 +316,9 @@ const std::vector<SettingRow> rows = {
          [](const Options &options) {
              return nameOf(resamplings, options.table.preparation.resampling);
          },
-     .group = "Display"},
+     .group = "Display",
+     .tip = "How a scaled picture gets its pixels: smooth averages the pixels it covers (photos), "
+            "nearest pixel takes one of them, so that hard edges stay hard (pixel art, icons)."},
     {.name = "background",
      .valueName = "RRGGBB",
      .help = "Blend transparent pixels over this colour (also #RRGGBB); padding takes it too. "
@@ -312,7 +343,10 @@ const std::vector<SettingRow> rows = {
              text += digits[*background >> shift & 0xFu];
          return text;
      },
-     .group = "Display"},
+     .group = "Display",
+     .tip = "The colour that transparent parts of the picture are blended over, and the colour "
+            "of padding. None: transparent parts keep the colour they store, padding is black.",
+     .refusalWords = "The background must be a colour of six hexadecimal digits, RRGGBB."},
     {.name = "nearest",
      .valueName = "",
      .help = "Code each channel as its nearest display level instead of its band.",
@@ -331,7 +365,8 @@ const std::vector<SettingRow> rows = {
          [](const Options &options) {
              return onlyWhen(options.table.preparation.reduction == ColourReduction::Nearest);
          },
-     .group = "Display"},
+     // No control of its own: the dialog's colours stand for it.
+     .tip = "Codes each channel as the display level nearest to it, instead of its band."},
     {.name = "dither",
      .valueName = "MODE",
      .help = "none (the default), ordered (8 x 8 Bayer) or diffuse (Floyd-Steinberg): mix display "
@@ -352,7 +387,8 @@ const std::vector<SettingRow> rows = {
          [](const Options &options) {
              return nameOf(dithers, options.table.preparation.reduction);
          },
-     .group = "Display"},
+     // No control of its own: the dialog's colours stand for it.
+     .tip = "Mixes display colours so that an area's average matches the picture."},
     {.name = "radix",
      .valueName = "bin|hex|dec",
      .help = "How numbers are written: bin (&B and 8 digits, the default), hex (&H and 2 digits) "
@@ -365,7 +401,10 @@ const std::vector<SettingRow> rows = {
              return chooseFrom(radixes, value, options.table.format.radix);
          },
      .value = [](const Options &options) { return nameOf(radixes, options.table.format.radix); },
-     .group = "Table"},
+     .group = "Table",
+     .tip = "How each number is written. MMBasic, FreeBASIC and QB64 read binary &B numbers; "
+            "bwbasic, GW-BASIC and QBasic do not (they read wrong numbers without an error), "
+            "but read hexadecimal and decimal ones."},
     {.name = "label",
      .valueName = "NAME",
      .help =
@@ -386,7 +425,12 @@ const std::vector<SettingRow> rows = {
              return std::nullopt;
          return options.table.format.label;
      },
-     .group = "Table"},
+     .group = "Table",
+     .tip = "The name on the table's first line (Logo gives \"Logo:\"), for the program's "
+            "RESTORE: a letter, then letters, digits or _, at most 32 characters.",
+     .refusalWords = "The label must start with a letter and hold only letters, digits and _, at "
+                     "most 32 characters.",
+     .defaultValue = "Picture"},
     {.name = "per-line",
      .valueName = "N",
      .help = "Numbers on a Data line, 1 to 64 (default 8).",
@@ -406,8 +450,12 @@ const std::vector<SettingRow> rows = {
          return std::to_string(options.table.format.perLine);
      },
      .group = "Table",
+     .tip = "How many numbers a Data line holds. Many BASICs read at most 255 characters of a "
+            "line: that is 19 binary numbers, 36 hexadecimal ones.",
      .least = 1,
-     .most = TableFormat::maxPerLine},
+     .most = TableFormat::maxPerLine,
+     .refusalWords = "Numbers per line must be a whole number from 1 to 64.",
+     .defaultValue = "8"},
     {.name = "size-line",
      .valueName = "",
      .help = "The first Data line holds the picture's width and height.",
@@ -418,7 +466,9 @@ const std::vector<SettingRow> rows = {
              return applySwitch(value, options.table.format.sizeLine);
          },
      .value = [](const Options &options) { return onlyWhen(options.table.format.sizeLine); },
-     .group = "Table"},
+     .group = "Table",
+     .tip = "The first Data line holds the picture's width and height, for the program to READ "
+            "first."},
     {.name = "row-lines",
      .valueName = "",
      .help = "A line also ends where a picture row ends.",
@@ -429,7 +479,9 @@ const std::vector<SettingRow> rows = {
              return applySwitch(value, options.table.format.rowLines);
          },
      .value = [](const Options &options) { return onlyWhen(options.table.format.rowLines); },
-     .group = "Table"},
+     .group = "Table",
+     .tip = "Each row of the picture starts a new Data line, so that no line holds pixels of two "
+            "rows."},
     {.name = "rle",
      .valueName = "",
      .help = "Codes as pairs \"count , code\" of runs of 1 to 255 equal codes; a pair never splits "
@@ -447,7 +499,11 @@ const std::vector<SettingRow> rows = {
                     std::to_string(options.table.format.perLine);
          return {};
      },
-     .group = "Table"},
+     .group = "Table",
+     .tip = "Writes each run of equal pixels as a pair, count and code: far shorter for pictures "
+            "with flat areas, longer for dithered photos. A pair never splits across lines, so "
+            "the numbers per line must be even.",
+     .checkWords = "Run-length pairs need an even number of numbers per line."},
     {.name = "stats",
      .valueName = "",
      .help = "After the tables, one line per picture on standard error: label, size, pixels, data "
@@ -457,7 +513,8 @@ const std::vector<SettingRow> rows = {
      .words = "Figures",
      .apply = [](Options &options,
                  std::string_view value) { return applySwitch(value, options.stats); },
-     .value = [](const Options &options) { return onlyWhen(options.stats); }},
+     .value = [](const Options &options) { return onlyWhen(options.stats); },
+     .tip = "One line of figures per picture: its size, pixels, numbers, characters and lines."},
     {.name = "colours",
      .valueName = "MODE",
      .help = "How the colours become display colours.",
@@ -472,7 +529,12 @@ const std::vector<SettingRow> rows = {
          [](const Options &options) {
              return nameOf(colourChoices, options.table.preparation.reduction);
          },
-     .group = "Display"},
+     .group = "Display",
+     .tip = "How the picture's colours become the display's 256. Plain bands cuts each colour "
+            "into even bands (skies show stripes); nearest display colour rounds each to the "
+            "closest the display has; ordered dither mixes two neighbouring colours in a fine "
+            "regular pattern, good for flat areas and drawings; diffuse dither spreads what each "
+            "pixel misses over its neighbours, the choice for photos."},
 };
 
 std::string optionPrefix(std::string_view name)
@@ -495,8 +557,9 @@ const SettingRow *findSettingRow(std::string_view name)
 }
 
 std::vector<Refusal> applySettings(Options &options, const std::vector<NamedValue> &values,
-                                   std::initializer_list<Reach> reaches)
+                                   std::initializer_list<Reach> reaches, Voice voice)
 {
+    const bool window = voice == Voice::Window;
     const auto reached = [&](const SettingRow &row) {
         return std::find(reaches.begin(), reaches.end(), row.reach) != reaches.end();
     };
@@ -505,7 +568,9 @@ std::vector<Refusal> applySettings(Options &options, const std::vector<NamedValu
     std::vector<const SettingRow *> given;
     for (const NamedValue &value : values) {
         if (const SettingRow *row = findSettingRow(value.name); !row || !reached(*row))
-            refusals.push_back({value.name, "unknown option " + quotedText(dashed(value.name))});
+            refusals.push_back(
+                {value.name, window ? "There is no setting " + quotedText(value.name) + "."
+                                    : "unknown option " + quotedText(dashed(value.name))});
     }
     for (const SettingRow &row : rows) {
         if (!reached(row))
@@ -521,13 +586,19 @@ std::vector<Refusal> applySettings(Options &options, const std::vector<NamedValu
                     });
                 });
             if (clash != row.clashes.end()) {
-                refusals.push_back({value.name, "option '" + dashed(row.name) +
-                                                    "' cannot go with '" + dashed(*clash) + "'"});
+                refusals.push_back(
+                    {value.name, window ? std::string(row.words) + " cannot go with " +
+                                              std::string(findSettingRow(*clash)->words) + "."
+                                        : "option '" + dashed(row.name) + "' cannot go with '" +
+                                              dashed(*clash) + "'"});
                 break;
             }
             Options changed = options;
             if (std::string reason = row.apply(changed, value.value); !reason.empty()) {
-                refusals.push_back({value.name, optionPrefix(row.name) + reason});
+                refusals.push_back({value.name, !window ? optionPrefix(row.name) + reason
+                                                : !row.refusalWords.empty()
+                                                    ? std::string(row.refusalWords)
+                                                    : std::string(row.words) + ": " + reason});
                 continue;
             }
             options = std::move(changed);
@@ -544,8 +615,10 @@ std::vector<Refusal> applySettings(Options &options, const std::vector<NamedValu
         if (!set)
             continue;
         if (std::string reason = row.check(options); !reason.empty()) {
-            refusals.push_back(
-                {std::string(row.name), "option '" + dashed(row.name) + "' " + reason});
+            refusals.push_back({std::string(row.name),
+                                !window ? "option '" + dashed(row.name) + "' " + reason
+                                : !row.checkWords.empty() ? std::string(row.checkWords)
+                                                          : std::string(row.words) + " " + reason});
             row.apply(options, "false");
         }
     }

@@ -93,7 +93,8 @@ struct SettingRow
     std::string (*check)(const Options &options) = nullptr;
 
     // The window's side of the row (Reach::Setting and Reach::Dialog rows).
-    // The group of the dialog the row's control sits in ("Display", "Table").
+    // The group of the dialog the row's control sits in ("Display", "Table"); empty for a row
+    // with no control of its own.
     std::string_view group = {};
     // The control's tooltip, written for a user.
     std::string_view tip = {};
@@ -104,6 +105,10 @@ struct SettingRow
     std::string_view refusalWords = {};
     // What the window says when check() refuses the value beside the others.
     std::string_view checkWords = {};
+    // For a number or a text: the value as apply() takes it that the setting has where none is
+    // given ("8", "Picture"), which the dialog shows then; empty where the setting is then off
+    // (the dialog's field is left empty, or a number shows "None").
+    std::string_view defaultValue = {};
 
     bool isSwitch() const { return valueName.empty(); }
 };
@@ -115,12 +120,22 @@ const std::vector<SettingRow> &settingRows();
 // The row of that name, or null.
 const SettingRow *findSettingRow(std::string_view name);
 
+// Whose words a refusal is told in.
+enum class Voice {
+    // The command's usage error: "option '--label': '7' is not a BASIC label (...)".
+    Command,
+    // A sentence for the window's user that names the field, from the rows' refusalWords and
+    // checkWords: "The label must start with a letter ...".
+    Window,
+};
+
 // A value that applySettings() did not take.
 struct Refusal
 {
     // The row refused, as given.
     std::string name;
-    // The command's usage error in one line: "option '--radix': 'oct' is not bin, hex or dec".
+    // Why, in one line: in the command's voice its usage error ("option '--radix': 'oct' is not
+    // bin, hex or dec"), in the window's a sentence naming the field.
     std::string message;
 
     friend bool operator==(const Refusal &, const Refusal &) = default;
@@ -133,9 +148,10 @@ struct Refusal
 // are applied (a switch turned off again: "--pad" without "--fit"). Refused values leave their
 // setting as it was, so `options` always ends sound. Names of rows outside `reaches` are unknown
 // (the command takes Setting and Command rows, the settings file Setting rows, the dialog Setting
-// and Dialog rows). Returns every refusal, in that order.
+// and Dialog rows). Returns every refusal, in that order, told in `voice`.
 std::vector<Refusal> applySettings(Options &options, const std::vector<NamedValue> &values,
-                                   std::initializer_list<Reach> reaches);
+                                   std::initializer_list<Reach> reaches,
+                                   Voice voice = Voice::Command);
 
 // Every setting the window keeps (Reach::Setting) that differs from the default, as the values
 // that applySettings() takes back, in the order of settingRows().

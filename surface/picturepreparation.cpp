@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace quenzil {
@@ -18,20 +19,6 @@ QImage fail(QString *error, const QString &text)
     if (error)
         *error = text;
     return {};
-}
-
-// The size the picture is scaled to, before padding.
-QSize scaledSize(QSize picture, const Preparation &preparation)
-{
-    switch (preparation.scaling) {
-    case Preparation::Scaling::None:
-        return picture;
-    case Preparation::Scaling::Fit:
-        return fittedSize(picture, preparation.box);
-    case Preparation::Scaling::Stretch:
-        return preparation.box;
-    }
-    return picture;
 }
 
 bool isOpaque(const QImage &picture)
@@ -92,6 +79,14 @@ QImage padded(const QImage &picture, QSize size, QRgb colour)
     return canvas;
 }
 
+// The middle `size` of the picture: what overflows is cut evenly from both sides, the odd pixel
+// from the right or the bottom.
+QImage cropped(const QImage &picture, QSize size)
+{
+    return picture.copy((picture.width() - size.width()) / 2,
+                        (picture.height() - size.height()) / 2, size.width(), size.height());
+}
+
 // Replaces every pixel's colour by a display colour, in place (0xAARRGGBB pixels).
 bool reduce(QImage &picture, ColourReduction reduction)
 {
@@ -120,9 +115,44 @@ QSize fittedSize(QSize picture, QSize box)
     return QSize(box.width(), int(std::clamp<qint64>(fitted, 1, box.height())));
 }
 
+QSize coveringSize(QSize picture, QSize box)
+{
+    if (picture.isEmpty() || box.isEmpty())
+        return {};
+    const qint64 width = picture.width();
+    const qint64 height = picture.height();
+    // The side that fills its box last decides the scale; the other overflows. Beyond the
+    // largest int, no picture could be made anyway.
+    const auto side = [](qint64 scaled) {
+        return int(std::min<qint64>(scaled, std::numeric_limits<int>::max()));
+    };
+    if (width * box.height() <= height * box.width()) {
+        const qint64 covering = (2 * height * box.width() + width) / (2 * width);
+        return QSize(box.width(), side(std::max<qint64>(covering, box.height())));
+    }
+    const qint64 covering = (2 * width * box.height() + height) / (2 * height);
+    return QSize(side(std::max<qint64>(covering, box.width())), box.height());
+}
+
+QSize scaledSize(QSize picture, const Preparation &preparation)
+{
+    switch (preparation.scaling) {
+    case Preparation::Scaling::None:
+        return picture;
+    case Preparation::Scaling::Fit:
+        return fittedSize(picture, preparation.box);
+    case Preparation::Scaling::Stretch:
+        return preparation.box;
+    case Preparation::Scaling::Fill:
+        return coveringSize(picture, preparation.box);
+    }
+    return picture;
+}
+
 QSize preparedSize(QSize picture, const Preparation &preparation)
 {
-    if (preparation.scaling == Preparation::Scaling::Fit && preparation.pad)
+    if ((preparation.scaling == Preparation::Scaling::Fit && preparation.pad) ||
+        preparation.scaling == Preparation::Scaling::Fill)
         return preparation.box;
     return scaledSize(picture, preparation);
 }
@@ -137,6 +167,11 @@ QImage prepare(QImage picture, const Preparation &preparation, QString *error)
         return fail(error, QStringLiteral("The size to scale to is empty"));
     if (!fitsPixelLimit(size))
         return fail(error, pixelLimitText(size));
+    // Filling scales first and crops afterwards: a picture far wider or taller than the box
+    // would be scaled to many times the box.
+    const QSize scaled = scaledSize(picture.size(), preparation);
+    if (!fitsPixelLimit(scaled))
+        return fail(error, pixelLimitText(scaled));
 
     try {
         if (picture.format() != QImage::Format_ARGB32) {
@@ -151,11 +186,13 @@ QImage prepare(QImage picture, const Preparation &preparation, QString *error)
         if ((preparation.invert || !isOpaque(picture)) &&
             !invertAndBlend(picture, preparation.invert, preparation.background))
             return fail(error, noMemoryText());
-        if (const QSize scaled = scaledSize(picture.size(), preparation); scaled != picture.size())
+        if (scaled != picture.size())
             picture = resampled(picture, scaled, preparation.resampling);
         if (picture.isNull())
             return fail(error, noMemoryText());
-        if (picture.size() != size)
+        if (picture.size() != size && preparation.scaling == Preparation::Scaling::Fill)
+            picture = cropped(picture, size);
+        else if (picture.size() != size)
             picture = padded(picture, size, preparation.background.value_or(qRgb(0, 0, 0)));
         if (picture.isNull())
             return fail(error, noMemoryText());

@@ -87,9 +87,8 @@ QSize reducedSize(QSize upright, const Preparation &preparation)
     if (preparation.scaling == Preparation::Scaling::None ||
         preparation.resampling != Preparation::Resampling::Smooth)
         return upright;
-    const QSize scaled = preparation.scaling == Preparation::Scaling::Fit
-                             ? fittedSize(upright, preparation.box)
-                             : preparation.box;
+    // Filling scales to the size that covers the box, before it crops.
+    const QSize scaled = scaledSize(upright, preparation);
     for (int fraction : {8, 4, 2}) {
         if (upright.width() % fraction == 0 && upright.height() % fraction == 0 &&
             upright.width() / fraction >= 2 * scaled.width() &&

@@ -11,8 +11,8 @@ namespace quenzil {
 
 // Everything that makes a read picture ready to be coded for a small display. The steps run in
 // this order, whatever order they were asked for in: invert, blend over the background, scale,
-// pad, reduce the colours. The default changes nothing: the picture is coded as it was read,
-// its transparency dropped.
+// pad or crop, reduce the colours. The default changes nothing: the picture is coded as it was
+// read, its transparency dropped.
 struct Preparation
 {
     enum class Scaling {
@@ -21,6 +21,9 @@ struct Preparation
         Fit,
         // Exactly the box.
         Stretch,
+        // The box covered with the picture's aspect kept, the overflow cut evenly from both
+        // sides: exactly the box, with nothing of it left empty.
+        Fill,
     };
     enum class Resampling {
         // Averaging: area-averaging when shrinking, interpolating when enlarging.
@@ -35,7 +38,7 @@ struct Preparation
     // padding takes it. Without it the stored colours count as they are and padding is black.
     std::optional<QRgb> background;
     Scaling scaling = Scaling::None;
-    // The size to fit into or stretch to; each side 1 to 8192.
+    // The size to fit into, stretch to or fill; each side 1 to 8192.
     QSize box;
     // With Fit: the fitted picture centred on a canvas of the box's size.
     bool pad = false;

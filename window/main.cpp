@@ -76,6 +76,9 @@ int main(int argc, char *argv[])
     window.setTableSettings(store.load());
     QObject::connect(&window, &quenzil::Tavro::tableSettingsAccepted, &window,
                      [&store](const quenzil::TableSettings &settings) { store.save(settings); });
+    window.setZoom(store.loadZoom());
+    QObject::connect(&window, &quenzil::Tavro::zoomChanged, &window,
+                     [&store](int zoom) { store.saveZoom(zoom); });
     if (!commandLine.picture.isEmpty()) {
         // The window opens all the same, without a picture.
         QString reason;

@@ -45,4 +45,9 @@ bool PictureSurface::show(PictureSource &source, const Preparation &preparation,
     return true;
 }
 
+QImage PictureSurface::displayed() const
+{
+    return m_preview.isNull() ? displayPreview(m_prepared) : m_preview;
+}
+
 } // namespace quenzil

@@ -36,6 +36,9 @@ public:
     // (Preparation::changesPicture()) that picture as a 3-3-2 display shows it. Opaque 32-bit;
     // null before the first load.
     const QImage &image() const { return m_preview.isNull() ? m_prepared : m_preview; }
+    // The prepared picture as a 3-3-2 display shows it, whatever the settings: what Save preview
+    // writes and the settings dialog shows. Null before the first load, or when memory runs out.
+    QImage displayed() const;
 
 private:
     bool show(PictureSource &source, const Preparation &preparation, QString *error);

@@ -1,5 +1,7 @@
 #include "settingsstore.h"
 
+#include "pictureview.h"
+
 #include <QSettings>
 
 #include <cstdio>
@@ -10,6 +12,7 @@ namespace quenzil {
 namespace {
 
 const QString group = QStringLiteral("table");
+const QString zoomKey = QStringLiteral("window/zoom");
 
 // A stored value as the text the command would have been given. QSettings hands back a value
 // with a comma in it as a list, which is joined again so that the message shows what was stored.
@@ -73,6 +76,30 @@ bool SettingsStore::save(const TableSettings &settings) const
     for (const auto &[name, value] : storedValues(settings))
         stored->setValue(QString::fromStdString(name), QString::fromStdString(value));
     stored->endGroup();
+    stored->sync();
+    if (stored->status() != QSettings::NoError) {
+        report(QStringLiteral("'%1' cannot be written").arg(stored->fileName()));
+        return false;
+    }
+    return true;
+}
+
+int SettingsStore::loadZoom() const
+{
+    const std::unique_ptr<QSettings> stored = open();
+    const QString name = QString::fromStdString(
+        storedText(stored->value(zoomKey, PictureView::zoomName(PictureView::fit))));
+    if (const std::optional<int> zoom = PictureView::zoomNamed(name))
+        return *zoom;
+    report(QStringLiteral("zoom %1 is not fit, 1, 2, 3, 4, 6 or 8; ignored")
+               .arg(QString::fromStdString(quotedText(name.toStdString()))));
+    return PictureView::fit;
+}
+
+bool SettingsStore::saveZoom(int zoom) const
+{
+    const std::unique_ptr<QSettings> stored = open();
+    stored->setValue(zoomKey, PictureView::zoomName(zoom));
     stored->sync();
     if (stored->status() != QSettings::NoError) {
         report(QStringLiteral("'%1' cannot be written").arg(stored->fileName()));

@@ -36,6 +36,13 @@ public:
     // Returns whether the file was written; a failure is reported on standard error.
     bool save(const TableSettings &settings) const;
 
+    // The picture's zoom, kept in the group [window] beside the table's: "zoom=fit", "zoom=2"
+    // (see PictureView::zoomName()). Fit where none is kept; a name that is no zoom is reported
+    // as a setting is and leaves Fit.
+    int loadZoom() const;
+    // Keeps the zoom; returns whether the file was written (a failure is reported).
+    bool saveZoom(int zoom) const;
+
 private:
     std::unique_ptr<QSettings> open() const;
 

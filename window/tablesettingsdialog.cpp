@@ -1,5 +1,10 @@
 #include "tablesettingsdialog.h"
 
+#include "imagepixels.h"
+#include "picturepreparation.h"
+#include "tablebuilder.h"
+
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
@@ -9,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -17,16 +23,29 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <map>
 
 namespace quenzil {
 
 namespace {
 
-const SettingRow &rowOf(std::string_view name)
+// The rows the display's size stands for, each a way to reach it, and the background's.
+constexpr std::string_view sizeRows[] = {"fit", "stretch", "fill"};
+constexpr std::string_view backgroundRow = "background";
+// The preview's room, in screen pixels: the largest display, 480 x 320, either way up.
+constexpr QSize previewRoom(480, 480);
+
+// The sizes the size box offers, besides none and a size of one's own.
+const std::vector<QSize> &presetSizes()
 {
-    const SettingRow *row = findSettingRow(name);
-    Q_ASSERT(row);
-    return *row;
+    static const std::vector<QSize> sizes = {{128, 128}, {128, 160}, {160, 128}, {240, 320},
+                                             {320, 240}, {320, 480}, {480, 320}};
+    return sizes;
+}
+
+bool isSizeRow(std::string_view name)
+{
+    return std::find(std::begin(sizeRows), std::end(sizeRows), name) != std::end(sizeRows);
 }
 
 QString textOf(std::string_view text)
@@ -34,41 +53,20 @@ QString textOf(std::string_view text)
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-QString helpOf(std::string_view name)
+// A row's name as an object name: "per-line" and "Box" make "perLineBox".
+QString objectNameOf(std::string_view name, const char *suffix)
 {
-    return textOf(rowOf(name).help);
-}
-
-// The row's words, with a shortcut letter marked where the dialog has one.
-QString wordsOf(std::string_view name, int shortcut = -1)
-{
-    QString words = textOf(rowOf(name).words);
-    if (shortcut >= 0)
-        words.insert(shortcut, u'&');
-    return words;
-}
-
-// A box offering the choices of a row, each item's data its value as the row takes it.
-QComboBox *choiceBox(std::string_view name, const char *objectName, QWidget *parent)
-{
-    auto *box = new QComboBox(parent);
-    box->setObjectName(QString::fromLatin1(objectName));
-    for (const Choice &choice : rowOf(name).choices)
-        box->addItem(textOf(choice.words), textOf(choice.name));
-    box->setToolTip(helpOf(name));
-    return box;
-}
-
-// Shows a row's value in its box: the default, the first choice, where it has none.
-void showChoice(QComboBox *box, std::string_view name, const Options &options)
-{
-    const std::optional<std::string> value = rowOf(name).value(options);
-    box->setCurrentIndex(value ? std::max(0, box->findData(QString::fromStdString(*value))) : 0);
-}
-
-QString switchValue(const QCheckBox *box)
-{
-    return box->isEnabled() && box->isChecked() ? QStringLiteral("true") : QStringLiteral("false");
+    QString camel;
+    bool upper = false;
+    for (const char c : name) {
+        if (c == '-') {
+            upper = true;
+            continue;
+        }
+        camel += upper ? QChar(c).toUpper() : QChar(c);
+        upper = false;
+    }
+    return camel + QLatin1String(suffix);
 }
 
 QString sizeCaption(QSize size)
@@ -89,18 +87,46 @@ QLabel *messageLabel(const QString &objectName, QWidget *parent)
     return label;
 }
 
-// A caption for a row of several controls: its shortcut goes to the first.
-QLabel *buddyLabel(const QString &text, QWidget *buddy)
-{
-    auto *label = new QLabel(text, buddy->parentWidget());
-    label->setBuddy(buddy);
-    return label;
-}
-
 void showMessage(QLabel *label, const std::string &message)
 {
     label->setText(QString::fromStdString(message));
     label->setVisible(!message.empty());
+}
+
+// The number a value gives, or `fallback`.
+int numberOf(const std::string &value, int fallback)
+{
+    bool ok = false;
+    const int number = QString::fromStdString(value).toInt(&ok);
+    return ok ? number : fallback;
+}
+
+// Whether a switch is on by default: applying "true" leaves the default as it is.
+bool onByDefault(const SettingRow &row)
+{
+    Options on;
+    row.apply(on, "true");
+    return on == Options{};
+}
+
+// Takes the text and counts it: the table's length without keeping the table.
+struct CountedOutput
+{
+    void setText(std::string_view) {}
+    void append(std::string_view) {}
+};
+
+// The length of the table `format` writes for the picture, as quenzil-table writes it (CR LF
+// between lines). Display colours code as the colours they show.
+std::uint64_t tableCharacters(const QImage &picture, const TableFormat &format)
+{
+    ImagePixels pixels(picture);
+    CountedOutput output;
+    ProgressCounter progress;
+    NoEventPump pump;
+    TableBuilder builder(pixels, output, progress, pump, format);
+    builder.run();
+    return builder.characters();
 }
 
 } // namespace
@@ -109,6 +135,8 @@ TableSettingsDialog::TableSettingsDialog(const TableSettings &settings, QWidget 
     : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Table settings"));
+    // The buttons' own shortcuts.
+    m_shortcuts = QStringLiteral("oc");
     m_settingsError = messageLabel(QStringLiteral("settingsError"), this);
     m_buttons = new QDialogButtonBox(
         QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::RestoreDefaults, this);
@@ -120,29 +148,127 @@ TableSettingsDialog::TableSettingsDialog(const TableSettings &settings, QWidget 
     // What was accepted is what a later Cancel comes back to.
     connect(this, &QDialog::accepted, this, [this] { m_given = m_settings; });
 
-    auto *groups = new QHBoxLayout;
-    groups->addWidget(createDisplayGroup());
-    groups->addWidget(createTableGroup());
-    auto *layout = new QVBoxLayout(this);
-    layout->addLayout(groups);
-    layout->addWidget(m_settingsError);
-    layout->addWidget(m_buttons);
-
+    createControls();
     setSettings(settings);
+    showPicture({});
 }
 
-QWidget *TableSettingsDialog::createDisplayGroup()
+QString TableSettingsDialog::caption(std::string_view words)
 {
-    auto *group = new QGroupBox(QStringLiteral("Display"), this);
-    auto *form = new QFormLayout(group);
+    // The first letter no other caption has taken becomes the caption's shortcut.
+    QString text = textOf(words);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar letter = text.at(i).toLower();
+        if (letter.isLetter() && !m_shortcuts.contains(letter)) {
+            m_shortcuts += letter;
+            text.insert(i, u'&');
+            break;
+        }
+    }
+    return text;
+}
 
+void TableSettingsDialog::createControls()
+{
+    // One group for each group the rows name, in the order they first name it, one below the
+    // other, so that the preview has room beside them.
+    auto *groups = new QVBoxLayout;
+    std::vector<std::pair<std::string_view, QFormLayout *>> forms;
+    const auto formOf = [&](std::string_view group) {
+        for (const auto &[name, form] : forms) {
+            if (name == group)
+                return form;
+        }
+        auto *box = new QGroupBox(textOf(group), this);
+        auto *form = new QFormLayout(box);
+        groups->addWidget(box);
+        forms.emplace_back(group, form);
+        return form;
+    };
+    for (const SettingRow &row : settingRows()) {
+        if (row.group.empty() || (row.reach != Reach::Setting && row.reach != Reach::Dialog))
+            continue;
+        QFormLayout *form = formOf(row.group);
+        if (isSizeRow(row.name)) {
+            if (!m_scalings)
+                addSizeControls(form);
+        } else if (row.name == backgroundRow) {
+            addBackgroundControls(form);
+        } else {
+            addRowControl(row, form);
+        }
+    }
+    // Each control's tip where its row has one.
+    for (const RowControl &made : m_rowControls)
+        made.control->setToolTip(textOf(made.row->tip));
+
+    auto *controls = new QVBoxLayout;
+    controls->addLayout(groups);
+    controls->addWidget(m_settingsError);
+    controls->addStretch();
+    auto *beside = new QHBoxLayout;
+    beside->addLayout(controls);
+    beside->addWidget(createPreview(), 0, Qt::AlignTop);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(beside);
+    layout->addWidget(m_buttons);
+}
+
+void TableSettingsDialog::addRowControl(const SettingRow &row, QFormLayout *form)
+{
+    QWidget *parent = form->parentWidget();
+    RowControl made{&row, nullptr, nullptr};
+    if (row.isSwitch()) {
+        auto *box = new QCheckBox(caption(row.words), parent);
+        connect(box, &QCheckBox::toggled, this, &TableSettingsDialog::controlsChanged);
+        form->addRow(QString(), box);
+        made.control = box;
+    } else {
+        const QString label = caption(row.words) + u':';
+        if (!row.choices.empty()) {
+            auto *box = new QComboBox(parent);
+            for (const Choice &choice : row.choices)
+                box->addItem(textOf(choice.words), textOf(choice.name));
+            connect(box, &QComboBox::currentIndexChanged, this,
+                    &TableSettingsDialog::controlsChanged);
+            made.control = box;
+        } else if (row.most > 0) {
+            auto *box = new QSpinBox(parent);
+            // A number that is off where none is given has a place below its least for that.
+            const int least = int(row.least) - (row.defaultValue.empty() ? 1 : 0);
+            box->setRange(least, int(row.most));
+            if (row.defaultValue.empty())
+                box->setSpecialValueText(QStringLiteral("None"));
+            connect(box, &QSpinBox::valueChanged, this, &TableSettingsDialog::controlsChanged);
+            made.control = box;
+        } else {
+            auto *edit = new QLineEdit(parent);
+            connect(edit, &QLineEdit::textChanged, this, &TableSettingsDialog::controlsChanged);
+            made.control = edit;
+            made.message = messageLabel(objectNameOf(row.name, "Error"), parent);
+        }
+        form->addRow(label, made.control);
+        if (auto *caption = qobject_cast<QLabel *>(form->labelForField(made.control)))
+            caption->setBuddy(made.control);
+        if (made.message)
+            form->addRow(QString(), made.message);
+    }
+    made.control->setObjectName(
+        objectNameOf(row.name, qobject_cast<QLineEdit *>(made.control) ? "Edit" : "Box"));
+    m_rowControls.push_back(made);
+}
+
+void TableSettingsDialog::addSizeControls(QFormLayout *form)
+{
+    QWidget *group = form->parentWidget();
     m_sizeBox = new QComboBox(group);
     m_sizeBox->setObjectName(QStringLiteral("sizeBox"));
     m_sizeBox->addItem(QStringLiteral("Off"));
     for (const QSize size : presetSizes())
         m_sizeBox->addItem(sizeCaption(size));
     m_sizeBox->addItem(QStringLiteral("Custom"));
-    m_sizeBox->setToolTip(QStringLiteral("The display's size in pixels; Off keeps the picture's."));
+    m_sizeBox->setToolTip(
+        QStringLiteral("The display's size in pixels. Off codes the picture at the size it has."));
     const auto sideBox = [group](const char *name) {
         auto *box = new QSpinBox(group);
         box->setObjectName(QString::fromLatin1(name));
@@ -156,42 +282,26 @@ QWidget *TableSettingsDialog::createDisplayGroup()
     sizeRow->addWidget(m_widthBox);
     sizeRow->addWidget(new QLabel(QStringLiteral("x"), group));
     sizeRow->addWidget(m_heightBox);
-    form->addRow(buddyLabel(QStringLiteral("&Size:"), m_sizeBox), sizeRow);
+    auto *sizeLabel = new QLabel(caption("Size") + u':', group);
+    sizeLabel->setBuddy(m_sizeBox);
+    form->addRow(sizeLabel, sizeRow);
 
-    m_fitButton = new QRadioButton(wordsOf("fit", 0), group);
-    m_fitButton->setObjectName(QStringLiteral("fitButton"));
-    m_fitButton->setToolTip(helpOf("fit"));
-    m_stretchButton = new QRadioButton(wordsOf("stretch", 1), group);
-    m_stretchButton->setObjectName(QStringLiteral("stretchButton"));
-    m_stretchButton->setToolTip(helpOf("stretch"));
+    // Fit, stretch and fill: one choice of the way to the size, each button its row's.
+    m_scalings = new QButtonGroup(this);
     auto *scalingRow = new QHBoxLayout;
-    scalingRow->addWidget(m_fitButton);
-    scalingRow->addWidget(m_stretchButton);
+    for (const std::string_view name : sizeRows) {
+        const SettingRow *row = findSettingRow(name);
+        if (!row)
+            continue;
+        auto *button = new QRadioButton(caption(row->words), group);
+        button->setObjectName(objectNameOf(name, "Button"));
+        button->setToolTip(textOf(row->tip));
+        m_scalings->addButton(button);
+        scalingRow->addWidget(button);
+        m_scalingButtons.emplace_back(row, button);
+    }
     scalingRow->addStretch();
     form->addRow(QStringLiteral("Scaling:"), scalingRow);
-
-    m_padBox = new QCheckBox(wordsOf("pad", 0), group);
-    m_padBox->setObjectName(QStringLiteral("padBox"));
-    m_padBox->setToolTip(helpOf("pad"));
-    form->addRow(QString(), m_padBox);
-
-    m_resampleBox = choiceBox("resample", "resampleBox", group);
-    form->addRow(wordsOf("resample", 0) + u':', m_resampleBox);
-
-    m_backgroundButton = new QPushButton(group);
-    m_backgroundButton->setObjectName(QStringLiteral("backgroundButton"));
-    m_backgroundButton->setToolTip(helpOf("background"));
-    m_noBackgroundButton = new QPushButton(QStringLiteral("None"), group);
-    m_noBackgroundButton->setObjectName(QStringLiteral("noBackgroundButton"));
-    auto *backgroundRow = new QHBoxLayout;
-    backgroundRow->addWidget(m_backgroundButton);
-    backgroundRow->addWidget(m_noBackgroundButton);
-    backgroundRow->addStretch();
-    form->addRow(buddyLabel(wordsOf("background", 0) + u':', m_backgroundButton), backgroundRow);
-
-    m_coloursBox = choiceBox("colours", "coloursBox", group);
-    m_coloursBox->setToolTip(helpOf("nearest") + QLatin1Char('\n') + helpOf("dither"));
-    form->addRow(wordsOf("colours", 0) + u':', m_coloursBox);
 
     connect(m_sizeBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         // A preset fills in the sides, so that Custom starts from it.
@@ -206,66 +316,61 @@ QWidget *TableSettingsDialog::createDisplayGroup()
     });
     for (QSpinBox *box : {m_widthBox, m_heightBox})
         connect(box, &QSpinBox::valueChanged, this, &TableSettingsDialog::controlsChanged);
-    for (QAbstractButton *button : {static_cast<QAbstractButton *>(m_fitButton),
-                                    static_cast<QAbstractButton *>(m_stretchButton),
-                                    static_cast<QAbstractButton *>(m_padBox)})
-        connect(button, &QAbstractButton::toggled, this, &TableSettingsDialog::controlsChanged);
-    for (QComboBox *box : {m_resampleBox, m_coloursBox})
-        connect(box, &QComboBox::currentIndexChanged, this, &TableSettingsDialog::controlsChanged);
+    connect(m_scalings, &QButtonGroup::buttonToggled, this, [this](QAbstractButton *, bool on) {
+        if (on)
+            controlsChanged();
+    });
+}
+
+void TableSettingsDialog::addBackgroundControls(QFormLayout *form)
+{
+    QWidget *group = form->parentWidget();
+    const SettingRow *row = findSettingRow(backgroundRow);
+    m_backgroundButton = new QPushButton(group);
+    m_backgroundButton->setObjectName(QStringLiteral("backgroundButton"));
+    m_backgroundButton->setToolTip(textOf(row->tip));
+    m_noBackgroundButton = new QPushButton(QStringLiteral("None"), group);
+    m_noBackgroundButton->setObjectName(QStringLiteral("noBackgroundButton"));
+    auto *backgroundRow = new QHBoxLayout;
+    backgroundRow->addWidget(m_backgroundButton);
+    backgroundRow->addWidget(m_noBackgroundButton);
+    backgroundRow->addStretch();
+    auto *label = new QLabel(caption(row->words) + u':', group);
+    label->setBuddy(m_backgroundButton);
+    form->addRow(label, backgroundRow);
     connect(m_backgroundButton, &QPushButton::clicked, this,
             &TableSettingsDialog::chooseBackground);
     connect(m_noBackgroundButton, &QPushButton::clicked, this,
             &TableSettingsDialog::clearBackground);
+}
+
+QWidget *TableSettingsDialog::createPreview()
+{
+    auto *group = new QGroupBox(QStringLiteral("Preview"), this);
+    m_previewPicture = new QLabel(group);
+    m_previewPicture->setObjectName(QStringLiteral("previewPicture"));
+    m_previewPicture->setAlignment(Qt::AlignCenter);
+    m_previewPicture->setFixedSize(previewRoom);
+    m_previewPicture->setWordWrap(true);
+    m_previewPicture->setBackgroundRole(QPalette::Base);
+    m_previewPicture->setAutoFillBackground(true);
+    m_previewPicture->setToolTip(
+        QStringLiteral("The display's pixels as the settings make them, at 2x where they fit."));
+    m_previewFigures = new QLabel(group);
+    m_previewFigures->setObjectName(QStringLiteral("previewFigures"));
+    auto *layout = new QVBoxLayout(group);
+    layout->addWidget(m_previewPicture);
+    layout->addWidget(m_previewFigures);
     return group;
 }
 
-QWidget *TableSettingsDialog::createTableGroup()
+const TableSettingsDialog::RowControl *TableSettingsDialog::controlOf(std::string_view name) const
 {
-    auto *group = new QGroupBox(QStringLiteral("Table"), this);
-    auto *form = new QFormLayout(group);
-
-    m_radixBox = choiceBox("radix", "radixBox", group);
-    form->addRow(wordsOf("radix", 0) + u':', m_radixBox);
-
-    m_labelEdit = new QLineEdit(group);
-    m_labelEdit->setObjectName(QStringLiteral("labelEdit"));
-    m_labelEdit->setToolTip(helpOf("label"));
-    form->addRow(wordsOf("label", 0) + u':', m_labelEdit);
-    m_labelError = messageLabel(QStringLiteral("labelError"), group);
-    form->addRow(QString(), m_labelError);
-
-    m_perLineBox = new QSpinBox(group);
-    m_perLineBox->setObjectName(QStringLiteral("perLineBox"));
-    m_perLineBox->setRange(1, int(TableFormat::maxPerLine));
-    m_perLineBox->setToolTip(helpOf("per-line"));
-    form->addRow(wordsOf("per-line", 12) + u':', m_perLineBox);
-
-    const auto switchBox = [group](std::string_view option, int shortcut, const char *name) {
-        auto *box = new QCheckBox(wordsOf(option, shortcut), group);
-        box->setObjectName(QString::fromLatin1(name));
-        box->setToolTip(helpOf(option));
-        return box;
-    };
-    m_sizeLineBox = switchBox("size-line", 2, "sizeLineBox");
-    m_rowLinesBox = switchBox("row-lines", 22, "rowLinesBox");
-    m_rleBox = switchBox("rle", 1, "rleBox");
-    for (QCheckBox *box : {m_sizeLineBox, m_rowLinesBox, m_rleBox}) {
-        form->addRow(QString(), box);
-        connect(box, &QCheckBox::toggled, this, &TableSettingsDialog::controlsChanged);
+    for (const RowControl &made : m_rowControls) {
+        if (made.row->name == name)
+            return &made;
     }
-
-    connect(m_radixBox, &QComboBox::currentIndexChanged, this,
-            &TableSettingsDialog::controlsChanged);
-    connect(m_labelEdit, &QLineEdit::textChanged, this, &TableSettingsDialog::controlsChanged);
-    connect(m_perLineBox, &QSpinBox::valueChanged, this, &TableSettingsDialog::controlsChanged);
-    return group;
-}
-
-const std::vector<QSize> &TableSettingsDialog::presetSizes()
-{
-    static const std::vector<QSize> sizes = {{128, 128}, {128, 160}, {160, 128}, {240, 320},
-                                             {320, 240}, {320, 480}, {480, 320}};
-    return sizes;
+    return nullptr;
 }
 
 void TableSettingsDialog::setSettings(const TableSettings &settings)
@@ -277,7 +382,6 @@ void TableSettingsDialog::setSettings(const TableSettings &settings)
 void TableSettingsDialog::showSettings(const TableSettings &settings)
 {
     const Preparation &preparation = settings.preparation;
-    const TableFormat &format = settings.format;
     const Options options{settings, {}, {}, false};
     m_showing = true;
 
@@ -290,20 +394,31 @@ void TableSettingsDialog::showSettings(const TableSettings &settings)
     const QSize box = sized ? preparation.box : presets[2];
     m_widthBox->setValue(box.width());
     m_heightBox->setValue(box.height());
-    m_stretchButton->setChecked(rowOf("stretch").value(options).has_value());
-    m_fitButton->setChecked(!m_stretchButton->isChecked());
-    m_padBox->setChecked(rowOf("pad").value(options).has_value());
-    showChoice(m_resampleBox, "resample", options);
+    // The way to the size its row gives; Fit where none does.
+    m_scalingButtons.front().second->setChecked(true);
+    for (const auto &[row, button] : m_scalingButtons) {
+        if (row->value(options))
+            button->setChecked(true);
+    }
     m_background = preparation.background;
     showBackground();
-    showChoice(m_coloursBox, "colours", options);
 
-    showChoice(m_radixBox, "radix", options);
-    m_labelEdit->setText(QString::fromStdString(format.label));
-    m_perLineBox->setValue(int(format.perLine));
-    m_sizeLineBox->setChecked(rowOf("size-line").value(options).has_value());
-    m_rowLinesBox->setChecked(rowOf("row-lines").value(options).has_value());
-    m_rleBox->setChecked(rowOf("rle").value(options).has_value());
+    for (const RowControl &made : m_rowControls) {
+        const SettingRow &row = *made.row;
+        const std::optional<std::string> value = row.value(options);
+        if (auto *box = qobject_cast<QCheckBox *>(made.control)) {
+            box->setChecked(value ? *value == "true" : onByDefault(row));
+        } else if (auto *choices = qobject_cast<QComboBox *>(made.control)) {
+            // The default, the first choice, where the row gives none.
+            choices->setCurrentIndex(
+                value ? std::max(0, choices->findData(QString::fromStdString(*value))) : 0);
+        } else if (auto *number = qobject_cast<QSpinBox *>(made.control)) {
+            number->setValue(
+                numberOf(value ? *value : std::string(row.defaultValue), number->minimum()));
+        } else if (auto *edit = qobject_cast<QLineEdit *>(made.control)) {
+            edit->setText(value ? QString::fromStdString(*value) : textOf(row.defaultValue));
+        }
+    }
 
     m_showing = false;
     controlsChanged();
@@ -322,14 +437,10 @@ void TableSettingsDialog::showBackground()
     }
 }
 
-QColor TableSettingsDialog::chooseColour(QWidget *parent, const QColor &initial)
-{
-    return QColorDialog::getColor(initial, parent, QStringLiteral("Background colour"));
-}
-
 void TableSettingsDialog::chooseBackground()
 {
-    const QColor chosen = m_chooseColour(this, m_background ? QColor(*m_background) : Qt::white);
+    const QColor chosen = QColorDialog::getColor(m_background ? QColor(*m_background) : Qt::white,
+                                                 this, QStringLiteral("Background colour"));
     if (!chosen.isValid())
         return;
     m_background = chosen.rgb();
@@ -362,10 +473,13 @@ void TableSettingsDialog::enableControls()
     const bool custom = sizeIndex == m_sizeBox->count() - 1;
     m_widthBox->setEnabled(custom);
     m_heightBox->setEnabled(custom);
-    m_fitButton->setEnabled(sized);
-    m_stretchButton->setEnabled(sized);
-    m_padBox->setEnabled(sized && m_fitButton->isChecked());
-    m_resampleBox->setEnabled(sized);
+    for (const auto &[row, button] : m_scalingButtons)
+        button->setEnabled(sized);
+    // Padding fills the rest of a fitted picture's box; resampling is a scaling's.
+    if (const RowControl *pad = controlOf("pad"))
+        pad->control->setEnabled(sized && m_scalingButtons.front().second->isChecked());
+    if (const RowControl *resample = controlOf("resample"))
+        resample->control->setEnabled(sized);
     m_noBackgroundButton->setEnabled(m_background.has_value());
 }
 
@@ -381,45 +495,123 @@ void TableSettingsDialog::controlsChanged()
     const auto give = [&values](std::string_view name, const QString &value) {
         values.push_back({std::string(name), value.toStdString()});
     };
-    if (m_sizeBox->currentIndex() > 0)
-        give(m_fitButton->isChecked() ? "fit" : "stretch",
-             QStringLiteral("%1x%2").arg(m_widthBox->value()).arg(m_heightBox->value()));
-    give("pad", switchValue(m_padBox));
-    give("resample", m_resampleBox->currentData().toString());
+    if (m_sizeBox->currentIndex() > 0) {
+        for (const auto &[row, button] : m_scalingButtons) {
+            if (button->isChecked())
+                give(row->name,
+                     QStringLiteral("%1x%2").arg(m_widthBox->value()).arg(m_heightBox->value()));
+        }
+    }
     if (m_background)
-        give("background", QColor(*m_background).name().mid(1));
-    give("colours", m_coloursBox->currentData().toString());
-    give("radix", m_radixBox->currentData().toString());
-    give("label", m_labelEdit->text());
-    give("per-line", QString::number(m_perLineBox->value()));
-    give("size-line", switchValue(m_sizeLineBox));
-    give("row-lines", switchValue(m_rowLinesBox));
-    give("rle", switchValue(m_rleBox));
+        give(backgroundRow, QColor(*m_background).name().mid(1));
+    for (const RowControl &made : m_rowControls) {
+        const std::string_view name = made.row->name;
+        if (auto *box = qobject_cast<QCheckBox *>(made.control)) {
+            // Given only where it differs from its default, so that a switch left as it is
+            // clashes with nothing ("pad" with "fill").
+            if (box->isEnabled() && box->isChecked() != onByDefault(*made.row))
+                give(name, box->isChecked() ? QStringLiteral("true") : QStringLiteral("false"));
+        } else if (auto *choices = qobject_cast<QComboBox *>(made.control)) {
+            give(name, choices->currentData().toString());
+        } else if (auto *number = qobject_cast<QSpinBox *>(made.control)) {
+            // "None" gives nothing: the setting stays off.
+            if (number->value() != number->minimum() || number->specialValueText().isEmpty())
+                give(name, QString::number(number->value()));
+        } else if (auto *edit = qobject_cast<QLineEdit *>(made.control)) {
+            // An empty field of a setting that is off by default leaves it off.
+            if (!edit->text().isEmpty() || !made.row->defaultValue.empty())
+                give(name, edit->text());
+        }
+    }
     Options options;
     // Inverting is the window's own box, not a setting here: it passes through.
     options.table.preparation.invert = m_given.preparation.invert;
-    std::string labelError;
-    std::string otherError;
-    for (Refusal &refusal : applySettings(options, values, {Reach::Setting, Reach::Dialog})) {
-        std::string &target = refusal.name == "label" ? labelError : otherError;
-        if (target.empty())
-            target = std::move(refusal.message);
+    // A message shows below the field it names where the field has a place for one, else below
+    // the groups; the first for each place.
+    std::map<QLabel *, std::string> messages{{m_settingsError, {}}};
+    for (const RowControl &made : m_rowControls) {
+        if (made.message)
+            messages[made.message];
     }
-    const TableSettings &settings = options.table;
-
-    showMessage(m_labelError, labelError);
-    showMessage(m_settingsError, otherError);
+    bool sound = true;
+    for (Refusal &refusal :
+         applySettings(options, values, {Reach::Setting, Reach::Dialog}, Voice::Window)) {
+        sound = false;
+        const RowControl *made = controlOf(refusal.name);
+        std::string &message = messages[made && made->message ? made->message : m_settingsError];
+        if (message.empty())
+            message = std::move(refusal.message);
+    }
+    for (const auto &[label, message] : messages)
+        showMessage(label, message);
     // A wrapped message may need more lines than the dialog's minimum height holds.
     if (isVisible() && hasHeightForWidth()) {
         layout()->activate();
         resize(width(), std::max(height(), heightForWidth(width())));
     }
-    const bool sound = labelError.empty() && otherError.empty();
     m_buttons->button(QDialogButtonBox::Ok)->setEnabled(sound);
-    if (sound && settings != m_settings) {
-        m_settings = settings;
+    if (sound && options.table != m_settings) {
+        m_settings = options.table;
         emit settingsChanged(m_settings);
     }
+    showFigures();
+}
+
+void TableSettingsDialog::showPicture(const QImage &displayed)
+{
+    m_picture = displayed;
+    if (displayed.isNull()) {
+        m_previewPicture->setPixmap(QPixmap());
+        m_previewPicture->setText(QStringLiteral("No picture loaded"));
+        m_countedPicture = -1;
+        showFigures();
+        return;
+    }
+    // The display's pixels as whole squares of screen pixels: 2x where that fits, else 1x, and
+    // scaled down where even 1x does not fit.
+    const qreal ratio = devicePixelRatioF();
+    const QSize room = previewRoom * ratio;
+    const QSize size = displayed.size();
+    QImage shown;
+    if (size.width() * 2 <= room.width() && size.height() * 2 <= room.height())
+        shown = displayed.scaled(size * 2);
+    else if (size.width() <= room.width() && size.height() <= room.height())
+        shown = displayed;
+    else
+        shown = displayed.scaled(fittedSize(size, room), Qt::IgnoreAspectRatio,
+                                 Qt::SmoothTransformation);
+    QPixmap pixmap = QPixmap::fromImage(shown);
+    pixmap.setDevicePixelRatio(ratio);
+    m_previewPicture->setPixmap(pixmap);
+    showFigures();
+}
+
+void TableSettingsDialog::showPictureProblem(const QString &text)
+{
+    m_picture = QImage();
+    m_previewPicture->setPixmap(QPixmap());
+    m_previewPicture->setText(text);
+    m_countedPicture = -1;
+    m_previewFigures->clear();
+}
+
+void TableSettingsDialog::showFigures()
+{
+    if (m_picture.isNull()) {
+        m_previewFigures->clear();
+        return;
+    }
+    // Counted again only for another picture or another format: other controls leave both.
+    if (m_countedPicture == m_picture.cacheKey() && m_countedFormat == m_settings.format)
+        return;
+    m_countedPicture = m_picture.cacheKey();
+    m_countedFormat = m_settings.format;
+    const QLocale english(QLocale::English);
+    m_previewFigures->setText(
+        QStringLiteral("%1 x %2 pixels, %3 characters")
+            .arg(m_picture.width())
+            .arg(m_picture.height())
+            .arg(english.toString(qulonglong(tableCharacters(m_picture, m_settings.format)))));
 }
 
 } // namespace quenzil

@@ -2,41 +2,40 @@
 
 #include "settingrows.h"
 
-#include <QColor>
 #include <QDialog>
+#include <QImage>
+#include <QString>
 
-#include <functional>
 #include <optional>
+#include <vector>
 
-class QCheckBox;
+class QAbstractButton;
+class QButtonGroup;
 class QComboBox;
 class QDialogButtonBox;
+class QFormLayout;
 class QLabel;
-class QLineEdit;
 class QPushButton;
-class QRadioButton;
 class QSpinBox;
 
 namespace quenzil {
 
 // "Table settings": how the window prepares the picture for the display and shapes its table,
-// with the choices, limits and messages of quenzil-table's options. The controls only ever give
-// settings the command would take: a label it would refuse or a combination it would refuse
-// (an odd count per line with run-length pairs) is shown below the controls and keeps OK
-// disabled.
+// with the choices and limits of quenzil-table's options, beside a preview of the display's
+// pixels. Its controls are made from the setting rows: a switch is a check box, a choice a
+// combo box, a number a spin box and a text a line edit, each in the group its row names, with
+// the row's words and tip; the display's size and the background are controls of their own. A
+// value the command would refuse (a label, an odd count per line with run-length pairs) is told
+// in a sentence below the controls and keeps OK disabled.
 //
-// Modal use: exec(), then settings(). Live use: show() it and follow settingsChanged(); Cancel
-// brings the controls back to the settings given and emits them again, so a live view goes back
-// too.
+// Live use: show() it and follow settingsChanged(), and hand it the picture the settings make
+// with showPicture(); Cancel brings the controls back to the settings given and emits them
+// again, so a live view goes back too.
 class TableSettingsDialog : public QDialog
 {
     Q_OBJECT
 
 public:
-    // Asks the user for the background colour, starting from `initial`; an invalid colour means
-    // cancelled.
-    using ColourChooser = std::function<QColor(QWidget *parent, const QColor &initial)>;
-
     explicit TableSettingsDialog(const TableSettings &settings = {}, QWidget *parent = nullptr);
 
     // The settings the controls give: the last sound ones while they show something the command
@@ -46,12 +45,12 @@ public:
     // here and passes through to settings() as it is.
     void setSettings(const TableSettings &settings);
 
-    void setColourChooser(ColourChooser chooser) { m_chooseColour = std::move(chooser); }
-    // The colour dialog the background button shows.
-    static QColor chooseColour(QWidget *parent, const QColor &initial);
-
-    // The sizes the size box offers, besides none and a size of one's own.
-    static const std::vector<QSize> &presetSizes();
+    // Shows the picture the settings make as the display shows it, at 2x or 1x, whichever fits
+    // (scaled down where neither does), with its size and the length of its table; a null
+    // picture: none is loaded.
+    void showPicture(const QImage &displayed);
+    // Shows why the settings' picture cannot be made, in place of the picture.
+    void showPictureProblem(const QString &text);
 
 public slots:
     void reject() override;
@@ -61,8 +60,21 @@ signals:
     void settingsChanged(const quenzil::TableSettings &settings);
 
 private:
-    QWidget *createDisplayGroup();
-    QWidget *createTableGroup();
+    // A control made from a setting row, and where its message shows.
+    struct RowControl
+    {
+        const SettingRow *row = nullptr;
+        QWidget *control = nullptr;
+        QLabel *message = nullptr;
+    };
+
+    void createControls();
+    QString caption(std::string_view words);
+    void addRowControl(const SettingRow &row, QFormLayout *form);
+    void addSizeControls(QFormLayout *form);
+    void addBackgroundControls(QFormLayout *form);
+    QWidget *createPreview();
+    const RowControl *controlOf(std::string_view name) const;
     void showSettings(const TableSettings &settings);
     void showBackground();
     void chooseBackground();
@@ -70,33 +82,34 @@ private:
     void restoreDefaults();
     void controlsChanged();
     void enableControls();
+    void showFigures();
 
     TableSettings m_given;
     TableSettings m_settings;
     std::optional<QRgb> m_background;
-    ColourChooser m_chooseColour = &TableSettingsDialog::chooseColour;
     // While the controls are set from settings, their signals change nothing.
     bool m_showing = false;
+    // Letters taken as shortcuts in the dialog.
+    QString m_shortcuts;
 
+    std::vector<RowControl> m_rowControls;
     QComboBox *m_sizeBox = nullptr;
     QSpinBox *m_widthBox = nullptr;
     QSpinBox *m_heightBox = nullptr;
-    QRadioButton *m_fitButton = nullptr;
-    QRadioButton *m_stretchButton = nullptr;
-    QCheckBox *m_padBox = nullptr;
-    QComboBox *m_resampleBox = nullptr;
+    // The ways to the size, each button standing for its row.
+    QButtonGroup *m_scalings = nullptr;
+    std::vector<std::pair<const SettingRow *, QAbstractButton *>> m_scalingButtons;
     QPushButton *m_backgroundButton = nullptr;
     QPushButton *m_noBackgroundButton = nullptr;
-    QComboBox *m_coloursBox = nullptr;
-    QComboBox *m_radixBox = nullptr;
-    QLineEdit *m_labelEdit = nullptr;
-    QLabel *m_labelError = nullptr;
-    QSpinBox *m_perLineBox = nullptr;
-    QCheckBox *m_sizeLineBox = nullptr;
-    QCheckBox *m_rowLinesBox = nullptr;
-    QCheckBox *m_rleBox = nullptr;
     QLabel *m_settingsError = nullptr;
     QDialogButtonBox *m_buttons = nullptr;
+
+    QLabel *m_previewPicture = nullptr;
+    QLabel *m_previewFigures = nullptr;
+    QImage m_picture;
+    // What the figures were counted for: the picture and the table's format.
+    qint64 m_countedPicture = -1;
+    std::optional<TableFormat> m_countedFormat;
 };
 
 } // namespace quenzil

@@ -8,6 +8,7 @@
 #include "tablesettingsdialog.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -27,11 +28,13 @@ namespace quenzil {
 
 namespace {
 
-// The window opens with a client area of 564 x 251. The text area grows with the window and
-// the column of controls on the right keeps its distance from the right edge.
+// The window opens with a client area of 564 x 251. The picture and the text area grow with the
+// window, sharing the width it gains, and the column of controls on the right keeps its distance
+// from the right edge.
 constexpr QSize clientSize(564, 251);
 constexpr int columnLeft = 456;
 constexpr int columnMargin = clientSize.width() - columnLeft;
+constexpr QRect picturePlace(4, 12, 81, 73);
 constexpr QRect areaPlace(100, 8, 349, 233);
 
 QString captionFor(const char *prefix, double value)
@@ -68,7 +71,7 @@ void Tavro::createControls()
     m_noteLabel->setObjectName(QStringLiteral("Label1"));
     m_noteLabel->setWordWrap(true);
     m_noteLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_picture = new PictureView(m_surface, this);
+    m_picture = new PictureView(this);
     m_picture->setObjectName(QStringLiteral("Picture1"));
     m_progressLabel = new QLabel(this);
     m_progressLabel->setObjectName(QStringLiteral("Label2"));
@@ -105,6 +108,7 @@ void Tavro::createControls()
     connect(m_previewAction, &QAction::triggered, this, &Tavro::savePreviewAs);
     m_picture->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_picture->addActions({m_previewAction, m_settingsAction});
+    createZoomActions();
 
     for (QLabel *label : {m_noteLabel, m_progressLabel, m_widthLabel, m_heightLabel})
         label->setAlignment(label->alignment() | Qt::AlignTop);
@@ -123,6 +127,50 @@ void Tavro::createControls()
     connect(m_tableButton, &QPushButton::clicked, this, &Tavro::buildTable);
 }
 
+void Tavro::createZoomActions()
+{
+    auto *separator = new QAction(this);
+    separator->setSeparator(true);
+    // Keys anywhere in the window: the actions sit in the picture's menu.
+    auto *zoomIn = new QAction(tr("Zoom in"), this);
+    zoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence(tr("Ctrl+="))});
+    connect(zoomIn, &QAction::triggered, m_picture, &PictureView::zoomIn);
+    auto *zoomOut = new QAction(tr("Zoom out"), this);
+    zoomOut->setShortcuts(QKeySequence::ZoomOut);
+    connect(zoomOut, &QAction::triggered, m_picture, &PictureView::zoomOut);
+    // Fit and the steps, one of them checked: the zoom shown.
+    auto *zooms = new QActionGroup(this);
+    auto *steps = new QMenu(tr("Zoom"), this);
+    QList<QAction *> fit;
+    for (int zoom : QList<int>{PictureView::fit} +
+                        QList<int>(PictureView::steps().begin(), PictureView::steps().end())) {
+        auto *action =
+            new QAction(zoom == PictureView::fit ? tr("Fit") : tr("%1x").arg(zoom), zooms);
+        action->setCheckable(true);
+        action->setChecked(zoom == m_picture->zoom());
+        action->setData(zoom);
+        connect(action, &QAction::triggered, m_picture, [this, zoom] { m_picture->setZoom(zoom); });
+        if (zoom == PictureView::fit) {
+            action->setShortcut(QKeySequence(tr("Ctrl+0")));
+            fit << action;
+        } else {
+            steps->addAction(action);
+        }
+    }
+    connect(m_picture, &PictureView::zoomChanged, this, [zooms](int zoom) {
+        for (QAction *action : zooms->actions())
+            action->setChecked(action->data().toInt() == zoom);
+    });
+    connect(m_picture, &PictureView::zoomChanged, this, &Tavro::zoomChanged);
+    m_picture->addActions(QList<QAction *>{separator, zoomIn, zoomOut} + fit +
+                          QList<QAction *>{steps->menuAction()});
+}
+
+void Tavro::setZoom(int zoom)
+{
+    m_picture->setZoom(zoom);
+}
+
 void Tavro::placeControls()
 {
     const int left = std::max(columnLeft, width() - columnMargin);
@@ -139,11 +187,11 @@ void Tavro::placeControls()
     place(m_widthLabel, 128, 105, 13);
     place(m_heightLabel, 148, 105, 17);
     place(m_progressLabel, 172, 105, 17);
-    m_picture->setGeometry(4, 12, 81, 73);
-    m_area->setGeometry(
-        areaPlace.x(), areaPlace.y(),
-        std::max(areaPlace.width(), left - columnLeft + areaPlace.width()),
-        std::max(areaPlace.height(), height() - (clientSize.height() - areaPlace.height())));
+    // What the window has grown by; the picture takes half the width, the area the rest.
+    const QSize grown = (size() - clientSize).expandedTo(QSize(0, 0));
+    const int pictureGrown = (left - columnLeft) / 2;
+    m_picture->setGeometry(picturePlace.adjusted(0, 0, pictureGrown, grown.height()));
+    m_area->setGeometry(areaPlace.adjusted(pictureGrown, 0, left - columnLeft, grown.height()));
 }
 
 bool Tavro::loadFile(const QString &fileName, QString *errorText)
@@ -208,7 +256,7 @@ bool Tavro::setTableSettings(const TableSettings &settings, QString *errorText)
 
 void Tavro::showPicture()
 {
-    m_picture->update();
+    m_picture->setPicture(m_surface.image());
     m_previewAction->setEnabled(true);
     m_widthLabel->setText(captionFor("X: ", m_surface.width()));
     m_heightLabel->setText(captionFor("Y: ", m_surface.height()));
@@ -273,10 +321,16 @@ void Tavro::openTableSettings()
         m_settingsDialog->setSettings(m_settings);
     } else {
         m_settingsDialog = new TableSettingsDialog(m_settings, this);
-        // The view follows every change at once (a change the picture cannot take leaves it as
-        // it was); Cancel brings back the settings the dialog opened with the same way.
+        // The view and the dialog's preview follow every change at once (a change the picture
+        // cannot take leaves the view as it was, and the preview says why); Cancel brings back
+        // the settings the dialog opened with the same way.
         connect(m_settingsDialog, &TableSettingsDialog::settingsChanged, this,
-                [this](const TableSettings &settings) { setTableSettings(settings); });
+                [this](const TableSettings &settings) {
+                    QString problem;
+                    if (!setTableSettings(settings, &problem) && problem.isEmpty())
+                        problem = tr("The picture cannot be prepared");
+                    showSettingsPicture(problem);
+                });
         connect(m_settingsDialog, &QDialog::accepted, this, [this] {
             QString error;
             if (!setTableSettings(m_settingsDialog->settings(), &error)) {
@@ -286,8 +340,25 @@ void Tavro::openTableSettings()
             emit tableSettingsAccepted(m_settings);
         });
     }
+    m_settingsPicture = 0;
+    showSettingsPicture();
     // Window-modal: runs go on while it is open.
     m_settingsDialog->open();
+}
+
+void Tavro::showSettingsPicture(const QString &problem)
+{
+    if (!problem.isEmpty()) {
+        m_settingsDialog->showPictureProblem(problem);
+        m_settingsPicture = 0;
+        return;
+    }
+    // The display's picture is made again only where the window's picture changed: a change of
+    // the table's shape alone leaves it.
+    if (m_surface.image().isNull() || m_surface.image().cacheKey() != m_settingsPicture) {
+        m_settingsPicture = m_surface.image().cacheKey();
+        m_settingsDialog->showPicture(m_surface.displayed());
+    }
 }
 
 void Tavro::loadBitmap()
@@ -306,7 +377,7 @@ void Tavro::invertPicture()
             m_settings.preparation = preparation;
         else
             reportFailure(error);
-        m_picture->update();
+        m_picture->setPicture(m_surface.image());
     } catch (const std::exception &error) {
         reportFailure(QString::fromLocal8Bit(error.what()));
     } catch (...) {

@@ -79,9 +79,15 @@ public:
     // A message box with the failure's text.
     static void showFailure(QWidget *parent, const QString &text);
 
+    // Shows the picture at `zoom`: PictureView::fit or one of PictureView::steps().
+    void setZoom(int zoom);
+
 signals:
     // The user accepted settings in the Table settings dialog (Ctrl+T): the program keeps them.
     void tableSettingsAccepted(const quenzil::TableSettings &settings);
+    // The user zoomed the picture (Ctrl+plus, Ctrl+minus, Ctrl+0, Ctrl and the wheel, or the
+    // picture's menu): the program keeps the zoom.
+    void zoomChanged(int zoom);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -102,7 +108,10 @@ private:
     void showPicture();
     void showAreaMenu(const QPoint &position);
     void createControls();
+    void createZoomActions();
     void placeControls();
+    // Hands the settings dialog the picture its settings make, or why they make none.
+    void showSettingsPicture(const QString &problem = {});
     void reportFailure(const QString &text);
 
     PictureSurface m_surface;
@@ -127,6 +136,8 @@ private:
     QAction *m_previewAction = nullptr;
     QAction *m_settingsAction = nullptr;
     TableSettingsDialog *m_settingsDialog = nullptr; // made when first opened
+    // The picture the settings dialog was last handed, as the view showed it.
+    qint64 m_settingsPicture = 0;
 };
 
 } // namespace quenzil

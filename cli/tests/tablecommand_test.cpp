@@ -238,6 +238,16 @@ void TableCommandTest::runs_data()
     QTest::newRow("inverted before padding")
         << QStringList{"--pad", "--invert", "--fit", "3x5", "pic.bmp"} << 0 << "inverted-padded.txt"
         << none;
+    // Filling covers the box and cuts the overflow evenly: the middle row, each pixel doubled.
+    QTest::newRow("filled and cropped")
+        << QStringList{"--fill", "6x2", "--resample=nearest", "pic.bmp"} << 0
+        << "filled-nearest.txt" << none;
+    QTest::newRow("fill beside fit")
+        << QStringList{"--fit=4x4", "--fill=4x4", "pic.bmp"} << 2 << QString()
+        << "quenzil-table: option '--fill' cannot go with '--fit'\n" + tryHelp;
+    QTest::newRow("pad beside fill")
+        << QStringList{"--fill=4x4", "--pad", "pic.bmp"} << 2 << QString()
+        << "quenzil-table: option '--pad' cannot go with '--fill'\n" + tryHelp;
     QTest::newRow("transparency over the background")
         << QStringList{"--background", "FFFFFF", "alpha.png"} << 0 << "alpha-over-white.txt"
         << none;

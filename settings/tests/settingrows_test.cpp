@@ -48,6 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"fit", "160x128"}, {"pad", "true"}, {"background", "FFFFFF"}}},
         Applied{{{"stretch", "00128x0160"}, {"resample", "nearest"}},
                 {{"stretch", "128x160"}, {"resample", "nearest"}}},
+        Applied{{{"fill", "320x240"}, {"background", "000000"}},
+                {{"fill", "320x240"}, {"background", "000000"}}},
         Applied{{{"resample", "smooth"}, {"radix", "bin"}, {"per-line", "8"}, {"label", "Picture"}},
                 {}},
         // A dither works with the nearest levels anyway; "none" leaves --nearest standing.
@@ -133,6 +135,12 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{{"stretch", "10x10"}, {"fit", "4x4"}},
                 {{"stretch", "option '--stretch' cannot go with '--fit'"}},
                 {{"fit", "4x4"}, {"per-line", "4"}}},
+        Refused{{{"fill", "10x10"}, {"stretch", "4x4"}},
+                {{"fill", "option '--fill' cannot go with '--stretch'"}},
+                {{"stretch", "4x4"}, {"per-line", "4"}}},
+        Refused{{{"pad", "true"}, {"fill", "4x4"}},
+                {{"pad", "option '--pad' cannot go with '--fill'"}},
+                {{"fill", "4x4"}, {"per-line", "4"}}},
         Refused{{{"pad", "true"}}, {{"pad", "option '--pad' needs '--fit'"}}, {{"per-line", "4"}}},
         Refused{{{"pad", "true"}, {"stretch", "4x4"}},
                 {{"pad", "option '--pad' needs '--fit'"}},
@@ -144,6 +152,20 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{{{"rle", "true"}, {"per-line", "0"}},
                 {{"per-line", "option '--per-line': '0' is not a number from 1 to 64"}},
                 {{"per-line", "4"}, {"rle", "true"}}}));
+
+// The value a row's control shows where none is given is the default indeed.
+TEST(SettingDefaults, areTheDefaultOptions)
+{
+    for (const SettingRow &row : settingRows()) {
+        if (row.defaultValue.empty())
+            continue;
+        Options options;
+        EXPECT_EQ(applySettings(options, {{std::string(row.name), std::string(row.defaultValue)}},
+                                {row.reach}),
+                  std::vector<Refusal>{});
+        EXPECT_EQ(options, Options{}) << row.name;
+    }
+}
 
 TEST(SettingCombination, holdsAFormatSetDirectlyToTheOptionsRules)
 {

@@ -88,6 +88,8 @@ private slots:
     void scalesAndPads();
     void blendsOverTheBackground_data();
     void blendsOverTheBackground();
+    void fillsAndCrops_data();
+    void fillsAndCrops();
     void resamples_data();
     void resamples();
     void smoothScalingKeepsTheMean_data();
@@ -211,6 +213,61 @@ void PicturePreparationTest::blendsOverTheBackground()
         QCOMPARE(result.size(), box);
         QCOMPARE(result.pixel(box.width() - 1, box.height() - 1), expected);
     }
+}
+
+// Filling scales to cover the box and cuts the overflow evenly, the odd pixel from the right or
+// the bottom. Each source pixel's colour is its place, so that the nearest pixels show which
+// survive.
+void PicturePreparationTest::fillsAndCrops_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("box");
+    QTest::addColumn<QSize>("covering");
+    // The source pixels of the prepared picture's first and last pixel, or the failure.
+    QTest::addColumn<QPoint>("first");
+    QTest::addColumn<QPoint>("last");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("wider, both sides cut")
+        << QSize(8, 2) << QSize(4, 2) << QSize(8, 2) << QPoint(2, 0) << QPoint(5, 1) << "";
+    QTest::newRow("odd overflow, the extra pixel from the right")
+        << QSize(7, 2) << QSize(4, 2) << QSize(7, 2) << QPoint(1, 0) << QPoint(4, 1) << "";
+    QTest::newRow("taller, top and bottom cut")
+        << QSize(2, 8) << QSize(2, 4) << QSize(2, 8) << QPoint(0, 2) << QPoint(1, 5) << "";
+    QTest::newRow("enlarged, then cut")
+        << QSize(2, 1) << QSize(4, 4) << QSize(8, 4) << QPoint(0, 0) << QPoint(1, 0) << "";
+    QTest::newRow("the box's shape: nothing cut")
+        << QSize(8, 4) << QSize(4, 2) << QSize(4, 2) << QPoint(1, 1) << QPoint(7, 3) << "";
+    QTest::newRow("a covering picture beyond the pixel limit")
+        << QSize(40000, 1) << QSize(4000, 4000) << QSize(160000000, 4000) << QPoint() << QPoint()
+        << "The picture's 160000000 x 4000 pixels exceed the limit of 128 MB (33554432 pixels)";
+}
+
+void PicturePreparationTest::fillsAndCrops()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, box);
+    QFETCH(QSize, covering);
+    QFETCH(QPoint, first);
+    QFETCH(QPoint, last);
+    QFETCH(QString, error);
+
+    QCOMPARE(coveringSize(picture, box), covering);
+    QImage places(picture, QImage::Format_ARGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            places.setPixel(x, y, qRgb(x % 256, y % 256, 0));
+    Preparation preparation = stretchedTo(box, Resampling::Nearest);
+    preparation.scaling = Scaling::Fill;
+    QCOMPARE(preparedSize(picture, preparation), box);
+    QString failure;
+    const QImage result = prepare(places, preparation, &failure);
+    QCOMPARE(failure, error);
+    if (!error.isEmpty())
+        return;
+    QCOMPARE(result.size(), box);
+    QCOMPARE(result.pixel(0, 0), qRgb(first.x(), first.y(), 0));
+    QCOMPARE(result.pixel(box.width() - 1, box.height() - 1), qRgb(last.x(), last.y(), 0));
 }
 
 void PicturePreparationTest::resamples_data()

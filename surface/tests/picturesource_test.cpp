@@ -612,6 +612,8 @@ void PictureSourceTest::readsJpegReducedForItsPreparation_data()
         << QSize(256, 192) << scaled(Scaling::Fit, {16, 16}) << QSize(32, 24);
     QTest::newRow("fit to a quarter")
         << QSize(256, 192) << scaled(Scaling::Fit, {20, 20}) << QSize(64, 48);
+    QTest::newRow("fill, the size that covers the box decides")
+        << QSize(256, 192) << scaled(Scaling::Fill, {16, 16}) << QSize(64, 48);
     QTest::newRow("stretch, the tall side decides")
         << QSize(256, 192) << scaled(Scaling::Stretch, {10, 40}) << QSize(128, 96);
     QTest::newRow("not far enough down")

@@ -2,6 +2,8 @@
 #include "tablesettingsdialog.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -10,6 +12,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 using namespace quenzil;
 
@@ -35,6 +38,14 @@ void operate(TableSettingsDialog &dialog, const QString &steps)
             edit->setText(value);
         } else if (auto *button = qobject_cast<QAbstractButton *>(control)) {
             QVERIFY2(button->isEnabled(), qPrintable(name));
+            // The background's button asks for a colour: white is chosen.
+            QTimer::singleShot(0, [] {
+                if (auto *colours =
+                        qobject_cast<QColorDialog *>(QApplication::activeModalWidget())) {
+                    colours->setCurrentColor(Qt::white);
+                    colours->accept();
+                }
+            });
             button->click();
         } else {
             QFAIL(qPrintable(step));
@@ -54,12 +65,46 @@ class TableSettingsDialogTest : public QObject
     Q_OBJECT
 
 private slots:
+    void everyRowHasAControl();
     void controlsGiveSettings_data();
     void controlsGiveSettings();
     void refusedValueDisablesOk_data();
     void refusedValueDisablesOk();
     void cancelGoesBack();
 };
+
+// Each setting the window offers has a control of the kind its row tells, its words as the
+// caption and a tip for a user, so a new row shows without more work.
+void TableSettingsDialogTest::everyRowHasAControl()
+{
+    TableSettingsDialog dialog;
+    for (const SettingRow &row : settingRows()) {
+        if (row.group.empty())
+            continue;
+        const QString name = QString::fromLatin1(row.name.data(), qsizetype(row.name.size()));
+        QWidget *control = nullptr;
+        for (const char *suffix : {"Box", "Edit", "Button"}) {
+            QString objectName = name + suffix;
+            for (qsizetype dash = objectName.indexOf('-'); dash >= 0;
+                 dash = objectName.indexOf('-'))
+                objectName.replace(dash, 2, objectName.at(dash + 1).toUpper());
+            if (!control)
+                control = dialog.findChild<QWidget *>(objectName);
+        }
+        QVERIFY2(control, qPrintable(name));
+        QVERIFY2(!row.tip.empty() && control->toolTip() == QString::fromUtf8(row.tip.data()),
+                 qPrintable(name));
+        const QByteArray kind = control->metaObject()->className();
+        const QByteArray expected = row.isSwitch()         ? "QCheckBox"
+                                    : !row.choices.empty() ? "QComboBox"
+                                    : row.most > 0         ? "QSpinBox"
+                                                           : "QLineEdit";
+        // The ways to the size and the background are buttons of their own.
+        QVERIFY2(kind == expected ||
+                     (expected == "QLineEdit" && qobject_cast<QAbstractButton *>(control)),
+                 qPrintable(name));
+    }
+}
 
 void TableSettingsDialogTest::controlsGiveSettings_data()
 {
@@ -69,16 +114,21 @@ void TableSettingsDialogTest::controlsGiveSettings_data()
     QTest::newRow("untouched") << ""
                                << "";
     QTest::newRow("preset, fit, diffuse, hex, label")
-        << "sizeBox=160 x 128;fitButton;coloursBox=Diffuse dither;radixBox=hex;labelEdit=Logo"
+        << "sizeBox=160 x 128;fitButton;coloursBox=Diffuse dither, for photos;radixBox=hex;"
+           "labelEdit=Logo"
         << "fit=160x128\ndither=diffuse\nradix=hex\nlabel=Logo";
     QTest::newRow("custom stretch, nearest levels, pairs")
         << "sizeBox=Custom;widthBox=100;heightBox=50;stretchButton;resampleBox=nearest;"
-           "coloursBox=Nearest levels;perLineBox=16;rleBox;rowLinesBox;sizeLineBox"
+           "coloursBox=nearest;perLineBox=16;rleBox;rowLinesBox;sizeLineBox"
         << "stretch=100x50\nresample=nearest\nnearest=true\nper-line=16\nrle=true\n"
            "row-lines=true\nsize-line=true";
     QTest::newRow("pad, background, decimal")
-        << "sizeBox=480 x 320;padBox;backgroundButton;coloursBox=Ordered dither;radixBox=dec"
+        << "sizeBox=480 x 320;padBox;backgroundButton;coloursBox=ordered;radixBox=dec"
         << "fit=480x320\npad=true\nbackground=FFFFFF\ndither=ordered\nradix=dec";
+    QTest::newRow("fill and crop") << "sizeBox=320 x 240;fillButton"
+                                   << "fill=320x240";
+    QTest::newRow("pad goes with fit") << "sizeBox=128 x 128;padBox;fillButton"
+                                       << "fill=128x128";
     QTest::newRow("pad goes with the size") << "sizeBox=128 x 128;padBox;sizeBox=Off"
                                             << "";
     QTest::newRow("background back to none") << "backgroundButton;noBackgroundButton"
@@ -90,7 +140,6 @@ void TableSettingsDialogTest::controlsGiveSettings()
     QFETCH(QString, steps);
     QFETCH(QString, settings);
     TableSettingsDialog dialog;
-    dialog.setColourChooser([](QWidget *, const QColor &) { return QColor(Qt::white); });
     QSignalSpy changed(&dialog, &TableSettingsDialog::settingsChanged);
     operate(dialog, steps);
 
@@ -109,13 +158,13 @@ void TableSettingsDialogTest::refusedValueDisablesOk_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("messageLabel");
 
-    const QString notLabel =
-        QStringLiteral(" is not a BASIC label (a letter, then letters, digits or _, at most 32)");
-    QTest::newRow("label starts with a digit")
-        << "labelEdit=1x"
-        << "option '--label': '1x'" + notLabel << "labelError";
+    // A sentence that names the field, not the command's option.
+    const QString notLabel = QStringLiteral("The label must start with a letter and hold only "
+                                            "letters, digits and _, at most 32 characters.");
+    QTest::newRow("label starts with a digit") << "labelEdit=1x" << notLabel << "labelError";
+    QTest::newRow("label emptied") << "labelEdit=" << notLabel << "labelError";
     QTest::newRow("pairs, 7 a line") << "rleBox;perLineBox=7"
-                                     << "option '--rle' needs an even '--per-line', not 7"
+                                     << "Run-length pairs need an even number of numbers per line."
                                      << "settingsError";
 }
 
