@@ -268,7 +268,7 @@ struct TableFigures
 template <typename Output>
 TableFigures buildTable(const ImagePixels &pixels, const TableFormat &format, Output &&output)
 {
-    ProgressCounter progress;
+    NoProgress progress;
     NoEventPump pump;
     TableBuilder builder(pixels, output, progress, pump, format);
     builder.run();

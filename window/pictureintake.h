@@ -12,11 +12,10 @@ namespace quenzil {
 // Where a picture comes into the window from: the Load Bitmap dialog, a file dropped on the
 // window, the clipboard, and the program's command line.
 
-// The dialog "Load Bitmap" shows, with the filters of pictureFilters(); any name typed reaches
-// the loader. The file chosen, or the empty text when it was cancelled.
+// The dialog "Load Bitmap" shows: "*.bmp" first, then every picture format the reader knows
+// here, then all files; any name typed reaches the loader. The file chosen, or the empty text
+// when it was cancelled.
 QString chooseBitmap(QWidget *parent);
-// "*.bmp" first, then every picture format the reader knows here, then all files.
-QStringList pictureFilters();
 
 // The first local file among dropped URLs, or the empty text.
 QString droppedFile(const QMimeData *data);

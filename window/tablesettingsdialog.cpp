@@ -329,7 +329,7 @@ QColor TableSettingsDialog::chooseColour(QWidget *parent, const QColor &initial)
 
 void TableSettingsDialog::chooseBackground()
 {
-    const QColor chosen = m_chooseColour(this, m_background ? QColor(*m_background) : Qt::white);
+    const QColor chosen = chooseColour(this, m_background ? QColor(*m_background) : Qt::white);
     if (!chosen.isValid())
         return;
     m_background = chosen.rgb();

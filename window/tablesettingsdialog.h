@@ -5,7 +5,6 @@
 #include <QColor>
 #include <QDialog>
 
-#include <functional>
 #include <optional>
 
 class QCheckBox;
@@ -33,10 +32,6 @@ class TableSettingsDialog : public QDialog
     Q_OBJECT
 
 public:
-    // Asks the user for the background colour, starting from `initial`; an invalid colour means
-    // cancelled.
-    using ColourChooser = std::function<QColor(QWidget *parent, const QColor &initial)>;
-
     explicit TableSettingsDialog(const TableSettings &settings = {}, QWidget *parent = nullptr);
 
     // The settings the controls give: the last sound ones while they show something the command
@@ -46,8 +41,8 @@ public:
     // here and passes through to settings() as it is.
     void setSettings(const TableSettings &settings);
 
-    void setColourChooser(ColourChooser chooser) { m_chooseColour = std::move(chooser); }
-    // The colour dialog the background button shows.
+    // The colour dialog the background button shows, starting from `initial`; an invalid colour
+    // means cancelled.
     static QColor chooseColour(QWidget *parent, const QColor &initial);
 
     // The sizes the size box offers, besides none and a size of one's own.
@@ -74,7 +69,6 @@ private:
     TableSettings m_given;
     TableSettings m_settings;
     std::optional<QRgb> m_background;
-    ColourChooser m_chooseColour = &TableSettingsDialog::chooseColour;
     // While the controls are set from settings, their signals change nothing.
     bool m_showing = false;
 

@@ -2,6 +2,8 @@
 #include "tablesettingsdialog.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -10,6 +12,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 using namespace quenzil;
 
@@ -90,7 +93,15 @@ void TableSettingsDialogTest::controlsGiveSettings()
     QFETCH(QString, steps);
     QFETCH(QString, settings);
     TableSettingsDialog dialog;
-    dialog.setColourChooser([](QWidget *, const QColor &) { return QColor(Qt::white); });
+    // The background button's colour dialog: white, chosen as a user chooses it.
+    QTimer colourChoice;
+    connect(&colourChoice, &QTimer::timeout, [] {
+        if (auto *colours = qobject_cast<QColorDialog *>(QApplication::activeModalWidget())) {
+            colours->setCurrentColor(Qt::white);
+            colours->accept();
+        }
+    });
+    colourChoice.start(10);
     QSignalSpy changed(&dialog, &TableSettingsDialog::settingsChanged);
     operate(dialog, steps);
 
