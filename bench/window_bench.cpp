@@ -22,7 +22,8 @@
 // been painted again (best of three), and the time of RGB-Tabelle over the prepared picture.
 // --load-jpeg loads a photo-like SIDE x SIDE JPEG through Load Bitmap with the stored setting
 // fit=320x240, RUNS times (5 by default) each in a process of its own, and prints the time from
-// the dialog's Return until the view is painted, and the peak memory.
+// the dialog's Return until the view is painted (for the first load in a fresh window, and for
+// the same file loaded again) and the peak memory of the process after the first load.
 //
 // Each measurement runs in a process of its own, so that its peak memory is its own.
 #include "settingsstore.h"
@@ -426,15 +427,23 @@ int measureLoadJpeg(const QString &path, int side, int argc, char **argv)
     QCoreApplication::processEvents();
     const double before = peakMemoryMb();
     QWidget *view = window.findChild<QWidget *>(QStringLiteral("Picture1"));
-    QElapsedTimer clock;
     const int fitted = std::min(side, 240);
-    if (!loadPicture(window, path, {fitted, fitted}, [&clock] { clock.start(); }))
-        return 1;
-    view->repaint();
-    const double ms = clock.nsecsElapsed() / 1e6;
-    std::printf("%d x %d JPEG, fit 320x240: shown after %.1f ms, peak memory %.1f MB (%.1f MB "
-                "before the load)\n",
-                side, side, ms, peakMemoryMb(), before);
+    // The first load in a fresh window, then the same file again: the picture format plugins
+    // are loaded by then.
+    double ms[2] = {};
+    double peak = 0;
+    for (double &taken : ms) {
+        QElapsedTimer clock;
+        if (!loadPicture(window, path, {fitted, fitted}, [&clock] { clock.start(); }))
+            return 1;
+        view->repaint();
+        taken = clock.nsecsElapsed() / 1e6;
+        if (peak == 0)
+            peak = peakMemoryMb();
+    }
+    std::printf("%d x %d JPEG, fit 320x240: shown after %.1f ms (loaded again: %.1f ms), peak "
+                "memory %.1f MB (%.1f MB before the load)\n",
+                side, side, ms[0], ms[1], peak, before);
     return 0;
 }
 
