@@ -1213,9 +1213,8 @@ void TavroTest::settingsDialog()
     } else {
         pictureEntry("Table settings...")->trigger();
     }
-    auto *dialog = m_window->findChild<QDialog *>();
-    QVERIFY(dialog);
-    QTRY_VERIFY(dialog->isVisible());
+    QDialog *dialog = nullptr;
+    QTRY_VERIFY((dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())));
 
     auto *sizes = dialog->findChild<QComboBox *>("sizeBox");
     if (size.startsWith("8192")) {
