@@ -141,21 +141,20 @@ private:
 void answerFileDialog(QObject *context, const QString &path,
                       std::function<void()> accepting = nullptr)
 {
-    auto answer = std::make_shared<std::function<void()>>();
-    *answer = [context, path, accepting, answer] {
+    auto *waiting = new QTimer(context);
+    QObject::connect(waiting, &QTimer::timeout, context, [waiting, path, accepting] {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!dialog) {
-            QTimer::singleShot(1, context, *answer);
+        if (!dialog)
             return;
-        }
+        waiting->deleteLater();
         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         name->setText(path);
         if (accepting)
             accepting();
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(name, &enter);
-    };
-    QTimer::singleShot(0, context, *answer);
+    });
+    waiting->start(0);
 }
 
 double peakMemoryMb()

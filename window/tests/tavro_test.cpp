@@ -327,31 +327,28 @@ void TavroTest::cleanup()
 void TavroTest::answerFileDialog(const QString &path, int kind)
 {
     // The dialog opens inside the command that shows it; until then the answer waits.
-    auto tries = std::make_shared<int>(0);
-    auto answer = std::make_shared<std::function<void()>>();
-    *answer = [this, path, kind, tries, answer] {
+    auto *waiting = new QTimer(this);
+    connect(waiting, &QTimer::timeout, this, [waiting, path, kind, tries = 0]() mutable {
         auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog && ++tries < 500)
+            return;
+        waiting->deleteLater();
         if (!dialog) {
-            if (++*tries < 500)
-                QTimer::singleShot(10, this, *answer);
-            else
-                qWarning("no file dialog to answer");
-            return;
-        }
-        if (path.isEmpty()) {
+            qWarning("no file dialog to answer");
+        } else if (path.isEmpty()) {
             dialog->reject();
-            return;
+        } else {
+            // As a user picks the kind: with the keyboard in the list of kinds.
+            auto *kinds = dialog->findChild<QComboBox *>("fileTypeCombo");
+            kinds->setFocus();
+            for (int step = 0; step < kind; ++step)
+                QTest::keyClick(kinds, Qt::Key_Down);
+            auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
+            name->setText(path);
+            QTest::keyClick(name, Qt::Key_Return);
         }
-        // As a user picks the kind: with the keyboard in the list of kinds.
-        auto *kinds = dialog->findChild<QComboBox *>("fileTypeCombo");
-        kinds->setFocus();
-        for (int step = 0; step < kind; ++step)
-            QTest::keyClick(kinds, Qt::Key_Down);
-        auto *name = dialog->findChild<QLineEdit *>("fileNameEdit");
-        name->setText(path);
-        QTest::keyClick(name, Qt::Key_Return);
-    };
-    QTimer::singleShot(0, this, *answer);
+    });
+    waiting->start(0);
 }
 
 QAction *TavroTest::menuEntry(const QString &text)
