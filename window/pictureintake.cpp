@@ -59,9 +59,8 @@ QString usage()
 
 } // namespace
 
-QString chooseBitmap(QWidget *parent)
+QString chooseBitmap(QFileDialog &dialog)
 {
-    QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(pictureFilters());

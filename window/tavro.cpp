@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -291,8 +292,17 @@ void Tavro::openTableSettings()
 
 void Tavro::loadBitmap()
 {
-    if (const QString fileName = chosenFile(&chooseBitmap); !fileName.isEmpty())
-        loadFile(fileName);
+    // The dialog goes only once the picture is shown: as it goes, Qt writes its state to the
+    // user's settings and waits for the disk (some 20 ms), which the picture need not wait for.
+    QFileDialog dialog(this);
+    QString fileName;
+    try {
+        fileName = chooseBitmap(dialog);
+    } catch (...) {
+        return; // a dialog that cannot be shown counts as cancelled: nothing changes
+    }
+    if (!fileName.isEmpty() && loadFile(fileName))
+        m_picture->repaint();
 }
 
 void Tavro::invertPicture()

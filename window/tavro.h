@@ -51,8 +51,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // A picture file dialog's choice (chooseBitmap(), chooseSaveFile(), ...), or the empty text
-    // when it was cancelled or could not be shown.
+    // A file dialog's choice (chooseSaveFile(), choosePreviewFile()), or the empty text when it
+    // was cancelled or could not be shown.
     QString chosenFile(QString (*chooser)(QWidget *parent));
     // Loads the picture on the clipboard (image data, or a copied picture file) as "Load Bitmap"
     // does; a failure changes nothing and says nothing. Ctrl+V and "Paste picture" in the text
