@@ -49,7 +49,7 @@ int main(int argc, char **argv)
     // Later runs: the builder alone, into a buffer that is already there.
     quenzil::StringTableOutput output;
     output.reserve(quenzil::tableLength({}, std::size_t(side), std::size_t(side)));
-    quenzil::ProgressCounter progress;
+    quenzil::NoProgress progress;
     quenzil::NoEventPump pump;
     double bestLater = 1e300;
     for (int i = 1; i < repeats; ++i) {

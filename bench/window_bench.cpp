@@ -1,28 +1,40 @@
-// Runs "RGB-Tabelle" in the real window (offscreen) over generated pictures and prints, for each
-// size, the run's time, the longest stretch in which the window processed no events, and the
-// peak memory of the process.
+// Runs the real window (offscreen) as a user does, through its buttons, its file dialogs and the
+// settings file, and prints figures.
 // Usage: window_bench [SIDE...]      (256 512 1024 when none given)
 //        window_bench --clicks WIDTH HEIGHT CLICKS
 //        window_bench --save SIDE
-//        window_bench --settings SIDE
+//        window_bench --settings SIDE [jpeg]
+//        window_bench --load-jpeg SIDE [RUNS]
 //        window_bench --zoom SIDE
 //        window_bench --preview SIDE
-// With BENCH_GAPS set, every stretch is printed to stderr as it ends. --clicks clicks RGB-Tabelle
-// CLICKS times, 0.1 s apart, over one WIDTH x HEIGHT picture (each click after the first starts
-// a run inside the running one) and prints the time until the last run ended, the characters the
-// area holds, the messages shown and the peak memory. --save saves the table of a SIDE x SIDE
-// picture as Ctrl+S does and prints its time and longest stretch without event processing, next
-// to the time quenzil-table -o takes for the same table (best of three each). --settings changes
-// the table settings over a loaded SIDE x SIDE picture as the settings dialog does and prints the
-// time each change takes until the view has been painted again (best of three), and the time of
-// RGB-Tabelle over the prepared picture. --zoom prepares a SIDE x SIDE picture to 480 x 320 and
-// prints how long a zoom change and a resize of the window take until the picture is painted
-// again (best of three). --preview opens the Table settings dialog over a SIDE x SIDE picture and
-// prints how long each change of a control takes until the dialog's preview and the window's
-// picture are painted again (best of three).
+// Without an option: RGB-Tabelle over generated SIDE x SIDE pictures; for each size the run's
+// time, the longest stretch in which the window processed no events, its passes of event
+// processing and the peak memory of the process. With BENCH_GAPS set, every stretch is printed to
+// stderr as it ends.
+// --clicks clicks RGB-Tabelle CLICKS times, 0.1 s apart, over one WIDTH x HEIGHT picture (each
+// click after the first starts a run inside the running one) and prints the time until the last
+// run ended, the characters the area holds, the messages shown and the peak memory; a full text
+// area must end the runs with exactly one message that says so, and the area within its limit
+// (exit code 1 otherwise).
+// --save saves the table of a SIDE x SIDE picture through Save table's dialog and prints its time
+// and longest stretch without event processing, next to the time quenzil-table -o takes for the
+// same table (best of three each).
+// --settings changes the table settings over a loaded SIDE x SIDE picture (a BMP, or a photo-like
+// JPEG) as the settings dialog does and prints the time each change takes until the view has
+// been painted again (best of three), and the time of RGB-Tabelle over the prepared picture.
+// --load-jpeg loads a photo-like SIDE x SIDE JPEG through Load Bitmap with the stored setting
+// fit=320x240, RUNS times (5 by default) each in a process of its own, and prints the time from
+// the dialog's Return until the view paints the picture (for the first load in a fresh window, and
+// for the same file loaded again) and the peak memory of the process after the first load.
+// --zoom prepares a SIDE x SIDE picture to 480 x 320 and prints how long a zoom change and a
+// resize of the window take until the picture is painted again (best of three).
+// --preview opens the Table settings dialog over a SIDE x SIDE picture and prints how long each
+// change of a control takes until the dialog's preview and the window's picture are painted again
+// (best of three).
 //
-// Each size runs in a process of its own, so that its peak memory is its own.
-#include "tablebuilder.h"
+// Each measurement runs in a process of its own, so that its peak memory is its own.
+#include "settingsstore.h"
+#include "tablerun.h"
 #include "tavro.h"
 
 #include <QAction>
@@ -32,19 +44,25 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QFileDialog>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,7 +73,7 @@
 namespace {
 
 // Answers a posted event and posts the next one: the gaps between its answers are the stretches
-// in which the window processed no events.
+// in which the window processed no events, and their number its passes of event processing.
 class Heartbeat : public QObject
 {
 public:
@@ -71,7 +89,8 @@ public:
         const qint64 now = m_clock.nsecsElapsed();
         m_longest = std::max(m_longest, now - m_last);
         if (m_printGaps)
-            std::fprintf(stderr, "gap %d %.1f\n", m_beats++, (now - m_last) / 1e6);
+            std::fprintf(stderr, "gap %d %.1f\n", m_beats, (now - m_last) / 1e6);
+        ++m_beats;
         m_last = now;
     }
     void stop()
@@ -81,6 +100,7 @@ public:
     }
     double longestMs() const { return m_longest / 1e6; }
     double elapsedSeconds() const { return m_clock.nsecsElapsed() / 1e9; }
+    int beats() const { return m_beats; }
 
 protected:
     void customEvent(QEvent *) override
@@ -100,12 +120,52 @@ private:
     bool m_beating = false;
 };
 
-// The window's own cadence, counting its passes.
-struct PassCounter : quenzil::RunCadence
+// Every message box the window shows, answered as a user would: OK, or Yes to a question.
+class MessageWatch : public QObject
 {
-    int passes = 0;
-    void beforeProcessing(double) override { ++passes; }
+public:
+    MessageWatch()
+    {
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            messages << box->text();
+            QAbstractButton *yes = box->button(QMessageBox::Yes);
+            if (QAbstractButton *answer = yes ? yes : box->button(QMessageBox::Ok))
+                answer->click();
+            else
+                box->reject();
+        });
+        m_timer.start(20);
+    }
+
+    QStringList messages;
+
+private:
+    QTimer m_timer;
 };
+
+// Answers the next file dialog: `path` typed into its name field, then Return; `accepting` is
+// called just before.
+void answerFileDialog(QObject *context, const QString &path,
+                      std::function<void()> accepting = nullptr)
+{
+    auto *waiting = new QTimer(context);
+    QObject::connect(waiting, &QTimer::timeout, context, [waiting, path, accepting] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        waiting->deleteLater();
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        name->setText(path);
+        if (accepting)
+            accepting();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(name, &enter);
+    });
+    waiting->start(0);
+}
 
 double peakMemoryMb()
 {
@@ -119,49 +179,93 @@ double peakMemoryMb()
     return -1;
 }
 
-// Writes a generated picture as a BMP file; false when that fails.
-bool writePicture(const QString &path, int width, int height)
+QString caption(const QWidget &window, const char *label)
 {
-    QImage picture(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = qRgb(x * 37 + y * 11, x * 5 + y * 71, x * 97 + y * 23);
-    }
-    return picture.save(path, "BMP");
+    return window.findChild<QLabel *>(QString::fromLatin1(label))->text();
 }
 
-// Loads a generated picture into the window through "Load Bitmap".
-bool loadPicture(quenzil::Tavro &window, const QTemporaryDir &dir, int width, int height)
+// The size the labels X: and Y: show.
+QSize shownSize(const QWidget &window)
 {
-    const QString path = dir.filePath(QStringLiteral("picture.bmp"));
-    if (!dir.isValid() || !writePicture(path, width, height)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
+    return {caption(window, "Label3").section(' ', -1).toInt(),
+            caption(window, "Label4").section(' ', -1).toInt()};
+}
+
+// Writes a generated picture: a BMP of colours that change from pixel to pixel, or a photo-like
+// JPEG (smooth colours with grain). False when that fails.
+bool writePicture(const QString &path, int width, int height, bool photo = false)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    quint32 noise = 1;
+    for (int y = 0; y < height; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            if (!photo) {
+                line[x] = qRgb(x * 37 + y * 11, x * 5 + y * 71, x * 97 + y * 23);
+                continue;
+            }
+            noise = noise * 1664525u + 1013904223u;
+            const int grain = int(noise >> 28) - 8;
+            line[x] = qRgb(qBound(0, x * 255 / width + grain, 255),
+                           qBound(0, y * 255 / height + grain, 255),
+                           qBound(0, (x + y) * 127 / width + grain, 255));
+        }
     }
-    window.setFileChooser([path](QWidget *) { return path; });
+    const bool written = photo ? picture.save(path, "JPEG", 90) : picture.save(path, "BMP");
+    if (!written)
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return written;
+}
+
+// Loads a picture into the window through Load Bitmap and its dialog; `accepting` is called as
+// the dialog is accepted.
+bool loadPicture(quenzil::Tavro &window, const QString &path, QSize expected,
+                 std::function<void()> accepting = nullptr)
+{
     window.show();
     QCoreApplication::processEvents();
+    answerFileDialog(&window, path, std::move(accepting));
     window.findChild<QPushButton *>(QStringLiteral("Command1"))->click();
-    if (window.surface().width() != width || window.surface().height() != height) {
+    if (shownSize(window) != expected) {
         std::fprintf(stderr, "the picture did not load\n");
         return false;
     }
     return true;
 }
 
-// Clicks RGB-Tabelle `clicks` times, 0.1 s apart, over one picture.
-int measureClicks(int width, int height, int clicks, int argc, char **argv)
+bool loadGenerated(quenzil::Tavro &window, const QTemporaryDir &dir, int width, int height)
+{
+    const QString path = dir.filePath(QStringLiteral("picture.bmp"));
+    return dir.isValid() && writePicture(path, width, height) &&
+           loadPicture(window, path, {width, height});
+}
+
+// Starts a QApplication on the offscreen platform unless another is asked for.
+std::unique_ptr<QApplication> application(int &argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    return std::make_unique<QApplication>(argc, argv);
+}
+
+// Keeps the window's settings file in a folder of the benchmark's own, holding `lines`.
+bool useSettingsFile(const QTemporaryDir &config, const QByteArray &lines)
+{
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QDir(config.path()).mkpath(QStringLiteral("QUENZIL"));
+    QFile file(config.filePath(QStringLiteral("QUENZIL/quenzil.conf")));
+    return file.open(QIODevice::WriteOnly) && file.write("[table]\n" + lines) > 0;
+}
+
+// Clicks RGB-Tabelle `clicks` times, 0.1 s apart, over one picture.
+int measureClicks(int width, int height, int clicks, int argc, char **argv)
+{
+    const auto app = application(argc, argv);
     QTemporaryDir dir;
     quenzil::Tavro window;
-    if (!loadPicture(window, dir, width, height))
+    if (!loadGenerated(window, dir, width, height))
         return 1;
-    QStringList messages;
-    window.setFailureReporter([&messages](QWidget *, const QString &text) { messages << text; });
+    MessageWatch watch;
     auto *table = window.findChild<QPushButton *>(QStringLiteral("Command2"));
     for (int click = 1; click < clicks; ++click)
         QTimer::singleShot(100 * click, table, [table] { table->click(); });
@@ -171,39 +275,53 @@ int measureClicks(int width, int height, int clicks, int argc, char **argv)
     table->click();
     const double seconds = clock.nsecsElapsed() / 1e9;
     const auto *area = window.findChild<QPlainTextEdit *>(QStringLiteral("RichTextBox1"));
+    const auto characters = std::size_t(area->document()->characterCount() - 1);
+    // A full area ends every run with one message that says so.
+    const bool sound =
+        characters <= quenzil::textAreaLimit &&
+        (watch.messages.isEmpty() ||
+         (watch.messages.size() == 1 && watch.messages.first().contains("text area is full")));
     std::printf("%d x %d, %d clicks 0.1 s apart: %.1f s until the last run ended, the area holds "
-                "%d characters, peak memory %.1f MB, %lld message(s)%s%s\n",
-                width, height, clicks, seconds, area->document()->characterCount() - 1,
-                peakMemoryMb(), static_cast<long long>(messages.size()),
-                messages.isEmpty() ? "" : ": ", qPrintable(messages.join(QStringLiteral(" | "))));
-    return 0;
+                "%zu characters, peak memory %.1f MB, %lld message(s)%s%s: %s\n",
+                width, height, clicks, seconds, characters, peakMemoryMb(),
+                static_cast<long long>(watch.messages.size()), watch.messages.isEmpty() ? "" : ": ",
+                qPrintable(watch.messages.join(QStringLiteral(" | "))), sound ? "ok" : "WRONG");
+    return sound ? 0 : 1;
 }
 
-// Saves the table of one picture as Ctrl+S does, and writes it with quenzil-table -o.
+// Saves the table of one picture through Save table's dialog, and writes it with quenzil-table.
 int measureSave(int side, int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    const auto app = application(argc, argv);
     QTemporaryDir dir;
     quenzil::Tavro window;
-    if (!loadPicture(window, dir, side, side))
+    if (!loadGenerated(window, dir, side, side))
         return 1;
     window.findChild<QPushButton *>(QStringLiteral("Command2"))->click();
+    QAction *save = nullptr;
+    for (QAction *action : window.actions()) {
+        if (action->text() == QLatin1String("Save table..."))
+            save = action;
+    }
     const QString saved = dir.filePath(QStringLiteral("saved.bas"));
     const QString written = dir.filePath(QStringLiteral("written.bas"));
     const QString command =
         QCoreApplication::applicationDirPath() + QStringLiteral("/quenzil-table");
+    MessageWatch watch;
 
     double saveSeconds = 1e9;
     double longestMs = 0;
     double commandSeconds = 1e9;
     for (int round = 0; round < 3; ++round) {
+        QFile::remove(saved); // no question whether to replace it
         Heartbeat heartbeat;
-        heartbeat.start();
-        if (!window.saveTable(saved))
-            return 1;
+        answerFileDialog(&window, saved, [&heartbeat] { heartbeat.start(); });
+        save->trigger();
         heartbeat.stop();
+        if (!watch.messages.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(watch.messages.join('\n')));
+            return 1;
+        }
         saveSeconds = std::min(saveSeconds, heartbeat.elapsedSeconds());
         longestMs = std::max(longestMs, heartbeat.longestMs());
 
@@ -230,44 +348,43 @@ int measureSave(int side, int argc, char **argv)
 }
 
 // Changes the settings over one picture; prints how long the view takes to follow.
-int measureSettings(int side, int argc, char **argv)
+int measureSettings(int side, bool jpeg, int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    // Each step from the one before, as a user goes through the dialog: its settings as the
+    // settings file holds them.
+    const std::vector<std::pair<const char *, QByteArray>> steps{
+        {"fit 480x320", "fit=480x320\n"},
+        {"+ dither diffuse", "fit=480x320\ndither=diffuse\n"},
+        {"+ background, pad", "fit=480x320\ndither=diffuse\nbackground=3366CC\npad=true\n"},
+        {"+ radix hex (table only)",
+         "fit=480x320\ndither=diffuse\nbackground=3366CC\npad=true\nradix=hex\n"},
+        {"stretch 160x128, nearest", "stretch=160x128\nnearest=true\nradix=hex\n"},
+        {"back to no setting", ""},
+    };
+    QTemporaryDir config;
+    // The settings of every step, read through the settings file before anything is timed.
+    std::vector<quenzil::TableSettings> settings;
+    for (const auto &step : steps) {
+        if (!useSettingsFile(config, step.second))
+            return 1;
+        settings.push_back(quenzil::SettingsStore().load());
+        QThread::msleep(20); // a file of the same size is then still read again
+    }
+
+    const auto app = application(argc, argv);
     QTemporaryDir dir;
     quenzil::Tavro window;
-    if (!loadPicture(window, dir, side, side))
+    const QString path = dir.filePath(jpeg ? QStringLiteral("photo.jpg") : "picture.bmp");
+    if (!dir.isValid() || !writePicture(path, side, side, jpeg) ||
+        !loadPicture(window, path, {side, side}))
         return 1;
     QWidget *view = window.findChild<QWidget *>(QStringLiteral("Picture1"));
 
-    // Each step from the one before, as a user goes through the dialog.
-    const std::vector<std::pair<const char *, std::vector<const char *>>> steps{
-        {"fit 480x320", {"fit", "480x320"}},
-        {"+ dither diffuse", {"dither", "diffuse"}},
-        {"+ background, pad", {"background", "3366CC", "pad", "true"}},
-        {"+ radix hex (table only)", {"radix", "hex"}},
-        {"stretch 160x128, nearest", {"stretch", "160x128", "dither", "none", "nearest", "true"}},
-        {"back to no setting", {}},
-    };
-    std::printf("%d x %d picture: a settings change until the view is painted again (best of 3; "
+    std::printf("%d x %d %s: a settings change until the view is painted again (best of 3; "
                 "goal: within 100 ms)\n",
-                side, side);
+                side, side, jpeg ? "photo-like JPEG" : "BMP");
     quenzil::TableSettings last;
-    for (const auto &[name, values] : steps) {
-        quenzil::TableSettings settings = values.empty() ? quenzil::TableSettings() : last;
-        if (std::string_view(name).starts_with("stretch"))
-            settings.preparation = {};
-        std::vector<quenzil::NamedValue> given;
-        for (std::size_t i = 0; i + 1 < values.size(); i += 2)
-            given.push_back({values[i], values[i + 1]});
-        quenzil::Options options{settings, {}, {}, false};
-        if (const auto refusals = quenzil::applySettings(options, given, {quenzil::Reach::Setting});
-            !refusals.empty()) {
-            std::fprintf(stderr, "%s\n", refusals.front().message.c_str());
-            return 1;
-        }
-        settings = options.table;
+    for (std::size_t i = 0; i < steps.size(); ++i) {
         double best = 1e9;
         for (int round = 0; round < 3; ++round) {
             // From the settings before, each time.
@@ -276,21 +393,19 @@ int measureSettings(int side, int argc, char **argv)
             view->repaint();
             QElapsedTimer clock;
             clock.start();
-            if (!window.setTableSettings(settings))
+            if (!window.setTableSettings(settings[i]))
                 return 1;
             view->repaint();
             best = std::min(best, clock.nsecsElapsed() / 1e6);
         }
-        std::printf("  %-28s %6.1f ms  (the table's picture %g x %g)\n", name, best,
-                    window.surface().width(), window.surface().height());
-        last = settings;
+        const QSize shown = shownSize(window);
+        std::printf("  %-28s %6.1f ms  (the table's picture %d x %d)\n", steps[i].first, best,
+                    shown.width(), shown.height());
+        last = settings[i];
     }
 
     // RGB-Tabelle over the prepared picture.
-    quenzil::Options fitted;
-    quenzil::applySettings(fitted, {{"fit", "480x320"}, {"pad", "true"}},
-                           {quenzil::Reach::Setting});
-    if (!window.setTableSettings(fitted.table))
+    if (!window.setTableSettings(settings[2]))
         return 1;
     double best = 1e9;
     for (int round = 0; round < 5; ++round) {
@@ -299,9 +414,75 @@ int measureSettings(int side, int argc, char **argv)
         window.findChild<QPushButton *>(QStringLiteral("Command2"))->click();
         best = std::min(best, clock.nsecsElapsed() / 1e9);
     }
-    std::printf("RGB-Tabelle over the picture fitted to %g x %g: %.3f s (best of 5; goal: within "
+    const QSize shown = shownSize(window);
+    std::printf("RGB-Tabelle over the picture fitted to %d x %d: %.3f s (best of 5; goal: within "
                 "0.2 s)\n",
-                window.surface().width(), window.surface().height(), best);
+                shown.width(), shown.height(), best);
+    return 0;
+}
+
+// Notes when a widget is first painted once a condition holds: the moment a user sees it.
+class PaintWatch : public QObject
+{
+public:
+    PaintWatch(QWidget *widget, const QElapsedTimer &clock, std::function<bool()> condition)
+        : m_clock(clock), m_condition(std::move(condition))
+    {
+        widget->installEventFilter(this);
+    }
+    // Milliseconds on the clock at that paint; 0 before it.
+    double ms() const { return m_ms; }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && m_ms == 0 && m_condition())
+            m_ms = m_clock.nsecsElapsed() / 1e6;
+        return false;
+    }
+
+private:
+    const QElapsedTimer &m_clock;
+    std::function<bool()> m_condition;
+    double m_ms = 0;
+};
+
+// Loads one JPEG with the stored setting fit=320x240; prints one line of figures.
+int measureLoadJpeg(const QString &path, int side, int argc, char **argv)
+{
+    QTemporaryDir config;
+    if (!useSettingsFile(config, "fit=320x240\n"))
+        return 1;
+    const auto app = application(argc, argv);
+    // As the program starts: the stored settings, then the window.
+    quenzil::Tavro window;
+    if (!window.setTableSettings(quenzil::SettingsStore().load()))
+        return 1;
+    window.show();
+    QCoreApplication::processEvents();
+    const double before = peakMemoryMb();
+    QWidget *view = window.findChild<QWidget *>(QStringLiteral("Picture1"));
+    const int fitted = std::min(side, 240);
+    // The first load in a fresh window, then the same file again: the picture format plugins
+    // are loaded by then.
+    double ms[2] = {};
+    double peak = 0;
+    for (double &taken : ms) {
+        QElapsedTimer clock;
+        // The view shows the picture once the labels give its size.
+        window.findChild<QLabel *>(QStringLiteral("Label3"))->clear();
+        const PaintWatch painted(
+            view, clock, [&window, fitted] { return shownSize(window) == QSize(fitted, fitted); });
+        if (!loadPicture(window, path, {fitted, fitted}, [&clock] { clock.start(); }))
+            return 1;
+        view->repaint();
+        taken = painted.ms();
+        if (peak == 0)
+            peak = peakMemoryMb();
+    }
+    std::printf("%d x %d JPEG, fit 320x240: shown after %.1f ms (loaded again: %.1f ms), peak "
+                "memory %.1f MB (%.1f MB before the load)\n",
+                side, side, ms[0], ms[1], peak, before);
     return 0;
 }
 
@@ -444,13 +625,10 @@ int measurePreview(int side, int argc, char **argv)
 // One size in this process; prints one line of figures.
 int measure(int side, int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    const auto app = application(argc, argv);
     QTemporaryDir dir;
-    PassCounter passCounter;
-    quenzil::Tavro window(nullptr, &passCounter);
-    if (!loadPicture(window, dir, side, side))
+    quenzil::Tavro window;
+    if (!loadGenerated(window, dir, side, side))
         return 1;
 
     // Several runs, each replacing the last one's table; the machine may be busy with other
@@ -458,6 +636,7 @@ int measure(int side, int argc, char **argv)
     constexpr int runs = 5;
     std::vector<double> seconds;
     std::vector<double> longestMs;
+    int beats = 0;
     for (int run = 0; run < runs; ++run) {
         Heartbeat heartbeat;
         heartbeat.start();
@@ -465,6 +644,7 @@ int measure(int side, int argc, char **argv)
         heartbeat.stop();
         seconds.push_back(heartbeat.elapsedSeconds());
         longestMs.push_back(heartbeat.longestMs());
+        beats += heartbeat.beats();
     }
     std::sort(seconds.begin(), seconds.end());
     std::sort(longestMs.begin(), longestMs.end());
@@ -476,13 +656,30 @@ int measure(int side, int argc, char **argv)
     const bool textOk = std::size_t(plain.size()) + lineBreaks ==
                         quenzil::tableLength({}, std::size_t(side), std::size_t(side));
 
+    // A run's beats are its passes and the one at its end.
     std::printf("%5d x %-5d  run %6.3f s (%.3f to %.3f)  longest stretch %5.1f ms (median of "
                 "runs %5.1f)  passes %4d  peak memory %6.1f MB  text %s\n",
                 side, side, seconds[runs / 2], seconds.front(), seconds.back(), longestMs.back(),
-                longestMs[runs / 2], passCounter.passes / runs, peakMemoryMb(),
+                longestMs[runs / 2], beats / runs - 1, peakMemoryMb(),
                 textOk ? "ok" : "WRONG LENGTH");
     std::fflush(stdout);
     return textOk ? 0 : 1;
+}
+
+// Runs this program again with `arguments` and passes its figures on; false when it failed.
+bool runChild(const char *self, const QStringList &arguments, QByteArray *output = nullptr)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QString::fromLocal8Bit(self), arguments);
+    if (!child.waitForFinished(600000) || child.exitCode() != 0)
+        return false;
+    const QByteArray line = child.readAllStandardOutput();
+    std::fputs(line.constData(), stdout);
+    std::fflush(stdout);
+    if (output)
+        *output = line;
+    return true;
 }
 
 } // namespace
@@ -496,8 +693,9 @@ int main(int argc, char **argv)
 #endif
     if (argc == 3 && std::strcmp(argv[1], "--one") == 0)
         return measure(std::atoi(argv[2]), argc, argv);
-    if (argc == 3 && std::strcmp(argv[1], "--settings") == 0)
-        return measureSettings(std::atoi(argv[2]), argc, argv);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--settings") == 0)
+        return measureSettings(std::atoi(argv[2]), argc == 4 && std::strcmp(argv[3], "jpeg") == 0,
+                               argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "--zoom") == 0)
         return measureZoom(std::atoi(argv[2]), argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "--preview") == 0)
@@ -507,6 +705,27 @@ int main(int argc, char **argv)
     if (argc == 5 && std::strcmp(argv[1], "--clicks") == 0)
         return measureClicks(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argc,
                              argv);
+    if (argc == 4 && std::strcmp(argv[1], "--load-jpeg-one") == 0)
+        return measureLoadJpeg(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]), argc, argv);
+    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "--load-jpeg") == 0) {
+        const int side = std::atoi(argv[2]);
+        const int runs = argc == 4 ? std::atoi(argv[3]) : 5;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("photo.jpg"));
+        {
+            // Written in this process, so that the measured ones start with the file alone.
+            int childArgc = 1;
+            const auto app = application(childArgc, argv);
+            if (!dir.isValid() || !writePicture(path, side, side, true))
+                return 1;
+        }
+        for (int run = 0; run < runs; ++run) {
+            if (!runChild(argv[0],
+                          {QStringLiteral("--load-jpeg-one"), path, QString::number(side)}))
+                return 1;
+        }
+        return 0;
+    }
 
     std::vector<int> sides;
     for (int i = 1; i < argc; ++i)
@@ -523,16 +742,11 @@ int main(int argc, char **argv)
     std::vector<double> medians;
     std::vector<double> fastest;
     for (int side : sides) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QString::fromLocal8Bit(argv[0]),
-                    {QStringLiteral("--one"), QString::number(side)});
-        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
+        QByteArray line;
+        if (!runChild(argv[0], {QStringLiteral("--one"), QString::number(side)}, &line)) {
             std::printf("%5d x %-5d  failed\n", side, side);
             return 1;
         }
-        const QByteArray line = child.readAllStandardOutput();
-        std::fputs(line.constData(), stdout);
         // "run MEDIAN s (FASTEST to SLOWEST)"
         const QList<QByteArray> words = line.mid(line.indexOf("run ") + 4).simplified().split(' ');
         medians.push_back(words.value(0).toDouble());

@@ -47,7 +47,10 @@ void declareOptions(QCommandLineParser &parser)
             parser.addOption({latin1(row.name), latin1(row.help), latin1(row.valueName)});
     }
     parser.addPositionalArgument(
-        "PICTURE", "The pictures to read: BMP, PNG, GIF or JPEG; - is standard input.",
+        "PICTURE",
+        "The pictures to read, in any format Qt reads here: BMP, PNG, GIF, JPEG, ICO, PBM, PGM, "
+        "PPM, XBM, XPM, and with Qt's image format plugins WebP, TIFF, TGA and more; - is "
+        "standard input.",
         "PICTURE...");
 }
 

@@ -15,14 +15,6 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -143,94 +135,20 @@ private:
     std::unique_ptr<QFileDevice> m_file;
 };
 
-using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
-
-// While it lives, what the picture libraries write to standard error on their own goes nowhere:
-// libpng prints "libpng error: ..." past Qt's message handler before the reader fails, naming no
-// picture, and the command's own message says it with the name. The libraries write to the
-// descriptor directly, so the descriptor itself is pointed at the null device for the while;
-// Windows spells the same POSIX calls with an underscore.
-class LibraryChatterMuted
-{
-public:
-    LibraryChatterMuted()
-    {
-        std::fflush(stderr);
-#ifdef _WIN32
-        const int null = _open("NUL", _O_WRONLY);
-        m_saved = null >= 0 ? _dup(2) : -1;
-        if (m_saved >= 0)
-            _dup2(null, 2);
-        if (null >= 0)
-            _close(null);
-#else
-        const int null = ::open("/dev/null", O_WRONLY);
-        m_saved = null >= 0 ? ::dup(2) : -1;
-        if (m_saved >= 0)
-            ::dup2(null, 2);
-        if (null >= 0)
-            ::close(null);
-#endif
-    }
-    ~LibraryChatterMuted()
-    {
-        if (m_saved < 0)
-            return;
-#ifdef _WIN32
-        _dup2(m_saved, 2);
-        _close(m_saved);
-#else
-        ::dup2(m_saved, 2);
-        ::close(m_saved);
-#endif
-    }
-    LibraryChatterMuted(const LibraryChatterMuted &) = delete;
-    LibraryChatterMuted &operator=(const LibraryChatterMuted &) = delete;
-
-private:
-    int m_saved = -1;
-};
-
-// Opens a picture by the bytes of its name as given: on POSIX systems through the standard
-// library, since Qt would turn the name into Unicode text first and a name that is not valid
-// UTF-8 does not survive that; on Windows the names come from Qt as UTF-8 already. Returns why
-// it cannot be opened, or nothing.
-std::string openPicture(QFile &file, Stream &stream, const std::string &name)
-{
-    std::error_code ignored;
-    if (name == standardStreamName)
-        file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle);
-    else if (std::filesystem::is_directory(std::filesystem::path(name), ignored))
-        return std::strerror(EISDIR);
-#ifdef _WIN32
-    else
-        file.setFileName(QString::fromUtf8(name.data(), qsizetype(name.size())));
-    if (!file.isOpen() && !file.open(QIODevice::ReadOnly))
-        return file.errorString().toStdString();
-#else
-    else if (stream.reset(std::fopen(name.c_str(), "rb")); !stream)
-        return std::strerror(errno);
-    if (!file.isOpen() && !file.open(stream.get(), QIODevice::ReadOnly))
-        return file.errorString().toStdString();
-#endif
-    return {};
-}
-
-// Reads a picture and prepares it as the settings ask. On failure returns a null picture and
-// sets `error` to the message.
+// Reads a picture ("-": standard input) and prepares it as the settings ask. On failure returns
+// a null picture and sets `error` to the message.
 QImage readPrepared(const std::string &name, const Preparation &preparation, std::string &error)
 {
-    Stream stream(nullptr, &std::fclose);
-    QFile file;
-    QString reason;
     PictureSource source;
-    if (error = openPicture(file, stream, name); error.empty()) {
-        const LibraryChatterMuted muted;
-        if (!source.read(&file, preparation, &reason))
-            error = (reason.isEmpty() ? file.errorString() : reason).toStdString();
-    }
-    if (source.isNull()) {
-        error = "cannot load " + quotedText(name) + ": " + error;
+    QString reason;
+    QFile input;
+    const bool read = name == standardStreamName
+                          ? input.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) &&
+                                source.read(&input, preparation, &reason)
+                          : source.readNamed(name, preparation, &reason);
+    if (!read) {
+        error = "cannot load " + quotedText(name) + ": " +
+                (reason.isEmpty() ? input.errorString() : reason).toStdString();
         return {};
     }
     QImage picture = source.takePrepared(preparation, &reason);
@@ -268,7 +186,7 @@ struct TableFigures
 template <typename Output>
 TableFigures buildTable(const ImagePixels &pixels, const TableFormat &format, Output &&output)
 {
-    ProgressCounter progress;
+    NoProgress progress;
     NoEventPump pump;
     TableBuilder builder(pixels, output, progress, pump, format);
     builder.run();

@@ -38,8 +38,6 @@ public:
 
     // Hands on the rest of the text. True when the sink took every chunk.
     bool finish();
-    // False once the sink has refused a chunk.
-    bool ok() const { return m_ok; }
 
 private:
     void handOnAndAppend(std::string_view piece);

@@ -58,15 +58,10 @@ concept EventPump = requires(Pump &pump)
     pump.processPending();
 };
 
-// Keeps the latest pixel count; the caption is only made when someone asks for it.
-class ProgressCounter
+// For runs whose progress nobody watches.
+struct NoProgress
 {
-public:
-    void setCount(double count) { m_count = count; }
-    double count() const { return m_count; }
-
-private:
-    double m_count = 0;
+    void setCount(double) {}
 };
 
 // For runs with no window behind them.
@@ -350,7 +345,7 @@ std::string buildTableText(Source &source, const TableFormat &format = {})
     const std::int64_t columns = lastIndexOf(double(source.width())) + 1;
     const std::int64_t rows = lastIndexOf(double(source.height())) + 1;
     output.reserve(tableLength(format, std::size_t(columns), std::size_t(rows)));
-    ProgressCounter progress;
+    NoProgress progress;
     NoEventPump pump;
     TableBuilder(source, output, progress, pump, format).run();
     return output.takeText();

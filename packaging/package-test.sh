@@ -55,6 +55,10 @@ for library in libqt6core6 libqt6gui6 libqt6widgets6; do
     [[ $depends == *"$library"* ]] || fail "Depends lacks $library: '$depends'"
 done
 
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[[ $recommends == *qt6-image-formats-plugins* ]] ||
+    fail "Recommends lacks qt6-image-formats-plugins: '$recommends'"
+
 for program in quenzil quenzil-table; do
     [ -x "$usr/bin/$program" ] || continue
     if readelf -d "$usr/bin/$program" | grep -Eq 'RPATH|RUNPATH'; then

@@ -19,6 +19,7 @@ test_packages=(
     desktop-file-utils man-db       # the package test checks the desktop entry and manual pages
     lintian                         # ... and has lintian check the package
     bwbasic                         # the test that reads tables back in a real BASIC
+    qt6-image-formats-plugins       # WebP, TIFF, TGA, ...: the tests read such pictures
 )
 if [ "${1:-}" = --build-only ]; then
     shift

@@ -7,6 +7,20 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace quenzil {
 
 namespace {
@@ -18,12 +32,64 @@ bool fail(QString *error, const QString &text)
     return false;
 }
 
+// While it lives, what the picture libraries write to standard error on their own goes nowhere:
+// libpng prints "libpng error: ..." past Qt's message handler before the reader fails, naming no
+// picture. The libraries write to the descriptor directly, so the descriptor itself is pointed
+// at the null device for the while; Windows spells the same POSIX calls with an underscore.
+class LibraryChatterMuted
+{
+public:
+    LibraryChatterMuted()
+    {
+        std::fflush(stderr);
+#ifdef _WIN32
+        const int null = _open("NUL", _O_WRONLY);
+        m_saved = null >= 0 ? _dup(2) : -1;
+        if (m_saved >= 0)
+            _dup2(null, 2);
+        if (null >= 0)
+            _close(null);
+#else
+        const int null = ::open("/dev/null", O_WRONLY);
+        m_saved = null >= 0 ? ::dup(2) : -1;
+        if (m_saved >= 0)
+            ::dup2(null, 2);
+        if (null >= 0)
+            ::close(null);
+#endif
+    }
+    ~LibraryChatterMuted()
+    {
+        if (m_saved < 0)
+            return;
+#ifdef _WIN32
+        _dup2(m_saved, 2);
+        _close(m_saved);
+#else
+        ::dup2(m_saved, 2);
+        ::close(m_saved);
+#endif
+    }
+    LibraryChatterMuted(const LibraryChatterMuted &) = delete;
+    LibraryChatterMuted &operator=(const LibraryChatterMuted &) = delete;
+
+private:
+    int m_saved = -1;
+};
+
+QImage quietlyRead(QIODevice *device, QString *error, const Preparation &preparation,
+                   QByteArray *keptBytes = nullptr)
+{
+    const LibraryChatterMuted muted;
+    return readPicture(device, error, preparation, keptBytes);
+}
+
 } // namespace
 
 bool PictureSource::read(QIODevice *device, const Preparation &preparation, QString *error)
 {
     QByteArray bytes;
-    QImage picture = readPicture(device, error, preparation, &bytes);
+    QImage picture = quietlyRead(device, error, preparation, &bytes);
     if (picture.isNull())
         return false;
     m_bytes = std::move(bytes);
@@ -42,6 +108,30 @@ bool PictureSource::readFile(const QString &fileName, const Preparation &prepara
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return fail(error, file.errorString());
+    return read(&file, preparation, error);
+}
+
+bool PictureSource::readNamed(const std::string &name, const Preparation &preparation,
+                              QString *error)
+{
+    std::error_code ignored;
+    if (std::filesystem::is_directory(std::filesystem::path(name), ignored))
+        return fail(error, QStringLiteral("Is a directory"));
+#ifdef _WIN32
+    QFile file(QString::fromUtf8(name.data(), qsizetype(name.size())));
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(error, file.errorString());
+#else
+    // Opened by the bytes of its name: Qt would turn the name into Unicode text first, and a name
+    // that is not valid UTF-8 does not survive that. The stream outlives the file read from it.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(std::fopen(name.c_str(), "rb"),
+                                                                  &std::fclose);
+    if (!stream)
+        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+    QFile file;
+    if (!file.open(stream.get(), QIODevice::ReadOnly))
+        return fail(error, file.errorString());
+#endif
     return read(&file, preparation, error);
 }
 
@@ -64,7 +154,7 @@ bool PictureSource::readFor(const Preparation &preparation, QString *error)
     if (pictureReadSize(&bytes, preparation) == m_read.size())
         return true;
     bytes.seek(0);
-    QImage picture = readPicture(&bytes, error, preparation);
+    QImage picture = quietlyRead(&bytes, error, preparation);
     if (picture.isNull())
         return false;
     m_read = std::move(picture);

@@ -7,6 +7,8 @@
 #include <QSize>
 #include <QString>
 
+#include <string>
+
 class QIODevice;
 
 namespace quenzil {
@@ -22,12 +24,19 @@ class PictureSource
 public:
     // Reads the picture file at the device's position (a pipe is read to its end), for
     // `preparation`. On failure returns false, sets *error (when given) to the reason and keeps
-    // the picture it had. Nothing is thrown.
+    // the picture it had. Nothing is thrown. What the picture libraries print on their own while
+    // reading (libpng's "libpng error: ..."), which names no picture, is kept off standard error:
+    // the programs say what failed themselves.
     bool read(QIODevice *device, const Preparation &preparation, QString *error = nullptr);
     // The same for the file `fileName`; only a regular file is opened (a FIFO would wait for a
     // writer, a device might never end).
     bool readFile(const QString &fileName, const Preparation &preparation,
                   QString *error = nullptr);
+    // The same for the file named by `name` as a command line gives it: on POSIX systems the
+    // bytes of the name, so that a name that is not valid UTF-8 opens; on Windows UTF-8. A FIFO
+    // or a device is read to its end as a pipe is; a folder is refused.
+    bool readNamed(const std::string &name, const Preparation &preparation,
+                   QString *error = nullptr);
     // Takes a picture decoded already (a pasted one), held to the pixel limit as a read one.
     bool take(const QImage &picture, QString *error = nullptr);
 

@@ -36,6 +36,17 @@ void declareOptions(QCommandLineParser &parser)
                                  QStringLiteral("[PICTURE]"));
 }
 
+// "*.bmp" first, then every picture format the reader knows here, then all files.
+QStringList pictureFilters()
+{
+    QStringList patterns;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
+    patterns.removeDuplicates();
+    return {QStringLiteral("*.bmp"), QStringLiteral("Pictures (%1)").arg(patterns.join(u' ')),
+            QStringLiteral("All files (*)")};
+}
+
 QString usage()
 {
     QCommandLineParser parser;
@@ -48,23 +59,12 @@ QString usage()
 
 } // namespace
 
-QString chooseBitmap(QWidget *parent)
+QString chooseBitmap(QFileDialog &dialog)
 {
-    QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(pictureFilters());
     return chosenIn(dialog);
-}
-
-QStringList pictureFilters()
-{
-    QStringList patterns;
-    for (const QByteArray &format : QImageReader::supportedImageFormats())
-        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
-    patterns.removeDuplicates();
-    return {QStringLiteral("*.bmp"), QStringLiteral("Pictures (%1)").arg(patterns.join(u' ')),
-            QStringLiteral("All files (*)")};
 }
 
 QString droppedFile(const QMimeData *data)

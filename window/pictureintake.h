@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class QFileDialog;
 class QMimeData;
 class QWidget;
 
@@ -12,11 +13,10 @@ namespace quenzil {
 // Where a picture comes into the window from: the Load Bitmap dialog, a file dropped on the
 // window, the clipboard, and the program's command line.
 
-// The dialog "Load Bitmap" shows, with the filters of pictureFilters(); any name typed reaches
-// the loader. The file chosen, or the empty text when it was cancelled.
-QString chooseBitmap(QWidget *parent);
-// "*.bmp" first, then every picture format the reader knows here, then all files.
-QStringList pictureFilters();
+// Shows `dialog` as "Load Bitmap" does: "*.bmp" first, then every picture format the reader
+// knows here, then all files; any name typed reaches the loader. The file chosen, or the empty
+// text when it was cancelled.
+QString chooseBitmap(QFileDialog &dialog);
 
 // The first local file among dropped URLs, or the empty text.
 QString droppedFile(const QMimeData *data);

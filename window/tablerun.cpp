@@ -44,30 +44,12 @@ void startWriteBack(QIODevice &device)
 #endif
 }
 
-// The cadence of runs that are given none.
-RunCadence windowCadence;
-
 } // namespace
 
 TextAreaFull::TextAreaFull(std::size_t limit)
     : m_message("The text area is full: it holds at most " + std::to_string(limit) +
                 " characters. The table stops here.")
 {
-}
-
-QString tableText(const QPlainTextEdit &area)
-{
-    const QString plain = area.toPlainText(); // line breaks come as '\n'
-    // Built in one pass: QString::replace() moves the rest of the text again for every
-    // thousand or so line breaks, half a minute for a table of 200 MB.
-    QString text;
-    text.reserve(plain.size() + plain.count(u'\n'));
-    for (const QChar character : plain) {
-        if (character == u'\n')
-            text += u'\r';
-        text += character;
-    }
-    return text;
 }
 
 bool writeTableText(const QPlainTextEdit &area, QIODevice &device)
@@ -122,13 +104,9 @@ bool writeTableText(const QPlainTextEdit &area, QIODevice &device)
     return slice.isEmpty() || write();
 }
 
-RunControl::RunControl(RunCadence *cadence) : m_cadence(cadence ? cadence : &windowCadence) {}
-
 TableRun::TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,
                    RunControl &control, const TableFormat &format)
-    : m_surface(surface), m_area(area), m_label(progressLabel), m_control(control),
-      m_format(format), m_intervalNs(control.cadence().intervalMs() * 1e6),
-      m_checkEvery(control.cadence().intervalMs() <= 0 ? 1 : 32)
+    : m_surface(surface), m_area(area), m_label(progressLabel), m_control(control), m_format(format)
 {
     m_clock.start();
 }
@@ -140,7 +118,7 @@ void TableRun::run()
     try {
         TableBuilder(m_surface, *this, *this, *this, m_format).run();
         if (!moveIntoArea())
-            throw TextAreaFull(m_control.cadence().textLimit());
+            throw TextAreaFull(textAreaLimit);
     } catch (const TextAreaFull &) {
         // The text that would not fit is dropped, and the label keeps the count of the text
         // the area shows; the runs around this one end as well.
@@ -180,8 +158,7 @@ bool TableRun::moveIntoArea()
         return true;
     QTextDocument *document = m_area.document();
     // A UTF-8 byte is at most one character, so the pending bytes bound what the move adds.
-    if (std::size_t(document->characterCount()) + m_pending.size() >
-        m_control.cadence().textLimit())
+    if (std::size_t(document->characterCount()) + m_pending.size() > textAreaLimit)
         return false;
     document->setUndoRedoEnabled(false);
     // Decoded into the same buffer at every move: a buffer of a megabyte or more, made anew at
@@ -226,11 +203,10 @@ void TableRun::pass()
     moveClock.start();
     const std::size_t bytes = m_pending.size();
     if (!moveIntoArea())
-        throw TextAreaFull(m_control.cadence().textLimit());
+        throw TextAreaFull(textAreaLimit);
     showCount();
     learnCost(bytes, moveClock.nsecsElapsed());
 
-    m_control.cadence().beforeProcessing(m_count);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     if (m_control.stops(m_depth))
         throw RunCancelled();

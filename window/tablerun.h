@@ -44,23 +44,6 @@ private:
     std::string m_message;
 };
 
-// How table runs pace their passes of event processing, and what may happen at each pass. The
-// window's runs use this base as it is; tests and benchmarks give their own.
-class RunCadence
-{
-public:
-    virtual ~RunCadence() = default;
-    // The time a run aims to keep between two passes of event processing, the moving of its
-    // text into the area included. 0 makes a pass after every pixel.
-    virtual int intervalMs() const { return 5; }
-    // The most characters the area may hold.
-    virtual std::size_t textLimit() const { return textAreaLimit; }
-    // Called at every pass with the pixels the run has done, after the area and the label are
-    // brought up to date and just before events are processed: what it does, a user could do at
-    // that moment.
-    virtual void beforeProcessing(double pixels) { (void)pixels; }
-};
-
 // What all table runs of one window share, nested runs included: how many are under way, and
 // whether they are to stop.
 class RunControl
@@ -82,18 +65,13 @@ public:
         int m_depth;
     };
 
-    // Without a cadence of their own, runs keep the window's: a pass about every 5 ms.
-    explicit RunControl(RunCadence *cadence = nullptr);
+    RunControl() = default;
     RunControl(const RunControl &) = delete;
     RunControl &operator=(const RunControl &) = delete;
-
-    RunCadence &cadence() const { return *m_cadence; }
 
     // Stops every run at its next pass; the window calls it when it closes. Once the last run
     // has ended, runs may start again.
     void cancelAll() { m_cancelled = m_activeRuns > 0; }
-    bool cancelled() const { return m_cancelled; }
-    int activeRuns() const { return m_activeRuns; }
 
     // The run at `depth` filled the text area: the runs around it end at their next pass.
     void areaFilledAt(int depth) { m_fullDepth = depth; }
@@ -112,20 +90,16 @@ public:
     }
 
 private:
-    RunCadence *m_cadence;
     int m_activeRuns = 0;
     bool m_cancelled = false;
     // The depth of a run that filled the area; 0 while none has.
     int m_fullDepth = 0;
 };
 
-// The text area's whole text as the table has it: line breaks as CR LF.
-QString tableText(const QPlainTextEdit &area);
-
-// Writes the text area's whole text as tableText() has it, in UTF-8, a slice of about a megabyte
-// at a time. Between slices the window processes its events, all but the user's input, which
-// waits until the text is written: the window stays live, and the text stays as it was when the
-// writing began. Returns false when the device refuses a write.
+// Writes the text area's whole text as the table has it (line breaks as CR LF), in UTF-8, a slice
+// of about a megabyte at a time. Between slices the window processes its events, all but the user's
+// input, which waits until the text is written: the window stays live, and the text stays as it was
+// when the writing began. Returns false when the device refuses a write.
 bool writeTableText(const QPlainTextEdit &area, QIODevice &device);
 
 // One run of the table command over the window's surface, text area and progress label. The run
@@ -142,8 +116,8 @@ bool writeTableText(const QPlainTextEdit &area, QIODevice &device);
 //
 // Coding a pixel costs little and moving its text into the area far more. So a pass is due when
 // the time since the last one plus the expected cost of the next move (the pending text times the
-// cost per byte the last moves took) reaches the interval: the window then never goes much longer
-// than the interval without processing events.
+// cost per byte the last moves took) reaches 5 ms: the window then never goes much longer than
+// that without processing events.
 //
 // Whatever way the run ends, the area holds the text written so far and the label the last count;
 // failures (RunCancelled and TextAreaFull among them) go to the caller. A run whose next text
@@ -181,11 +155,11 @@ public:
     void processPending()
     {
         // Looking at the clock costs more than a pixel, so it is read every few pixels.
-        if (++m_pixelsSinceCheck < m_checkEvery)
+        if (++m_pixelsSinceCheck < checkEvery)
             return;
         m_pixelsSinceCheck = 0;
         const double expected = double(m_pending.size()) * m_moveNsPerByte;
-        if (double(m_clock.nsecsElapsed()) + expected >= m_intervalNs)
+        if (double(m_clock.nsecsElapsed()) + expected >= passIntervalNs)
             pass();
     }
 
@@ -199,6 +173,10 @@ private:
 
     // Lines a move puts into one block of the document before it starts the next.
     static constexpr int linesPerBlock = 32;
+    // The time a run aims to keep between two passes of event processing, the moving of its
+    // text into the area included, and how many pixels it codes between looks at the clock.
+    static constexpr double passIntervalNs = 5e6;
+    static constexpr int checkEvery = 32;
 
     PictureSurface &m_surface;
     QPlainTextEdit &m_area;
@@ -216,8 +194,6 @@ private:
     bool m_countChanged = false;
 
     QElapsedTimer m_clock; // since the end of the last pass
-    double m_intervalNs;
-    int m_checkEvery;
     int m_pixelsSinceCheck = 0;
     // What a move costs per byte of text; learnt as the run goes.
     double m_moveNsPerByte = 50;

@@ -122,7 +122,7 @@ std::uint64_t tableCharacters(const QImage &picture, const TableFormat &format)
 {
     ImagePixels pixels(picture);
     CountedOutput output;
-    ProgressCounter progress;
+    NoProgress progress;
     NoEventPump pump;
     TableBuilder builder(pixels, output, progress, pump, format);
     builder.run();

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -44,7 +45,7 @@ QString captionFor(const char *prefix, double value)
 
 } // namespace
 
-Tavro::Tavro(QWidget *parent, RunCadence *cadence) : QWidget(parent), m_runControl(cadence)
+Tavro::Tavro(QWidget *parent) : QWidget(parent)
 {
     setWindowTitle(QStringLiteral("Tavro"));
     setAcceptDrops(true);
@@ -213,25 +214,26 @@ bool Tavro::loadFile(const QString &fileName, QString *errorText)
     return true;
 }
 
-bool Tavro::pastePicture()
+void Tavro::pastePicture()
 {
     const CopiedPicture copied = copiedPicture();
-    if (!copied.fileName.isEmpty())
-        return loadFile(copied.fileName);
+    if (!copied.fileName.isEmpty()) {
+        loadFile(copied.fileName);
+        return;
+    }
     if (copied.image.isNull())
-        return false;
+        return;
     // A new picture comes in as it is, not inverted, whatever the Invers box shows.
     Preparation preparation = m_settings.preparation;
     preparation.invert = false;
     try {
         if (!m_surface.take(copied.image, preparation))
-            return false;
+            return;
     } catch (...) {
-        return false; // as a failed load: without a word
+        return; // as a failed load: without a word
     }
     m_settings.preparation.invert = false;
     showPicture();
-    return true;
 }
 
 bool Tavro::clipboardHasPicture()
@@ -262,29 +264,27 @@ void Tavro::showPicture()
     m_heightLabel->setText(captionFor("Y: ", m_surface.height()));
 }
 
-bool Tavro::saveTable(const QString &fileName)
+void Tavro::saveTable(const QString &fileName)
 {
     const QString failure = saveTableFile(*m_area, fileName);
     if (!failure.isEmpty())
         reportFailure(
             tr("Cannot save the table to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
-    return failure.isEmpty();
 }
 
-bool Tavro::savePreview(const QString &fileName)
+void Tavro::savePreview(const QString &fileName)
 {
     const QString failure = savePngFile(displayPreview(m_surface.image()), fileName);
     if (!failure.isEmpty())
         reportFailure(tr("Cannot save the preview to %1: %2")
                           .arg(QDir::toNativeSeparators(fileName), failure));
-    return failure.isEmpty();
 }
 
-QString Tavro::chosenFile(const FileChooser &chooser)
+QString Tavro::chosenFile(QString (*chooser)(QWidget *parent))
 {
     // A dialog that cannot be shown counts as cancelled: nothing changes.
     try {
-        return chooser ? chooser(this) : QString();
+        return chooser(this);
     } catch (...) {
         return {};
     }
@@ -292,13 +292,13 @@ QString Tavro::chosenFile(const FileChooser &chooser)
 
 void Tavro::savePreviewAs()
 {
-    if (const QString fileName = chosenFile(m_choosePreviewFile); !fileName.isEmpty())
+    if (const QString fileName = chosenFile(&choosePreviewFile); !fileName.isEmpty())
         savePreview(fileName);
 }
 
 void Tavro::saveTableAs()
 {
-    if (const QString fileName = chosenFile(m_chooseSaveFile); !fileName.isEmpty())
+    if (const QString fileName = chosenFile(&chooseSaveFile); !fileName.isEmpty())
         saveTable(fileName);
 }
 
@@ -363,8 +363,17 @@ void Tavro::showSettingsPicture(const QString &problem)
 
 void Tavro::loadBitmap()
 {
-    if (const QString fileName = chosenFile(m_chooseFile); !fileName.isEmpty())
-        loadFile(fileName);
+    // The dialog goes only once the picture is shown: as it goes, Qt writes its state to the
+    // user's settings and waits for the disk (some 20 ms), which the picture need not wait for.
+    QFileDialog dialog(this);
+    QString fileName;
+    try {
+        fileName = chooseBitmap(dialog);
+    } catch (...) {
+        return; // a dialog that cannot be shown counts as cancelled: nothing changes
+    }
+    if (!fileName.isEmpty() && loadFile(fileName))
+        m_picture->repaint();
 }
 
 void Tavro::invertPicture()
@@ -400,13 +409,7 @@ void Tavro::buildTable()
 
 void Tavro::reportFailure(const QString &text)
 {
-    if (m_reportFailure)
-        m_reportFailure(this, text);
-}
-
-void Tavro::showFailure(QWidget *parent, const QString &text)
-{
-    QMessageBox::critical(parent, QStringLiteral("QUENZIL"), text);
+    QMessageBox::critical(this, QStringLiteral("QUENZIL"), text);
 }
 
 void Tavro::closeEvent(QCloseEvent *event)

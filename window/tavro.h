@@ -9,8 +9,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <functional>
-
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -28,56 +26,18 @@ class Tavro : public QWidget
     Q_OBJECT
 
 public:
-    // Asks the user for a picture file to open, or for the file to save the table to; the empty
-    // text means cancelled.
-    using FileChooser = std::function<QString(QWidget *parent)>;
-    // Tells the user about a failure the invert or table command did not expect.
-    using FailureReporter = std::function<void(QWidget *parent, const QString &text)>;
-
-    // Table runs keep `cadence` when one is given (tests and benchmarks), the window's own
-    // otherwise.
-    explicit Tavro(QWidget *parent = nullptr, RunCadence *cadence = nullptr);
+    explicit Tavro(QWidget *parent = nullptr);
 
     // Loads a picture as "Load Bitmap" does after its dialog; a failure changes nothing and
     // says nothing, but sets *errorText (when given) to the reason. Returns whether the picture
     // was loaded.
     bool loadFile(const QString &fileName, QString *errorText = nullptr);
 
-    // Loads the picture on the clipboard (image data, or a copied picture file) as "Load Bitmap"
-    // does; a failure changes nothing and says nothing. Returns whether a picture was loaded.
-    // Ctrl+V and "Paste picture" in the text area's menu call it.
-    bool pastePicture();
-    // Whether the clipboard holds image data or a local file that holds a picture.
-    static bool clipboardHasPicture();
-
-    // Writes the text area's text to a file, line breaks as CR LF and in UTF-8, whole or not at
-    // all; a failure is reported with its reason. During a run the file gets the text as it
-    // stands, which is the whole text made so far. Returns whether the file was written.
-    bool saveTable(const QString &fileName);
-
-    // Writes the picture as a 3-3-2 display shows it, as a PNG file: what the view shows with a
-    // display setting on, and the picture's codes in their display colours without one. Whole
-    // or not at all; a failure is reported with its reason. Returns whether the file was written.
-    bool savePreview(const QString &fileName);
-
-    // The settings that prepare the picture and shape its table; the default changes nothing.
-    const TableSettings &tableSettings() const { return m_settings; }
     // Prepares the picture as `settings` tell (inverted by Invers only, whatever their
     // preparation says) and writes later tables in their shape. The view and the size labels
     // follow at once; a run under way keeps its shape. A preparation that fails changes nothing:
     // returns false with the reason.
     bool setTableSettings(const TableSettings &settings, QString *errorText = nullptr);
-
-    void setFileChooser(FileChooser chooser) { m_chooseFile = std::move(chooser); }
-    void setSaveChooser(FileChooser chooser) { m_chooseSaveFile = std::move(chooser); }
-    void setPreviewChooser(FileChooser chooser) { m_choosePreviewFile = std::move(chooser); }
-    void setFailureReporter(FailureReporter reporter) { m_reportFailure = std::move(reporter); }
-    // What the window's table runs share: how many are under way.
-    const RunControl &runControl() const { return m_runControl; }
-    const PictureSurface &surface() const { return m_surface; }
-
-    // A message box with the failure's text.
-    static void showFailure(QWidget *parent, const QString &text);
 
     // Shows the picture at `zoom`: PictureView::fit or one of PictureView::steps().
     void setZoom(int zoom);
@@ -97,8 +57,23 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // The file a chooser names, or the empty text when it was cancelled or failed.
-    QString chosenFile(const FileChooser &chooser);
+    // A file dialog's choice (chooseSaveFile(), choosePreviewFile()), or the empty text when it
+    // was cancelled or could not be shown.
+    QString chosenFile(QString (*chooser)(QWidget *parent));
+    // Loads the picture on the clipboard (image data, or a copied picture file) as "Load Bitmap"
+    // does; a failure changes nothing and says nothing. Ctrl+V and "Paste picture" in the text
+    // area's menu call it.
+    void pastePicture();
+    // Whether the clipboard holds image data or a local file that holds a picture.
+    static bool clipboardHasPicture();
+    // Writes the text area's text to a file, line breaks as CR LF and in UTF-8, whole or not at
+    // all; a failure is reported with its reason. During a run the file gets the text as it
+    // stands, which is the whole text made so far.
+    void saveTable(const QString &fileName);
+    // Writes the picture as a 3-3-2 display shows it, as a PNG file: what the view shows with a
+    // display setting on, and the picture's codes in their display colours without one. Whole
+    // or not at all; a failure is reported with its reason.
+    void savePreview(const QString &fileName);
     void loadBitmap();
     void invertPicture();
     void buildTable();
@@ -112,15 +87,12 @@ private:
     void placeControls();
     // Hands the settings dialog the picture its settings make, or why they make none.
     void showSettingsPicture(const QString &problem = {});
+    // A message box with the failure's text.
     void reportFailure(const QString &text);
 
     PictureSurface m_surface;
     TableSettings m_settings;
     RunControl m_runControl;
-    FileChooser m_chooseFile = &chooseBitmap;
-    FileChooser m_chooseSaveFile = &chooseSaveFile;
-    FileChooser m_choosePreviewFile = &choosePreviewFile;
-    FailureReporter m_reportFailure = &Tavro::showFailure;
 
     QPushButton *m_loadButton = nullptr;
     QPushButton *m_tableButton = nullptr;

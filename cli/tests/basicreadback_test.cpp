@@ -1,10 +1,10 @@
 // The read loops of the README's "Using the table in BASIC", run in a real BASIC (bwbasic) after
 // tables quenzil-table made: they must print every pixel's code in order.
 #include "bmpwriter.h"
+#include "processrun.h"
 #include "tablereader.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -55,29 +55,6 @@ QStringList readmeLoops()
     for (const QRegularExpressionMatch &match : block.globalMatch(section))
         loops.append(match.captured(1));
     return loops;
-}
-
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-};
-
-Run run(const QString &command, const QStringList &arguments, const QString &folder)
-{
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(command, arguments);
-    Run result;
-    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit) {
-        result.exitCode = process.exitCode();
-        result.out = process.readAllStandardOutput();
-    } else {
-        process.kill();
-        process.waitForFinished();
-    }
-    return result;
 }
 
 } // namespace
@@ -152,12 +129,14 @@ void BasicReadBackTest::loopsPrintEveryCode()
     // The codes every pixel must give, from the plain binary table.
     const QStringList invert =
         options.contains("--invert") ? QStringList{"--invert"} : QStringList{};
-    const Run plain = run(program, invert + QStringList{picture}, m_folder.path());
+    const ProcessRun plain =
+        runProcess(program, invert + QStringList{picture}, {.folder = m_folder.path()});
     QCOMPARE(plain.exitCode, 0);
     const ReadTable expected = readTable(plain.out.toStdString(), false, false);
     QCOMPARE(expected.error, std::string());
 
-    const Run shaped = run(program, options + QStringList{picture}, m_folder.path());
+    const ProcessRun shaped =
+        runProcess(program, options + QStringList{picture}, {.folder = m_folder.path()});
     QCOMPARE(shaped.exitCode, 0);
 
     // Without a size line the program knows the size; with one and runs, READ W, H comes first.
@@ -176,7 +155,8 @@ void BasicReadBackTest::loopsPrintEveryCode()
     QCOMPARE(file.write(source), source.size());
     file.close();
 
-    const Run basic = run(QStringLiteral("bwbasic"), {"read.bas"}, m_folder.path());
+    const ProcessRun basic =
+        runProcess(QStringLiteral("bwbasic"), {"read.bas"}, {.folder = m_folder.path()});
     QVERIFY2(basic.exitCode == 0, "bwbasic did not finish (is the package bwbasic installed?)");
     // bwbasic prints a banner, then each code on a line of its own.
     std::vector<std::uint8_t> printed;

@@ -1,11 +1,11 @@
 // quenzil-table's table shapes, several pictures, standard input and --stats, through the built
 // program.
 #include "bmpwriter.h"
+#include "processrun.h"
 
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -27,12 +27,7 @@ QByteArray golden(const QString &name)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(no golden file)");
 }
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = ProcessRun;
 
 } // namespace
 
@@ -52,8 +47,11 @@ private slots:
     void aLaterPictureFromAPipeIsReadOnce();
 
 private:
-    Run run(const QStringList &arguments, const QByteArray &input = {},
-            const QString &runner = program);
+    // Standard input comes through a pipe, so a picture read from it cannot be sought.
+    Run run(const QStringList &arguments, const QByteArray &input = {})
+    {
+        return runProcess(program, arguments, {.folder = m_folder->path(), .input = input});
+    }
     QStringList files() const;
 
     std::unique_ptr<QTemporaryDir> m_folder;
@@ -78,24 +76,6 @@ void ShapeCommandTest::init()
 void ShapeCommandTest::cleanup()
 {
     m_folder.reset();
-}
-
-Run ShapeCommandTest::run(const QStringList &arguments, const QByteArray &input,
-                          const QString &runner)
-{
-    QProcess process;
-    process.setWorkingDirectory(m_folder->path());
-    process.start(runner, arguments);
-    // Written through a pipe, so the picture on standard input cannot be sought.
-    process.write(input);
-    process.closeWriteChannel();
-    Run result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
 }
 
 QStringList ShapeCommandTest::files() const
@@ -203,8 +183,8 @@ void ShapeCommandTest::aLaterPictureFromAPipeIsReadOnce()
     const Run fromFiles = run({"--rle", "big.png", "s.bmp"});
     QCOMPARE(fromFiles.exitCode, 0);
 
-    const Run throughPipe = run(
-        {"-c", "mkfifo s && { cat s.bmp >s & } && \"$0\" --rle big.png s", program}, {}, "bash");
+    const Run throughPipe = runScript("mkfifo s && { cat s.bmp >s & } && \"$0\" --rle big.png s",
+                                      program, {.folder = m_folder->path()});
     QCOMPARE(throughPipe.err, QByteArray(fromFiles.err).replace("'s.bmp'", "'s'"));
     QCOMPARE(throughPipe.exitCode, 0);
     QVERIFY(throughPipe.out == fromFiles.out);

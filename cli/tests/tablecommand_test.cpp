@@ -1,6 +1,7 @@
 // quenzil-table through the built program: its tables, its files and how it fails.
 #include "bmpwriter.h"
 #include "displaycolour.h"
+#include "processrun.h"
 
 #include <QDir>
 #include <QFile>
@@ -68,12 +69,7 @@ std::vector<std::uint8_t> codesOf(const QByteArray &table)
 
 const QByteArray tryHelp = "Try 'quenzil-table --help'.\n";
 
-struct Run
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using Run = ProcessRun;
 
 } // namespace
 
@@ -107,11 +103,15 @@ private slots:
     void aStoppingSignalEndsItLeavingNoFile();
 
 private:
-    Run run(const QStringList &arguments, const QString &standardOutputFile = {},
-            const QString &runner = program);
-    // Runs `script` in bash with the program as $0, for names and redirections QProcess cannot
-    // give.
-    Run runShell(const QString &script);
+    Run run(const QStringList &arguments)
+    {
+        return runProcess(program, arguments, {.folder = m_folder->path()});
+    }
+    // For names and redirections QProcess cannot give.
+    Run runShell(const QString &script)
+    {
+        return runScript(script, program, {.folder = m_folder->path()});
+    }
     QByteArray readFile(const QString &name) const;
     bool isWritingInFolder(qint64 processId, const QStringList &entriesBefore) const;
     void writeFile(const QString &name, const QByteArray &content);
@@ -132,28 +132,6 @@ void TableCommandTest::init()
 void TableCommandTest::cleanup()
 {
     m_folder.reset();
-}
-
-Run TableCommandTest::run(const QStringList &arguments, const QString &standardOutputFile,
-                          const QString &runner)
-{
-    QProcess process;
-    process.setWorkingDirectory(m_folder->path());
-    if (!standardOutputFile.isEmpty())
-        process.setStandardOutputFile(standardOutputFile);
-    process.start(runner, arguments);
-    Run result;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
-
-Run TableCommandTest::runShell(const QString &script)
-{
-    return run({"-c", script, program}, {}, "bash");
 }
 
 QByteArray TableCommandTest::readFile(const QString &name) const
@@ -573,14 +551,10 @@ void TableCommandTest::aClosedStandardOutputIsReported()
 void TableCommandTest::aCutShortPictureThroughAPipeIsRefused()
 {
     const QByteArray bmp = bmpOf(TestPicture{200, 200, std::vector<ColourValue>(40000, 0x123456)});
-    QProcess process;
-    process.start(program, {"/dev/stdin"});
-    QVERIFY(process.waitForStarted());
-    process.write(bmp.left(300));
-    process.closeWriteChannel();
-    QVERIFY(process.waitForFinished(60000));
-    QCOMPARE(process.exitCode(), 1);
-    QVERIFY(process.readAllStandardError().contains("cut short"));
+    const Run result =
+        runProcess(program, {"/dev/stdin"}, {.folder = m_folder->path(), .input = bmp.left(300)});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.err.contains("cut short"));
 }
 
 void TableCommandTest::aStoppingSignalEndsItLeavingNoFile_data()

@@ -69,7 +69,7 @@ TEST_P(TableLines, holdEveryPixelsCodeInOrder)
     const LineCase &row = GetParam();
     GridSource source{row.width, row.height, row.colour};
     StringTableOutput output;
-    ProgressCounter progress;
+    NoProgress progress;
     NoEventPump pump;
     TableBuilder builder(source, output, progress, pump, row.format);
     builder.run();

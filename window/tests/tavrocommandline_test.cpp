@@ -30,6 +30,13 @@ void TavroCommandLineTest::initTestCase()
     QVERIFY(notes.open(QIODevice::WriteOnly));
     notes.write("not a picture\n");
     notes.close();
+    // A PNG whose pixel data libpng cannot inflate: it complains on standard error itself.
+    QFile damaged(m_dir.filePath("damaged.png"));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray::fromHex("89504e470d0a1a0a0000000d49484452000000100000001008020000"
+                                      "0090916836000000104944415478787878787878787878787878787878"
+                                      "0000000049454e44"));
+    damaged.close();
 #ifdef Q_OS_UNIX
     QCOMPARE(mkfifo(QFile::encodeName(m_dir.filePath("fifo.bmp")).constData(), 0600), 0);
 #endif
@@ -64,6 +71,11 @@ void TavroCommandLineTest::answers_data()
     QTest::newRow("not a picture")
         << QStringList{"%d/notes.txt"} << true << -1 << ""
         << "quenzil: cannot open %d/notes.txt: Unsupported image format\n"
+        << "";
+    // The picture libraries' own complaints stay out of it.
+    QTest::newRow("a damaged PNG")
+        << QStringList{"%d/damaged.png"} << true << -1 << ""
+        << "quenzil: cannot open %d/damaged.png: Unable to read image data\n"
         << "";
     QTest::newRow("a folder") << QStringList{"%d"} << true << -1 << ""
                               << "quenzil: cannot open %d: Is a directory\n"
