@@ -1131,6 +1131,15 @@ void TavroTest::matchesTheCommand_data()
     QTest::newRow("transparent PNG without a background, inverted, row lines, a label")
         << "transparent.png"
         << "row-lines=true;label=Logo" << 3 << QSize(37, 23);
+    QTest::newRow("transparent PNG filled and cropped over a background")
+        << "transparent.png"
+        << "fill=30x20;background=3366CC" << 0 << QSize(30, 20);
+    QTest::newRow("JPEG filled and cropped: read reduced for the covering size")
+        << "photo.jpg"
+        << "fill=160x100;dither=diffuse" << 1 << QSize(160, 100);
+    QTest::newRow("GIF filled, nearest pixels, diffuse dither")
+        << "picture.gif"
+        << "fill=16x30;resample=nearest;dither=diffuse" << 0 << QSize(16, 30);
 }
 
 void TavroTest::matchesTheCommand()
