@@ -331,7 +331,7 @@ int runTableCommand(const CommandOptions &options)
             !(preview.open(options.preview == standardStreamName ? "" : options.preview) &&
               writePreview(picture, preview)))
             return 1;
-        if (i > 0 && !table.write(basicDialect.lineBreak))
+        if (i > 0 && !table.write(options.table.format.dialect->lineBreak))
             return 1;
         TableFormat format = options.table.format;
         format.label = labels[i];

@@ -188,7 +188,7 @@ TEST(TableFormat, writesOtherNumbersWithTheDigitsTheyNeed)
           Row{320, Radix::decimal, "320"}, Row{0, Radix::binary, "&B0"},
           Row{0, Radix::hexadecimal, "&H0"}, Row{255, Radix::hexadecimal, "&HFF"},
           Row{5792, Radix::hexadecimal, "&H16A0"}})
-        EXPECT_EQ(basicDialect.number(row.value, row.radix), row.text) << row.value;
+        EXPECT_EQ(mmbasicDialect.number(row.value, row.radix), row.text) << row.value;
 }
 
 TEST(TableFormat, makesDistinctLabelsFromFileNames)
