@@ -7,6 +7,7 @@
 #include "picturesource.h"
 #include "streamtableoutput.h"
 #include "tablebuilder.h"
+#include "tabledecoder.h"
 #include "tabledialect.h"
 
 #include <QBuffer>
@@ -191,11 +192,11 @@ private:
     int m_saved = -1;
 };
 
-// Opens a picture by the bytes of its name as given: on POSIX systems through the standard
-// library, since Qt would turn the name into Unicode text first and a name that is not valid
-// UTF-8 does not survive that; on Windows the names come from Qt as UTF-8 already. Returns why
-// it cannot be opened, or nothing.
-std::string openPicture(QFile &file, Stream &stream, const std::string &name)
+// Opens a picture (or a table to decode) by the bytes of its name as given: on POSIX systems
+// through the standard library, since Qt would turn the name into Unicode text first and a name
+// that is not valid UTF-8 does not survive that; on Windows the names come from Qt as UTF-8
+// already. Returns why it cannot be opened, or nothing.
+std::string openInput(QFile &file, Stream &stream, const std::string &name)
 {
     std::error_code ignored;
     if (name == standardStreamName)
@@ -224,7 +225,7 @@ QImage readPrepared(const std::string &name, const Preparation &preparation, std
     QFile file;
     QString reason;
     PictureSource source;
-    if (error = openPicture(file, stream, name); error.empty()) {
+    if (error = openInput(file, stream, name); error.empty()) {
         const LibraryChatterMuted muted;
         if (!source.read(&file, preparation, &reason))
             error = (reason.isEmpty() ? file.errorString() : reason).toStdString();
@@ -240,12 +241,12 @@ QImage readPrepared(const std::string &name, const Preparation &preparation, std
 
 // The preview as PNG, made in memory: a write that fails is then ours to report, with the
 // system's reason, and the PNG library has nothing to complain about on its own.
-bool writePreview(const QImage &picture, Output &output)
+bool writePreview(const QImage &picture, Output &output, std::optional<std::uint8_t> key)
 {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, "png").write(displayPreview(picture)))
+    if (!QImageWriter(&buffer, "png").write(displayPreview(picture, key)))
         return output.fail(noMemoryText().toStdString());
     return output.write({png.constData(), std::size_t(png.size())});
 }
@@ -279,6 +280,46 @@ TableFigures buildTable(const ImagePixels &pixels, const TableFormat &format, Ou
 // word), so a format whose Data lines may be longer gets a note.
 constexpr std::size_t commonLineLimit = 255;
 
+// Reads the table TABLE back and writes the picture it holds as --preview would have shown it.
+int runDecodeCommand(const CommandOptions &options)
+{
+    const std::string &name = options.pictures.front();
+    Stream stream(nullptr, &std::fclose);
+    QFile file;
+    if (const std::string error = openInput(file, stream, name); !error.empty()) {
+        report("cannot read " + quotedText(name) + ": " + error);
+        return 1;
+    }
+    // A chunk at a time, so that memory holds the codes and not the text as well.
+    TableDecoder decoder(options.table.format, options.width, std::uint64_t(pixelLimit()));
+    QByteArray chunk(qsizetype(StreamTableOutput::defaultChunkSize), Qt::Uninitialized);
+    for (bool more = true; more;) {
+        const qint64 read = file.read(chunk.data(), chunk.size());
+        if (read < 0) {
+            report("cannot read " + quotedText(name) + ": " + file.errorString().toStdString());
+            return 1;
+        }
+        more = read > 0 && decoder.read({chunk.constData(), std::size_t(read)});
+    }
+    DecodedTable table = decoder.finish();
+    if (!table.error.empty()) {
+        report("cannot decode " + quotedText(name) + ": " + table.error);
+        return 1;
+    }
+    // The decoder holds the size to the pixel limit, so each side fits an int.
+    QImage picture = codedPicture(int(table.width), int(table.height), table.codes);
+    table.codes = {};
+    Output output(options.output.empty() ? "the picture" : quotedText(options.output));
+    if (picture.isNull()) {
+        output.fail(noMemoryText().toStdString());
+        return 1;
+    }
+    if (!output.open(options.output) ||
+        !writePreview(picture, output, options.table.preparation.key) || !output.finish())
+        return 1;
+    return 0;
+}
+
 // A single table takes the format's label; among several each is labelled from its file name.
 std::vector<std::string> tableLabels(const CommandOptions &options)
 {
@@ -298,12 +339,24 @@ std::vector<std::string> tableLabels(const CommandOptions &options)
 
 int runTableCommand(const CommandOptions &options)
 {
+    if (options.decode)
+        return runDecodeCommand(options);
     const std::vector<std::string> &names = options.pictures;
     const std::vector<std::string> labels = tableLabels(options);
+    const TableDialect &dialect = *options.table.format.dialect;
     if (const std::size_t longest = longestDataLine(options.table.format);
         longest > commonLineLimit)
         report("note: a Data line may hold up to " + std::to_string(longest) +
-               " characters; many BASICs read at most " + std::to_string(commonLineLimit));
+               " characters; many BASICs read at most " + std::to_string(commonLineLimit) +
+               " (--max-line " + std::to_string(commonLineLimit) + " keeps lines shorter)");
+    for (const std::string &label : labels) {
+        if (dialect.isKeyword(label))
+            report("note: the label " + quotedText(label) + " is a keyword of " +
+                   std::string(dialect.basics) + ": its line " +
+                   quotedText(std::string(dialect.labelStart) + label +
+                              std::string(dialect.labelEnd)) +
+                   " may read as that command; another --label avoids it");
+    }
 
     // One picture at a time: read and prepared, then its table written. Several tables for
     // standard output wait in a temporary file until all were made; an -o file gets its name only
@@ -323,13 +376,21 @@ int runTableCommand(const CommandOptions &options)
             ++failures;
             continue;
         }
+        // Where the picture's size does not fit the format (its line numbers would run out).
+        if (error = tableSizeError(options.table.format, std::uint64_t(picture.width()),
+                                   std::uint64_t(picture.height()));
+            !error.empty()) {
+            report("cannot write the table of " + quotedText(names[i]) + ": " + error);
+            ++failures;
+            continue;
+        }
         if (failures > 0)
             continue;
         if (i == 0 && !(held ? table.openTemporary() : table.open(options.output)))
             return 1;
         if (i == 0 && !options.preview.empty() &&
             !(preview.open(options.preview == standardStreamName ? "" : options.preview) &&
-              writePreview(picture, preview)))
+              writePreview(picture, preview, options.table.preparation.key)))
             return 1;
         if (i > 0 && !table.write(options.table.format.dialect->lineBreak))
             return 1;

@@ -6,6 +6,10 @@
 #include <QSize>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+#include <span>
+
 namespace quenzil {
 
 // The largest size inside `box` with the aspect of `picture`, each side rounded and at least 1;
@@ -25,7 +29,15 @@ QImage prepare(QImage picture, const Preparation &preparation, QString *error = 
 
 // A prepared picture as a 3-3-2 display shows it: each pixel's code in its display colour
 // (displaycolour.h), Format_RGB32. A picture whose colours were reduced already is its own
-// preview. Null when memory runs out.
-QImage displayPreview(const QImage &prepared);
+// preview. With a `key`, the pixels of that code show a grey checkerboard of 4 x 4 cells
+// instead, colours no code has. Null when memory runs out.
+QImage displayPreview(const QImage &prepared, std::optional<std::uint8_t> key = std::nullopt);
+
+// The picture a table's codes stand for, `width` pixels a row: each code's display colour, in
+// Format_ARGB32, opaque but for the pixels of the code `transparent` (when given), which have
+// alpha 0: a preparation with that key takes them as transparent again. Null when the codes do
+// not fill `height` rows of `width` or memory runs out.
+QImage codedPicture(int width, int height, std::span<const std::uint8_t> codes,
+                    std::optional<std::uint8_t> transparent = std::nullopt);
 
 } // namespace quenzil
