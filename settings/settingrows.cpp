@@ -422,7 +422,7 @@ const std::vector<SettingRow> rows = {
             "and no other pixel does. Empty for none.",
      .refusalWords = "The transparent code is a number from 0 to 255, or empty for none."},
     {.name = "dialect",
-     .valueName = "mmbasic|classic",
+     .valueName = "NAME",
      .help = "The BASICs the table is for: mmbasic (the default; MMBasic, FreeBASIC, QB64) or "
              "classic (line-numbered DATA for GW-BASIC, QBasic, bwbasic; needs --radix hex or "
              "dec).",

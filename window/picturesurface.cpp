@@ -27,10 +27,11 @@ bool PictureSurface::show(PictureSource &source, const Preparation &preparation,
     QImage prepared = source.prepared(preparation, error);
     if (prepared.isNull())
         return false;
-    // Reduced colours are display colours already.
+    // Reduced colours are display colours already; the key's pixels still show as a checkerboard.
     QImage preview;
-    if (preparation.changesPicture() && preparation.reduction == ColourReduction::Bands) {
-        preview = displayPreview(prepared);
+    if (preparation.changesPicture() &&
+        (preparation.reduction == ColourReduction::Bands || preparation.key)) {
+        preview = displayPreview(prepared, preparation.key);
         if (preview.isNull()) {
             if (error)
                 *error = noMemoryText();
@@ -43,6 +44,11 @@ bool PictureSurface::show(PictureSource &source, const Preparation &preparation,
     m_preview = std::move(preview);
     m_pixels = ImagePixels(m_prepared);
     return true;
+}
+
+QImage PictureSurface::preview() const
+{
+    return m_preview.isNull() ? displayPreview(m_prepared) : m_preview;
 }
 
 } // namespace quenzil

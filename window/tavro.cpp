@@ -3,7 +3,9 @@
 #include "numbertext.h"
 #include "pictureintake.h"
 #include "picturepreparation.h"
+#include "picturereading.h"
 #include "pictureview.h"
+#include "tabledecoder.h"
 #include "tablefiles.h"
 #include "tablesettingsdialog.h"
 
@@ -13,6 +15,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -22,6 +25,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <limits>
 
 namespace quenzil {
 
@@ -99,6 +103,8 @@ void Tavro::createControls()
     m_settingsAction->setShortcut(QKeySequence(tr("Ctrl+T")));
     connect(m_settingsAction, &QAction::triggered, this, &Tavro::openTableSettings);
     addActions({m_pasteAction, m_saveAction, m_settingsAction});
+    m_showTableAction = new QAction(tr("Show table as picture"), this);
+    connect(m_showTableAction, &QAction::triggered, this, &Tavro::showTableAsPicture);
     // The picture's menu. Nothing to save before a picture is loaded.
     m_previewAction = new QAction(tr("Save preview..."), this);
     m_previewAction->setEnabled(false);
@@ -170,16 +176,19 @@ bool Tavro::pastePicture()
     const CopiedPicture copied = copiedPicture();
     if (!copied.fileName.isEmpty())
         return loadFile(copied.fileName);
-    if (copied.image.isNull())
-        return false;
+    return !copied.image.isNull() && takePicture(copied.image);
+}
+
+bool Tavro::takePicture(const QImage &picture, QString *errorText)
+{
     // A new picture comes in as it is, not inverted, whatever the Invers box shows.
     Preparation preparation = m_settings.preparation;
     preparation.invert = false;
     try {
-        if (!m_surface.take(copied.image, preparation))
+        if (!m_surface.take(picture, preparation, errorText))
             return false;
     } catch (...) {
-        return false; // as a failed load: without a word
+        return false; // as a failed load
     }
     m_settings.preparation.invert = false;
     showPicture();
@@ -225,7 +234,7 @@ bool Tavro::saveTable(const QString &fileName)
 
 bool Tavro::savePreview(const QString &fileName)
 {
-    const QString failure = savePngFile(displayPreview(m_surface.image()), fileName);
+    const QString failure = savePngFile(m_surface.preview(), fileName);
     if (!failure.isEmpty())
         reportFailure(tr("Cannot save the preview to %1: %2")
                           .arg(QDir::toNativeSeparators(fileName), failure));
@@ -263,8 +272,44 @@ void Tavro::showAreaMenu(const QPoint &position)
     // Offered only with a picture to paste; Ctrl+V stays on for whatever is copied next.
     m_pasteAction->setEnabled(clipboardHasPicture());
     connect(menu, &QMenu::aboutToHide, m_pasteAction, [this] { m_pasteAction->setEnabled(true); });
-    menu->addActions({m_pasteAction, m_saveAction, m_settingsAction});
+    menu->addActions({m_pasteAction, m_saveAction, m_showTableAction, m_settingsAction});
     menu->popup(m_area->viewport()->mapToGlobal(position));
+}
+
+void Tavro::showTableAsPicture()
+{
+    // The table is read as the settings write it: with a size line or run-length pairs where
+    // they say so. Without a size line the width is asked for.
+    const TableFormat &format = m_settings.format;
+    std::uint64_t width = 0;
+    if (!format.sizeLine) {
+        QInputDialog dialog(this);
+        dialog.setObjectName(QStringLiteral("tableWidth"));
+        dialog.setWindowTitle(tr("Show table as picture"));
+        dialog.setInputMode(QInputDialog::IntInput);
+        dialog.setLabelText(tr("The table has no size line. The picture's width in pixels:"));
+        dialog.setIntRange(1, std::numeric_limits<int>::max());
+        dialog.setIntValue(std::max(1, int(m_surface.width())));
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        width = std::uint64_t(dialog.intValue());
+    }
+    const QByteArray text = tableText(*m_area).toUtf8();
+    DecodedTable table = decodeTable({text.constData(), std::size_t(text.size())}, format, width,
+                                     std::uint64_t(pixelLimit()));
+    QString error = QString::fromStdString(table.error);
+    if (error.isEmpty()) {
+        // Its key's pixels come in transparent, so that the key finds them again.
+        const QImage picture = codedPicture(int(table.width), int(table.height), table.codes,
+                                            m_settings.preparation.key);
+        table.codes = {};
+        if (picture.isNull())
+            error = noMemoryText();
+        else if (!takePicture(picture, &error) && error.isEmpty())
+            error = tr("It cannot be shown");
+    }
+    if (!error.isEmpty())
+        reportFailure(tr("Cannot show the table as a picture: %1").arg(error));
 }
 
 void Tavro::openTableSettings()
@@ -316,6 +361,13 @@ void Tavro::invertPicture()
 
 void Tavro::buildTable()
 {
+    // A picture too large for the table's line numbers is told of before anything is written.
+    if (const std::string error = tableSizeError(
+            m_settings.format, std::uint64_t(m_surface.width()), std::uint64_t(m_surface.height()));
+        !error.empty()) {
+        reportFailure(tr("Cannot write the table: %1").arg(QString::fromStdString(error)));
+        return;
+    }
     try {
         TableRun(m_surface, *m_area, *m_progressLabel, m_runControl, m_settings.format).run();
     } catch (const RunCancelled &) {
