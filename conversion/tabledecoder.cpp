@@ -83,6 +83,19 @@ std::size_t textStart(const TableDialect &dialect, std::string_view line)
     return at > 0 && at < line.size() && line[at] == ' ' ? at + 1 : std::string_view::npos;
 }
 
+// Whether `piece` stands at p (before end). A piece is a few characters: compared one by one,
+// which costs less than a call for each of the millions of numbers a table holds.
+bool standsAt(const char *p, const char *end, std::string_view piece)
+{
+    if (std::size_t(end - p) < piece.size())
+        return false;
+    for (const char c : piece) {
+        if (*p++ != c)
+            return false;
+    }
+    return true;
+}
+
 bool isHeader(const TableDialect &dialect, std::string_view text)
 {
     return text.starts_with(dialect.labelStart) && text.ends_with(dialect.labelEnd) &&
@@ -271,12 +284,14 @@ void TableDecoder::readNumbers(std::string_view line, std::size_t at)
     const bool sizeLine = m_sizePending;
     std::array<std::uint64_t, 2> size{};
     std::size_t count = 0;
+    std::vector<std::uint8_t> &codes = m_table.codes;
+    const std::uint64_t most = m_sizeLine ? m_expected : m_maxPixels;
     const char *const first = line.data();
     const char *const end = first + line.size();
     const char *p = first + at;
     for (;;) {
         const char *number = p;
-        if (std::size_t(end - p) < prefix.size() || !std::equal(prefix.begin(), prefix.end(), p))
+        if (!standsAt(p, end, prefix))
             return fail(std::size_t(p - first) + 1, "expected " + numberWords(dialect, *m_radix) +
                                                         ", found " +
                                                         found(line, std::size_t(p - first)));
@@ -296,14 +311,16 @@ void TableDecoder::readNumbers(std::string_view line, std::size_t at)
                             "found " +
                                 found(line, std::size_t(number - first)));
             size[count] = value;
+        } else if (!m_runLength && value <= 255 && codes.size() < most) {
+            // The common case, without a call.
+            codes.push_back(std::uint8_t(value));
         } else if (!take(value, line, std::size_t(number - first))) {
             return;
         }
         ++count;
         if (p == end)
             break;
-        if (std::size_t(end - p) < separator.size() ||
-            !std::equal(separator.begin(), separator.end(), p))
+        if (!standsAt(p, end, separator))
             return fail(std::size_t(p - first) + 1, "expected " + quoted(separator) +
                                                         " or the end of the line, found " +
                                                         found(line, std::size_t(p - first)));

@@ -277,28 +277,60 @@ QImage displayPreview(const QImage &prepared, std::optional<std::uint8_t> key)
     }
 }
 
-QImage codedPicture(int width, int height, std::span<const std::uint8_t> codes,
-                    std::optional<std::uint8_t> transparent)
+namespace {
+
+// An 8-bit picture whose palette is the display colours, the pixels still to be set.
+QImage paletteImage(int width, int height, std::optional<std::uint8_t> transparent)
 {
-    if (width <= 0 || height <= 0 || codes.size() != std::size_t(width) * std::size_t(height))
-        return {};
-    QImage picture(width, height, QImage::Format_ARGB32);
+    QImage picture(width, height, QImage::Format_Indexed8);
     if (picture.isNull())
         return picture;
-    // The codes' display colours, as 0xAARRGGBB.
-    std::array<QRgb, 256> colours{};
+    QList<QRgb> colours(256);
     for (unsigned code = 0; code < 256; ++code) {
         const ColourValue colour = displayColour(std::uint8_t(code));
         colours[code] = qRgb(int(colour & 0xFFu), int(colour >> 8 & 0xFFu), int(colour >> 16));
     }
     if (transparent)
         colours[*transparent] &= 0x00FFFFFFu;
-    const std::uint8_t *code = codes.data();
-    for (int y = 0; y < height; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            line[x] = colours[*code++];
+    picture.setColorTable(colours);
+    return picture;
+}
+
+} // namespace
+
+QImage palettePreview(const QImage &prepared)
+{
+    try {
+        const QImage picture =
+            prepared.format() == QImage::Format_ARGB32 || prepared.format() == QImage::Format_RGB32
+                ? prepared
+                : prepared.convertToFormat(QImage::Format_RGB32);
+        QImage preview = paletteImage(picture.width(), picture.height(), std::nullopt);
+        if (picture.isNull() || preview.isNull())
+            return {};
+        for (int y = 0; y < picture.height(); ++y) {
+            const auto *from = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+            uchar *to = preview.scanLine(y);
+            for (int x = 0; x < picture.width(); ++x)
+                to[x] = uchar(codeOf(from[x]));
+        }
+        return preview;
+    } catch (const std::bad_alloc &) {
+        return {};
     }
+}
+
+QImage codedPicture(int width, int height, std::span<const std::uint8_t> codes,
+                    std::optional<std::uint8_t> transparent)
+{
+    if (width <= 0 || height <= 0 || codes.size() != std::size_t(width) * std::size_t(height))
+        return {};
+    QImage picture = paletteImage(width, height, transparent);
+    if (picture.isNull())
+        return picture;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(picture.scanLine(y), codes.data() + std::size_t(y) * std::size_t(width),
+                    std::size_t(width));
     return picture;
 }
 
