@@ -81,6 +81,9 @@ private:
 
 void DecodeCommandTest::initTestCase()
 {
+    // Pictures of at most 262144 pixels (1 MiB of 32-bit pixels), so that a table past the
+    // limit is small.
+    qputenv("QT_IMAGEIO_MAXALLOC", "1");
     QVERIFY(m_folder.isValid());
     QVERIFY(busyPicture().save(m_folder.filePath("busy.png")));
     QVERIFY(keyPicture().save(m_folder.filePath("key.png")));
@@ -205,6 +208,13 @@ void DecodeCommandTest::refusesABadTableWritingNothing_data()
                                             "table: 'LABEL:' or 'Data ' (MMBasic), or a line "
                                             "number, then 'REM LABEL' or 'DATA ' (GW-BASIC), "
                                             "found '\\xFF\\xFE'");
+    QByteArray pairs = "Data 255 , 7";
+    for (int pair = 1; pair < 1029; ++pair)
+        pairs += "\nData 255 , 7";
+    QTest::newRow("more pixels than a picture may have")
+        << pairs << QStringList{"--rle", "--width", "1"}
+        << QByteArray("line 1029, column 12: the table holds more than 262144 pixels, the most a "
+                      "picture may have");
     QTest::newRow("an empty file") << QByteArray() << width2
                                    << QByteArray("line 1, column 1: expected a table, found no "
                                                  "text");
