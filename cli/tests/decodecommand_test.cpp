@@ -176,9 +176,6 @@ void DecodeCommandTest::refusesABadTableWritingNothing_data()
     QTest::newRow("a stray character")
         << QByteArray("Picture:\r\nData &B00000000 , &B1110000x") << width2
         << QByteArray("line 2, column 28: expected ' , ' or the end of the line, found 'x'");
-    QTest::newRow("two radixes")
-        << QByteArray("Picture:\r\nData &B00000000 , &H11") << width2
-        << QByteArray("line 2, column 19: expected '&B' and binary digits, found '&H11'");
     QTest::newRow("a code past 255") << QByteArray("Data 1 , 256") << width2
                                      << QByteArray("line 1, column 10: expected a code from 0 "
                                                    "to 255, found '256'");
@@ -191,9 +188,6 @@ void DecodeCommandTest::refusesABadTableWritingNothing_data()
     QTest::newRow("a run of none")
         << QByteArray("Data 0 , 3") << QStringList{"--rle", "--width", "1"}
         << QByteArray("line 1, column 6: expected a run length from 1 to 255, found '0'");
-    QTest::newRow("a run without its code")
-        << QByteArray("Data 2 , 3 , 2") << QStringList{"--rle", "--width", "1"}
-        << QByteArray("line 1, column 15: expected the code after the run length 2");
     QTest::newRow("binary in a classic table")
         << QByteArray("1000 DATA &B1") << width2
         << QByteArray("line 1, column 11: expected a number, found '&B1'");
@@ -293,11 +287,6 @@ void DecodeCommandTest::says_data()
         << QStringList{"--label", "Box", "busy.png"} << 0
         << QByteArray("quenzil-table: note: the label 'Box' is a keyword of MMBasic: its line "
                       "'Box:' may read as that command; another --label avoids it\n");
-    QTest::newRow("a keyword is no matter in a REM line")
-        << QStringList{"--label", "Box", "--dialect", "classic", "--radix", "hex", "busy.png"} << 0
-        << QByteArray();
-    QTest::newRow("lines kept within 255 need no note")
-        << QStringList{"--per-line", "64", "--max-line", "255", "busy.png"} << 0 << QByteArray();
     QTest::newRow("line numbers that run out")
         << QStringList{"--dialect",    "classic", "--radix", "dec",
                        "--line-start", "65520",   "busy.png"}
@@ -305,11 +294,6 @@ void DecodeCommandTest::says_data()
         << QByteArray("quenzil-table: cannot write the table of 'busy.png': the table of 23 x 7 "
                       "pixels needs 21 numbered lines; from 65520 in steps of 10 the last would "
                       "be 65720, past 65529, the last line number of GW-BASIC\n");
-    QTest::newRow("a classic table in binary")
-        << QStringList{"--dialect", "classic", "busy.png"} << 2
-        << "quenzil-table: option '--dialect' 'classic' cannot go with '--radix bin': GW-BASIC, "
-           "QBasic, bwbasic read no &B numbers; use '--radix hex' or '--radix dec'" +
-               tryHelp;
     QTest::newRow("a width without --decode")
         << QStringList{"--width", "4", "busy.png"} << 2
         << "quenzil-table: option '--width' needs '--decode'" + tryHelp;
@@ -321,9 +305,6 @@ void DecodeCommandTest::says_data()
     QTest::newRow("two tables")
         << QStringList{"--decode", "--width", "4", "a.txt", "b.txt"} << 2
         << "quenzil-table: option '--decode' reads one TABLE; 2 were given" + tryHelp;
-    QTest::newRow("a preview beside the decoded picture")
-        << QStringList{"--decode", "--size-line", "--preview", "p.png", "t.txt"} << 2
-        << "quenzil-table: option '--decode' cannot go with '--preview'" + tryHelp;
     QTest::newRow("the decoded picture over its table")
         << QStringList{"--decode", "--size-line", "-o", "busy.png", "busy.png"} << 2
         << "quenzil-table: option '-o': 'busy.png' is the table 'busy.png'" + tryHelp;
