@@ -366,7 +366,7 @@ int runTableCommand(const CommandOptions &options)
                    std::string(dialect.basics) + ": its line " +
                    quotedText(std::string(dialect.labelStart) + label +
                               std::string(dialect.labelEnd)) +
-                   " may read as that command; another --label avoids it");
+                   " may read as that command; choose another label");
     }
 
     // One picture at a time: read and prepared, then its table written. Several tables for

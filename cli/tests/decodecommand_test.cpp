@@ -286,7 +286,7 @@ void DecodeCommandTest::says_data()
     QTest::newRow("a label that is a keyword")
         << QStringList{"--label", "Box", "busy.png"} << 0
         << QByteArray("quenzil-table: note: the label 'Box' is a keyword of MMBasic: its line "
-                      "'Box:' may read as that command; another --label avoids it\n");
+                      "'Box:' may read as that command; choose another label\n");
     QTest::newRow("line numbers that run out")
         << QStringList{"--dialect",    "classic", "--radix", "dec",
                        "--line-start", "65520",   "busy.png"}
