@@ -145,8 +145,9 @@ TEST_P(TableLines, holdEveryPixelsCodeInOrder)
     for (std::size_t line = 0; line < row.numbersPerLine.size(); ++line) {
         const std::size_t lineLength = lineLengths[firstData + line];
         EXPECT_LE(lineLength, longestDataLine(row.format)) << "line " << line;
-        if (row.format.maxLine != 0)
+        if (row.format.maxLine != 0) {
             EXPECT_LE(lineLength, row.format.maxLine) << "line " << line;
+        }
         // Line numbers are taken as wide as the last may be, so only lines without are exact.
         const unsigned full = itemsPerLine(row.format) * (row.format.runLength ? 2 : 1);
         if (exact && !lineNumbers && row.numbersPerLine[line] == full) {
