@@ -92,8 +92,8 @@ void DecodeCommandTest::initTestCase()
 void DecodeCommandTest::init()
 {
     // What one case writes is gone before the next.
-    for (const QString &name : {"t.txt", "p.png", "d.png", "out.png"})
-        QFile::remove(m_folder.filePath(name));
+    for (const char *name : {"t.txt", "p.png", "d.png", "out.png"})
+        QFile::remove(m_folder.filePath(QString::fromLatin1(name)));
 }
 
 Run DecodeCommandTest::run(const QStringList &arguments, const QByteArray &input)
