@@ -5,6 +5,7 @@ cd "$(dirname "$0")/.."
 ./build/bin/table_bench
 bash bench/cli_bench.sh
 bash bench/shape_bench.sh
+bash bench/decode_bench.sh
 bash bench/prepare_bench.sh
 ./build/bin/window_bench
 ./build/bin/window_bench --zoom 4096

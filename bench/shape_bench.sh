@@ -6,14 +6,14 @@
 # - the same picture with --rle and with --radix hex (goal: no slower than the plain table);
 # - 200 pictures of 32 x 32 in one call against 200 separate calls (goal: at most one fifth).
 # The pictures are made as in bench/cli_bench.sh.
-# Usage: bench/shape_bench.sh [SIDE] [RUNS]
+# Usage: bench/shape_bench.sh [SIDE] [RUNS]; TABLE=PROGRAM times another quenzil-table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/common.sh
 
 side=${1:-4096}
 runs=${2:-5}
-table=$PWD/build/bin/quenzil-table
+table=${TABLE:-$PWD/build/bin/quenzil-table}
 require_tools shape_bench "$table" ffmpeg /usr/bin/time
 
 work=$(mktemp -d "$PWD/build/shape_bench.XXXXXX") # on the disk the build is on, not a tmpfs

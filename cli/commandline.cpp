@@ -30,7 +30,9 @@ const char description[] =
     "starts with '-'.\n"
     "MMBasic, FreeBASIC and QB64 read the default &B literals; for BASICs that do not\n"
     "(bwbasic, GW-BASIC and QBasic read &H and decimal numbers) use --radix hex: bwbasic, for\n"
-    "one, misreads a &B table without an error.";
+    "one, misreads a &B table without an error. --dialect classic writes their line-numbered\n"
+    "DATA lines.\n"
+    "With --decode, reads one TABLE written so back into the picture it holds.";
 
 QString latin1(std::string_view text)
 {
@@ -50,7 +52,7 @@ void declareOptions(QCommandLineParser &parser)
         "PICTURE",
         "The pictures to read, in any format Qt reads here: BMP, PNG, GIF, JPEG, ICO, PBM, PGM, "
         "PPM, XBM, XPM, and with Qt's image format plugins WebP, TIFF, TGA and more; - is "
-        "standard input.",
+        "standard input. With --decode, the table to read.",
         "PICTURE...");
 }
 
@@ -134,12 +136,13 @@ std::string fileClash(const CommandOptions &options)
             continue;
         const std::string prefix = "option '" + dashed(option) + "': " + quotedText(*name);
         std::error_code error;
+        const std::string input = options.decode ? "the table" : "the picture";
         for (const std::string &picture : options.pictures) {
             if (picture != standardStreamName && fs::equivalent(*name, picture, error))
-                return prefix + " is the picture " + quotedText(picture);
+                return prefix + " is " + input + " " + quotedText(picture);
         }
         if (readsInput && isStreamFile(*name, 0))
-            return prefix + " is the picture read from standard input";
+            return prefix + " is " + input + " read from standard input";
         if (outputToStream && isStreamFile(*name, 1))
             return prefix + " is the file standard output goes to";
     }
@@ -164,7 +167,9 @@ std::string tableCommandUsage()
     declareOptions(parser);
     // The parser names the program by its path (or not at all without an application object).
     QString help = parser.helpText();
-    help.replace(0, help.indexOf(u'\n'), "Usage: quenzil-table [options] PICTURE...");
+    help.replace(0, help.indexOf(u'\n'),
+                 "Usage: quenzil-table [options] PICTURE...\n"
+                 "       quenzil-table --decode [options] TABLE");
     return help.toStdString();
 }
 
@@ -207,13 +212,20 @@ CommandLine parseCommandLine(const std::vector<std::string> &arguments)
         !refusals.empty())
         return usageError(refusals.front().message);
     const bool labelGiven = parser.isSet("label");
+    if (options.width != 0 && !options.decode)
+        return usageError("option '--width' needs '--decode'");
 
     for (const QString &picture : parser.positionalArguments())
         options.pictures.push_back(picture.toLatin1().toStdString());
     const std::size_t count = options.pictures.size();
     if (count == 0)
-        return usageError("no PICTURE given");
+        return usageError(options.decode ? "no TABLE given" : "no PICTURE given");
     const std::string several = "; " + std::to_string(count) + " were given";
+    if (options.decode && count > 1)
+        return usageError("option '--decode' reads one TABLE" + several);
+    if (options.decode && !options.table.format.sizeLine && options.width == 0)
+        return usageError("option '--decode' needs the picture's width: '--width N', or "
+                          "'--size-line' for a table that has one");
     if (count > 1 && labelGiven)
         return usageError("option '--label' names the table of one PICTURE" + several);
     if (count > 1 && !options.preview.empty())

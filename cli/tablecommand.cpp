@@ -2,11 +2,13 @@
 
 #include "commandline.h"
 #include "imagepixels.h"
+#include "namedfile.h"
 #include "picturepreparation.h"
 #include "picturereading.h"
 #include "picturesource.h"
 #include "streamtableoutput.h"
 #include "tablebuilder.h"
+#include "tabledecoder.h"
 #include "tabledialect.h"
 
 #include <QBuffer>
@@ -156,16 +158,26 @@ QImage readPrepared(const std::string &name, const Preparation &preparation, std
     return picture;
 }
 
-// The preview as PNG, made in memory: a write that fails is then ours to report, with the
-// system's reason, and the PNG library has nothing to complain about on its own.
-bool writePreview(const QImage &picture, Output &output)
+// A preview as PNG (see previewOf()), made in memory: a write that fails is then ours to report,
+// with the system's reason, and the PNG library has nothing to complain about on its own.
+bool writePreview(const QImage &preview, Output &output)
 {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    if (!QImageWriter(&buffer, "png").write(displayPreview(picture)))
+    if (!QImageWriter(&buffer, "png").write(preview))
         return output.fail(noMemoryText().toStdString());
     return output.write({png.constData(), std::size_t(png.size())});
+}
+
+// What --preview writes of a picture prepared or read from a table: its codes with the display
+// colours as their palette, an 8-bit PNG; with a key, whose checkerboard needs two colours more
+// than a palette holds, the colours themselves.
+QImage previewOf(const QImage &picture, std::optional<std::uint8_t> key)
+{
+    if (key)
+        return displayPreview(picture, key);
+    return picture.format() == QImage::Format_Indexed8 ? picture : palettePreview(picture);
 }
 
 // Keeps nothing: for a table whose length alone counts.
@@ -197,6 +209,52 @@ TableFigures buildTable(const ImagePixels &pixels, const TableFormat &format, Ou
 // word), so a format whose Data lines may be longer gets a note.
 constexpr std::size_t commonLineLimit = 255;
 
+// Reads the table TABLE back and writes the picture it holds as --preview would have shown it.
+int runDecodeCommand(const CommandOptions &options)
+{
+    const std::string &name = options.pictures.front();
+    NamedFile named;
+    QFile &file = named.file();
+    if (const QString error = name == standardStreamName
+                                  ? file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)
+                                        ? QString()
+                                        : file.errorString()
+                                  : named.open(name);
+        !error.isEmpty()) {
+        report("cannot read " + quotedText(name) + ": " + error.toStdString());
+        return 1;
+    }
+    // A chunk at a time, so that memory holds the codes and not the text as well.
+    TableDecoder decoder(options.table.format, options.width, std::uint64_t(pixelLimit()));
+    QByteArray chunk(qsizetype(StreamTableOutput::defaultChunkSize), Qt::Uninitialized);
+    for (bool more = true; more;) {
+        const qint64 read = file.read(chunk.data(), chunk.size());
+        if (read < 0) {
+            report("cannot read " + quotedText(name) + ": " + file.errorString().toStdString());
+            return 1;
+        }
+        more = read > 0 && decoder.read({chunk.constData(), std::size_t(read)});
+    }
+    DecodedTable table = decoder.finish();
+    if (!table.error.empty()) {
+        report("cannot decode " + quotedText(name) + ": " + table.error);
+        return 1;
+    }
+    // The decoder holds the size to the pixel limit, so each side fits an int.
+    QImage picture = codedPicture(int(table.width), int(table.height), table.codes);
+    table.codes = {};
+    Output output(options.output.empty() ? "the picture" : quotedText(options.output));
+    if (!picture.isNull())
+        picture = previewOf(picture, options.table.preparation.key);
+    if (picture.isNull()) {
+        output.fail(noMemoryText().toStdString());
+        return 1;
+    }
+    if (!output.open(options.output) || !writePreview(picture, output) || !output.finish())
+        return 1;
+    return 0;
+}
+
 // A single table takes the format's label; among several each is labelled from its file name.
 std::vector<std::string> tableLabels(const CommandOptions &options)
 {
@@ -216,12 +274,24 @@ std::vector<std::string> tableLabels(const CommandOptions &options)
 
 int runTableCommand(const CommandOptions &options)
 {
+    if (options.decode)
+        return runDecodeCommand(options);
     const std::vector<std::string> &names = options.pictures;
     const std::vector<std::string> labels = tableLabels(options);
+    const TableDialect &dialect = *options.table.format.dialect;
     if (const std::size_t longest = longestDataLine(options.table.format);
         longest > commonLineLimit)
         report("note: a Data line may hold up to " + std::to_string(longest) +
-               " characters; many BASICs read at most " + std::to_string(commonLineLimit));
+               " characters; many BASICs read at most " + std::to_string(commonLineLimit) +
+               " (--max-line " + std::to_string(commonLineLimit) + " keeps lines shorter)");
+    for (const std::string &label : labels) {
+        if (dialect.isKeyword(label))
+            report("note: the label " + quotedText(label) + " is a keyword of " +
+                   std::string(dialect.basics) + ": its line " +
+                   quotedText(std::string(dialect.labelStart) + label +
+                              std::string(dialect.labelEnd)) +
+                   " may read as that command; choose another label");
+    }
 
     // One picture at a time: read and prepared, then its table written. Several tables for
     // standard output wait in a temporary file until all were made; an -o file gets its name only
@@ -241,15 +311,23 @@ int runTableCommand(const CommandOptions &options)
             ++failures;
             continue;
         }
+        // Where the picture's size does not fit the format (its line numbers would run out).
+        if (error = tableSizeError(options.table.format, std::uint64_t(picture.width()),
+                                   std::uint64_t(picture.height()));
+            !error.empty()) {
+            report("cannot write the table of " + quotedText(names[i]) + ": " + error);
+            ++failures;
+            continue;
+        }
         if (failures > 0)
             continue;
         if (i == 0 && !(held ? table.openTemporary() : table.open(options.output)))
             return 1;
         if (i == 0 && !options.preview.empty() &&
             !(preview.open(options.preview == standardStreamName ? "" : options.preview) &&
-              writePreview(picture, preview)))
+              writePreview(previewOf(picture, options.table.preparation.key), preview)))
             return 1;
-        if (i > 0 && !table.write(basicDialect.lineBreak))
+        if (i > 0 && !table.write(options.table.format.dialect->lineBreak))
             return 1;
         TableFormat format = options.table.format;
         format.label = labels[i];

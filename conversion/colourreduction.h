@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace quenzil {
 
@@ -42,7 +43,13 @@ struct PixelRows
 // rows. Each display colour codes back to its own code under PixelCode, so the table of the
 // result holds exactly the codes chosen here. The result depends on the pixels alone, the same
 // on every run. Diffuse needs room for two rows of errors and may throw std::bad_alloc.
+//
+// With a `key` code, the key means "transparent" and nothing else: a pixel whose bits outside the
+// three channels are all zero is transparent and takes the key's display colour (passing no
+// dithering error on), and every other pixel that would take that colour takes the nearest other
+// display colour instead (by the sum of the channels' squared differences), also when dithered.
 void reduceToDisplayColours(PixelRows rows, ColourReduction reduction,
-                            ChannelLayout layout = colourValueLayout);
+                            ChannelLayout layout = colourValueLayout,
+                            std::optional<std::uint8_t> key = std::nullopt);
 
 } // namespace quenzil

@@ -8,6 +8,8 @@
 #include "tableformat.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <concepts>
 #include <cstdint>
@@ -90,13 +92,18 @@ inline std::int64_t lastIndexOf(double size)
 // A run keeps its writer in a local, and every member is inlined into the pixel loop: so its
 // counters can stay in registers while the text's characters are stored. When every code's text
 // has the same `CodeLength` (0 when they differ), the codes' characters are counted from the
-// number of codes at the end rather than one by one.
-template <TableOutput Output, std::size_t CodeLength> class LineWriter
+// number of codes at the end rather than one by one. The dialect's pieces are constants, so that
+// writing one is a fixed move, and a dialect without line numbers has no line counter.
+template <TableOutput Output, std::size_t CodeLength, const TableDialect &Dialect> class LineWriter
 {
 public:
     // Lines of `perLine` items (at least 1); `written` counts the characters already written.
-    LineWriter(Output &output, unsigned perLine, std::uint64_t written)
-        : m_output(output), m_perLine(perLine), m_characters(written)
+    // Where the dialect numbers its lines, the first line is number `lineStart`, each next
+    // `lineStep` higher.
+    LineWriter(Output &output, unsigned perLine, std::uint64_t written, std::uint64_t lineStart,
+               std::uint64_t lineStep)
+        : m_output(output), m_perLine(perLine), m_characters(written), m_lineNumber(lineStart),
+          m_lineStep(lineStep)
     {
     }
 
@@ -111,12 +118,10 @@ public:
             write<IsCode>(later);
             return;
         }
-        if (m_onLine != 0)
-            write<false>(dialect.lineBreak);
-        write<false>(dialect.lineOpener);
-        ++m_lines;
+        startLine();
+        write<false>(Dialect.lineOpener);
         // The line's first number: its text without the separator.
-        constexpr std::size_t separator = dialect.separator.size();
+        constexpr std::size_t separator = Dialect.separator.size();
         write<IsCode>({later.data() + separator, later.size() - separator});
         m_onLine = 1;
     }
@@ -128,13 +133,11 @@ public:
         if (m_onLine != 0)
             m_onLine = m_perLine;
     }
-    // A whole line of its own, the size line: "Data &B101 , &B10".
+    // A whole line of its own after its line number, the size line: "Data &B101 , &B10".
     QUENZIL_FORCE_INLINE void putLine(std::string_view line)
     {
-        if (m_onLine != 0)
-            write<false>(dialect.lineBreak);
+        startLine();
         write<false>(line);
-        ++m_lines;
         m_onLine = m_perLine;
     }
 
@@ -146,8 +149,21 @@ public:
     }
 
 private:
-    // The pieces' lengths are constants, so that writing one is a fixed move.
-    static constexpr const TableDialect &dialect = basicDialect;
+    // The line break before a line (none before the first) and its number.
+    QUENZIL_FORCE_INLINE void startLine()
+    {
+        if (m_onLine != 0)
+            write<false>(Dialect.lineBreak);
+        ++m_lines;
+        if constexpr (Dialect.lineNumbers) {
+            std::array<char, 24> number{};
+            char *end =
+                std::to_chars(number.data(), number.data() + number.size() - 1, m_lineNumber).ptr;
+            *end++ = ' ';
+            write<false>({number.data(), std::size_t(end - number.data())});
+            m_lineNumber += m_lineStep;
+        }
+    }
 
     template <bool IsCode> QUENZIL_FORCE_INLINE void write(std::string_view piece)
     {
@@ -163,6 +179,8 @@ private:
     unsigned m_onLine = 0; // items on the current line; 0 before the first line
     std::uint64_t m_lines = 0;
     std::uint64_t m_characters;
+    std::uint64_t m_lineNumber;
+    const std::uint64_t m_lineStep;
 };
 
 // Scans every pixel of a source, row by row from the top and left to right within a row, and
@@ -185,7 +203,7 @@ public:
     TableBuilder(Source &source, Output &output, Progress &progress, Pump &pump,
                  const TableFormat &format = {})
         : m_source(source), m_output(output), m_progress(progress), m_pump(pump),
-          m_texts(NumberTexts::of(format.radix)), m_format(format)
+          m_texts(NumberTexts::of(*format.dialect, format.radix)), m_format(format)
     {
     }
 
@@ -196,18 +214,20 @@ public:
         m_items = 0;
         m_dataLines = 0;
         m_characters = 0;
-        const std::string header = basicDialect.header(m_format.label);
+        const std::string header = m_format.dialect->header(m_format.label, m_format.lineStart);
         m_output.setText(header);
-        // The code texts' length is a constant wherever it can be, so that writing one is a
-        // fixed move.
-        switch (m_texts.codeLength()) {
-        case codeTextLength(Radix::binary): // " , &B11100000"
-            return scanWith<codeTextLength(Radix::binary)>(header.size());
-        case codeTextLength(Radix::hexadecimal): // " , &HE0"
-            return scanWith<codeTextLength(Radix::hexadecimal)>(header.size());
-        default:
-            return scanWith<0>(header.size());
-        }
+        // The dialect's pieces and the code texts' length are constants wherever they can be,
+        // so that writing one is a fixed move: one loop for each dialect and length, chosen once.
+        withDialect(*m_format.dialect, [&](auto tag) {
+            constexpr const TableDialect &dialect = decltype(tag)::dialect;
+            const std::size_t length = m_texts.codeLength();
+            if (length == codeTextLength(dialect, Radix::binary)) // " , &B11100000"
+                scanWith<dialect, codeTextLength(dialect, Radix::binary)>(header.size());
+            else if (length == codeTextLength(dialect, Radix::hexadecimal)) // " , &HE0"
+                scanWith<dialect, codeTextLength(dialect, Radix::hexadecimal)>(header.size());
+            else
+                scanWith<dialect, 0>(header.size());
+        });
     }
 
     // What the last run wrote: codes (pairs in a run-length table), Data lines (the size line
@@ -217,11 +237,10 @@ public:
     std::uint64_t characters() const { return m_characters; }
 
 private:
-    static constexpr std::size_t codeTextLength(Radix radix)
+    static constexpr std::size_t codeTextLength(const TableDialect &dialect, Radix radix)
     {
-        const TableDialect &dialect = basicDialect;
-        return dialect.separator.size() + dialect.numberLead.size() +
-               dialect.numbers(radix).prefix.size() + dialect.numbers(radix).codeWidth;
+        return dialect.separator.size() + dialect.numbers(radix).prefix.size() +
+               dialect.numbers(radix).codeWidth;
     }
 
     // A code's text: `Length` characters, or when 0 as long as it is.
@@ -235,9 +254,9 @@ private:
     }
 
     // The steps between the pixel loop and the lines. This one puts one number for every pixel.
-    template <std::size_t Length> struct Codes
+    template <const TableDialect &Dialect, std::size_t Length> struct Codes
     {
-        LineWriter<Output, Length> lines;
+        LineWriter<Output, Length, Dialect> lines;
         const NumberTexts &texts;
 
         QUENZIL_FORCE_INLINE void take(std::uint8_t code)
@@ -251,9 +270,9 @@ private:
 
     // Turns codes into pairs "count , code", one for every run of equal codes, written when
     // the run ends.
-    template <std::size_t Length> struct Runs
+    template <const TableDialect &Dialect, std::size_t Length> struct Runs
     {
-        LineWriter<Output, Length> lines;
+        LineWriter<Output, Length, Dialect> lines;
         const NumberTexts &texts;
         std::uint8_t code = 0;
         unsigned length = 0; // 0: no run open
@@ -287,23 +306,25 @@ private:
         std::uint64_t items(std::uint64_t) const { return pairs; }
     };
 
-    template <std::size_t Length> void scanWith(std::uint64_t written)
+    template <const TableDialect &Dialect, std::size_t Length> void scanWith(std::uint64_t written)
     {
         if (m_format.runLength)
-            scan<Runs<Length>>(written);
+            scan<Dialect, Runs<Dialect, Length>>(written);
         else
-            scan<Codes<Length>>(written);
+            scan<Dialect, Codes<Dialect, Length>>(written);
     }
 
     // The pixel loop: every code goes through the step (straight onto the lines, or into runs).
-    template <typename Step> void scan(std::uint64_t written)
+    template <const TableDialect &Dialect, typename Step> void scan(std::uint64_t written)
     {
-        Step step{{m_output, itemsPerLine(m_format), written}, m_texts};
+        Step step{
+            {m_output, itemsPerLine(m_format), written, m_format.lineStart, m_format.lineStep},
+            m_texts};
         const std::int64_t lastRow = lastIndexOf(double(m_source.height()));
         if (m_format.sizeLine) {
             const std::int64_t columns = lastIndexOf(double(m_source.width())) + 1;
-            step.lines.putLine(basicDialect.sizeLine(std::uint64_t(columns),
-                                                     std::uint64_t(lastRow + 1), m_format.radix));
+            step.lines.putLine(Dialect.sizeLine(std::uint64_t(columns), std::uint64_t(lastRow + 1),
+                                                m_format.radix));
         }
         const bool rowLines = m_format.rowLines;
         double pixelCount = 0;

@@ -22,11 +22,37 @@ std::string digits(std::uint64_t value, unsigned base, std::size_t width)
     return text;
 }
 
+char upperCase(char c)
+{
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
+
+// The texts of one known dialect, made on first use.
+template <const TableDialect &Dialect> const NumberTexts &textsOf(Radix radix)
+{
+    static const NumberTexts binary(Dialect, Radix::binary);
+    static const NumberTexts hexadecimal(Dialect, Radix::hexadecimal);
+    static const NumberTexts decimal(Dialect, Radix::decimal);
+    switch (radix) {
+    case Radix::binary:
+        return binary;
+    case Radix::hexadecimal:
+        return hexadecimal;
+    case Radix::decimal:
+        break;
+    }
+    return decimal;
+}
+
 } // namespace
 
-std::string TableDialect::header(std::string_view label) const
+std::string TableDialect::header(std::string_view label, std::uint32_t lineStart) const
 {
-    std::string header(label);
+    std::string header;
+    if (lineNumbers)
+        header = std::to_string(lineStart == 0 ? 0 : lineStart - 1) + " ";
+    header += labelStart;
+    header += label;
     header += labelEnd;
     header += lineBreak;
     return header;
@@ -47,12 +73,19 @@ std::string TableDialect::code(std::uint8_t code, Radix radix) const
 std::string TableDialect::sizeLine(std::uint64_t columns, std::uint64_t rows, Radix radix) const
 {
     std::string line(lineOpener);
-    line += numberLead;
     line += number(columns, radix);
     line += separator;
-    line += numberLead;
     line += number(rows, radix);
     return line;
+}
+
+bool TableDialect::isKeyword(std::string_view label) const
+{
+    return std::any_of(keywords.begin(), keywords.end(), [label](std::string_view keyword) {
+        return keyword.size() == label.size() &&
+               std::equal(keyword.begin(), keyword.end(), label.begin(),
+                          [](char a, char b) { return a == upperCase(b); });
+    });
 }
 
 NumberTexts::NumberTexts(const TableDialect &dialect, Radix radix)
@@ -71,8 +104,7 @@ NumberTexts::NumberTexts(const TableDialect &dialect, Radix radix)
 
 NumberTexts::Text NumberTexts::laterText(const TableDialect &dialect, const std::string &number)
 {
-    const std::string later =
-        std::string(dialect.separator) + std::string(dialect.numberLead) + number;
+    const std::string later = std::string(dialect.separator) + number;
     Text text;
     if (later.size() > text.text.size())
         throw std::length_error("a number's text is longer than a dialect may make it");
@@ -81,20 +113,11 @@ NumberTexts::Text NumberTexts::laterText(const TableDialect &dialect, const std:
     return text;
 }
 
-const NumberTexts &NumberTexts::of(Radix radix)
+const NumberTexts &NumberTexts::of(const TableDialect &dialect, Radix radix)
 {
-    static const NumberTexts binary(basicDialect, Radix::binary);
-    static const NumberTexts hexadecimal(basicDialect, Radix::hexadecimal);
-    static const NumberTexts decimal(basicDialect, Radix::decimal);
-    switch (radix) {
-    case Radix::binary:
-        return binary;
-    case Radix::hexadecimal:
-        return hexadecimal;
-    case Radix::decimal:
-        break;
-    }
-    return decimal;
+    const NumberTexts *texts = nullptr;
+    withDialect(dialect, [&](auto tag) { texts = &textsOf<decltype(tag)::dialect>(radix); });
+    return *texts;
 }
 
 } // namespace quenzil

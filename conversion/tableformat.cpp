@@ -73,33 +73,83 @@ std::string LabelRegistry::claim(const std::string &label)
     return claimed;
 }
 
+unsigned itemsPerLine(const TableFormat &format)
+{
+    const unsigned asked = std::max(1u, format.runLength ? format.perLine / 2 : format.perLine);
+    if (format.maxLine == 0)
+        return asked;
+    for (unsigned items = asked; items > 1; --items) {
+        if (dataLineLength(format, items) <= format.maxLine)
+            return items;
+    }
+    return 1;
+}
+
+std::size_t dataLineLength(const TableFormat &format, unsigned items)
+{
+    const TableDialect &dialect = *format.dialect;
+    const NumberTexts &texts = NumberTexts::of(dialect, format.radix);
+    const std::size_t item = texts.longestCode() + (format.runLength ? texts.longestCount() : 0);
+    const std::size_t lineNumber =
+        dialect.lineNumbers ? std::to_string(dialect.lastLineNumber).size() + 1 : 0;
+    // The first number has no separator in front.
+    return lineNumber + dialect.lineOpener.size() + items * item - dialect.separator.size();
+}
+
 std::size_t longestDataLine(const TableFormat &format)
 {
-    const NumberTexts &texts = NumberTexts::of(format.radix);
-    const std::size_t item = texts.longestCode() + (format.runLength ? texts.longestCount() : 0);
-    // The first number has no separator in front.
-    return basicDialect.lineOpener.size() + itemsPerLine(format) * item -
-           basicDialect.separator.size();
+    return dataLineLength(format, itemsPerLine(format));
 }
+
+namespace {
+
+// The Data lines of a table, the size line apart.
+std::uint64_t dataLines(const TableFormat &format, std::uint64_t columns, std::uint64_t rows)
+{
+    const std::uint64_t perLine = itemsPerLine(format);
+    const auto linesOf = [perLine](std::uint64_t items) { return (items + perLine - 1) / perLine; };
+    // Every pixel a pair is the most a run-length table can hold.
+    return format.rowLines ? rows * linesOf(columns) : linesOf(columns * rows);
+}
+
+// The characters of `count` line numbers from `first` in steps of `step`, each with its space.
+std::uint64_t lineNumberCharacters(std::uint64_t first, std::uint64_t step, std::uint64_t count)
+{
+    if (count == 0)
+        return 0;
+    // Every number has a first digit and a space; each number at or above 10, 100, ... one digit
+    // more.
+    std::uint64_t characters = 2 * count;
+    const std::uint64_t last = first + (count - 1) * step;
+    for (std::uint64_t power = 10; power <= last; power *= 10) {
+        const std::uint64_t below = power <= first ? 0 : (power - first + step - 1) / step;
+        characters += count - std::min(count, below);
+        if (power > last / 10)
+            break;
+    }
+    return characters;
+}
+
+} // namespace
 
 std::size_t tableLength(const TableFormat &format, std::size_t columns, std::size_t rows)
 {
-    const NumberTexts &texts = NumberTexts::of(format.radix);
-    const TableDialect &dialect = basicDialect;
-    std::size_t length = dialect.header(format.label).size();
+    const TableDialect &dialect = *format.dialect;
+    const NumberTexts &texts = NumberTexts::of(dialect, format.radix);
+    std::size_t length = dialect.header(format.label, format.lineStart).size();
     if (format.sizeLine)
         length += dialect.sizeLine(columns, rows, format.radix).size();
     const std::size_t pixels = columns * rows;
+    const std::size_t lines = pixels == 0 ? 0 : dataLines(format, columns, rows);
+    if (dialect.lineNumbers)
+        length += lineNumberCharacters(format.lineStart, format.lineStep,
+                                       lines + (format.sizeLine ? 1 : 0));
     if (pixels == 0)
         return length;
 
-    // Every pixel a pair is the most a run-length table can hold; the fewer pairs, the fewer
-    // lines, and a line costs more than the separator it saves.
-    const std::size_t perLine = itemsPerLine(format);
+    // A line costs more than the separator it saves, so the most lines are the longest table.
     const std::size_t item =
         format.runLength ? texts.longestCount() + texts.longestCode() : texts.longestCode();
-    const auto linesOf = [perLine](std::size_t items) { return (items + perLine - 1) / perLine; };
-    const std::size_t lines = format.rowLines ? rows * linesOf(columns) : linesOf(pixels);
     // Each line: a break before it (unless it is the table's first line), the opener, and its
     // items, the first without a separator.
     length += lines * (dialect.lineBreak.size() + dialect.lineOpener.size()) + pixels * item -
@@ -107,6 +157,33 @@ std::size_t tableLength(const TableFormat &format, std::size_t columns, std::siz
     if (!format.sizeLine)
         length -= dialect.lineBreak.size();
     return length;
+}
+
+std::string tableSizeError(const TableFormat &format, std::uint64_t columns, std::uint64_t rows)
+{
+    const TableDialect &dialect = *format.dialect;
+    const auto text = [](std::uint64_t number) { return std::to_string(number); };
+    if (dialect.lineNumbers) {
+        const std::uint64_t lines = (columns * rows == 0 ? 0 : dataLines(format, columns, rows)) +
+                                    (format.sizeLine ? 1 : 0);
+        const std::uint64_t last =
+            format.lineStart + (lines == 0 ? 0 : lines - 1) * format.lineStep;
+        if (last > dialect.lastLineNumber)
+            return "the table of " + text(columns) + " x " + text(rows) + " pixels needs " +
+                   text(lines) + " numbered lines; from " + text(format.lineStart) +
+                   " in steps of " + text(format.lineStep) + " the last would be " + text(last) +
+                   ", past " + text(dialect.lastLineNumber) + ", the last line number of " +
+                   std::string(dialect.basics);
+    }
+    if (format.maxLine != 0 && format.sizeLine) {
+        const std::size_t length = (dialect.lineNumbers ? text(format.lineStart).size() + 1 : 0) +
+                                   dialect.sizeLine(columns, rows, format.radix).size();
+        if (length > format.maxLine)
+            return "the size line of " + text(columns) + " x " + text(rows) + " pixels has " +
+                   text(length) + " characters, more than the " + text(format.maxLine) +
+                   " a line may have";
+    }
+    return {};
 }
 
 } // namespace quenzil

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <algorithm>
+#include "tabledialect.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -8,25 +9,26 @@
 
 namespace quenzil {
 
-// How the numbers of a table are written. A code always has its full width ("&B" and eight
-// binary digits, "&H" and two upper-case hexadecimal digits, or plain decimal); any other number
-// (width, height, run length) has as many digits as it needs.
-enum class Radix { binary, hexadecimal, decimal };
-
 // The shape of a table. The default is the table the window writes:
 //
 //     Picture:
 //     Data &B11100000 , &B00011100 , ... (eight numbers a line)
 //
-// Lines are separated by CR LF, with none after the last; every number is preceded by a space,
-// and " ," separates two numbers of a line (tabledialect.h holds these pieces).
+// Lines are separated by CR LF, with none after the last, and " , " separates two numbers of a
+// line: the pieces of the dialect (tabledialect.h).
 struct TableFormat
 {
-    // The header line is the label followed by ":". A BASIC label: see isValidLabel().
+    // The header line: "LABEL:", or a REM line in the classic dialect. A BASIC label: see
+    // isValidLabel().
     std::string label = "Picture";
+    // Whose BASICs read the table; one of KnownDialects.
+    const TableDialect *dialect = &mmbasicDialect;
     Radix radix = Radix::binary;
     // Numbers on a Data line (1 to 64). With run-length pairs, a line holds perLine / 2 pairs.
     unsigned perLine = 8;
+    // The most characters a data line may have; a line then holds fewer numbers than perLine
+    // where more would not fit (see itemsPerLine()). 0 for no limit.
+    unsigned maxLine = 0;
     // A line also ends where a picture row ends, so no line holds pixels of two rows.
     bool rowLines = false;
     // Codes as pairs "count , code": a run of 1 to 255 equal codes. A run continues across row
@@ -34,6 +36,10 @@ struct TableFormat
     bool runLength = false;
     // The first Data line holds the picture's width and height.
     bool sizeLine = false;
+    // In a dialect that numbers its lines: the first data line's number (1 to the dialect's last
+    // line number) and the step from one line to the next.
+    unsigned lineStart = 1000;
+    unsigned lineStep = 10;
 
     static constexpr unsigned maxPerLine = 64;
     static constexpr std::size_t maxLabelLength = 32;
@@ -63,14 +69,21 @@ private:
     std::vector<std::string> m_taken; // lower case
 };
 
-// Items on a Data line: numbers, or run-length pairs (at least one).
-inline unsigned itemsPerLine(const TableFormat &format)
-{
-    return std::max(1u, format.runLength ? format.perLine / 2 : format.perLine);
-}
+// Items on a Data line: numbers, or run-length pairs; as many as perLine asks for, fewer where
+// maxLine asks for shorter lines, and at least one.
+unsigned itemsPerLine(const TableFormat &format);
+
+// The most characters a Data line of `items` items can hold in the format, its line number
+// included (taken as wide as the dialect's last line number), the size line apart.
+std::size_t dataLineLength(const TableFormat &format, unsigned items);
 
 // The most characters a Data line of the format can hold, the size line apart.
 std::size_t longestDataLine(const TableFormat &format);
+
+// Why the table of a picture of columns x rows cannot be written in the format, though the
+// format itself is sound: its last line number would pass the dialect's last, or its size line
+// would be longer than maxLine. Empty where it can.
+std::string tableSizeError(const TableFormat &format, std::uint64_t columns, std::uint64_t rows);
 
 // The length of the table of a picture of columns x rows in the format: exact for binary and
 // hexadecimal codes, an upper bound for decimal codes and run-length pairs. For outputs that

@@ -3,6 +3,7 @@
 #include "imagepixels.h"
 #include "settingrows.h"
 #include "tablebuilder.h"
+#include "tabledecoder.h"
 #include "tablereader.h"
 
 namespace quenzil::fuzz {
@@ -24,6 +25,13 @@ TableFormat shapeRequest(const std::uint8_t *bytes)
     format.rowLines = bytes[0] & 4u;
     format.runLength = bytes[0] & 8u;
     format.sizeLine = bytes[0] & 16u;
+    if (bytes[0] & 64u) {
+        format.dialect = &classicDialect;
+        format.lineStart = 1;
+        format.lineStep = 1;
+        if (format.radix == Radix::binary)
+            format.radix = Radix::hexadecimal;
+    }
     format.perLine = 1 + bytes[1] % 64u;
     if (format.runLength && format.perLine % 2 != 0)
         ++format.perLine;
@@ -44,14 +52,16 @@ std::string shapeFault(const ImagePixels &picture, const TableFormat &format)
         return "the requested shape is sound: " + error;
     const std::size_t width = std::size_t(picture.width());
     const std::size_t height = std::size_t(picture.height());
+    if (!tableSizeError(format, width, height).empty())
+        return {};
 
     const testsupport::ReadTable plain =
         testsupport::readTable(buildTableText(picture), false, false);
     if (!plain.error.empty())
         return "the plain table reads back: " + plain.error;
     const std::string text = buildTableText(picture, format);
-    const testsupport::ReadTable shaped =
-        testsupport::readTable(text, format.sizeLine, format.runLength);
+    const testsupport::ReadTable shaped = testsupport::readTable(
+        text, format.sizeLine, format.runLength, format.dialect->lineNumbers);
     if (!shaped.error.empty())
         return "the shaped table reads back: " + shaped.error;
     if (shaped.label != format.label)
@@ -60,6 +70,12 @@ std::string shapeFault(const ImagePixels &picture, const TableFormat &format)
         return "the shaped table holds the plain table's codes";
     if (format.sizeLine && (shaped.width != width || shaped.height != height))
         return "the size line holds the picture's size";
+    if (width * height > 0) {
+        const DecodedTable decoded =
+            decodeTable(text, format, format.sizeLine ? 0 : width, width * height);
+        if (!decoded.error.empty() || decoded.codes != plain.codes || decoded.height != height)
+            return "the decoder reads the plain table's codes back: " + decoded.error;
+    }
 
     const std::size_t numbersPerLine = format.runLength ? format.perLine / 2 * 2 : format.perLine;
     std::size_t pixelsBefore = 0; // pixels on the lines before

@@ -212,9 +212,49 @@ std::optional<std::string> textUnlessEmpty(const std::string &text)
 constexpr std::string_view sizeRefusal =
     "The size must be a width and a height, each a whole number from 1 to 8192.";
 
+// A whole number from `least` to `most`, typed as every number is (see parseNumber()).
+std::string applyNumber(unsigned &target, std::string_view value, unsigned least, unsigned most)
+{
+    const std::optional<unsigned> number = parseNumber(value, least, most);
+    if (!number)
+        return quotedText(value) + " is not a number from " + std::to_string(least) + " to " +
+               std::to_string(most);
+    target = *number;
+    return {};
+}
+
+std::optional<std::string> numberUnless(unsigned value, unsigned byDefault)
+{
+    return value == byDefault ? std::nullopt : std::optional<std::string>(std::to_string(value));
+}
+
+constexpr std::array<Named<const TableDialect *>, 2> dialects{{
+    {"mmbasic", "MMBasic, FreeBASIC, QB64", &mmbasicDialect},
+    {"classic", "GW-BASIC, QBasic, bwbasic", &classicDialect},
+}};
+
+// The words of a dialect's choice: "GW-BASIC, QBasic, bwbasic".
+std::string_view dialectWords(const TableDialect *dialect)
+{
+    for (const Named<const TableDialect *> &named : dialects) {
+        if (named.value == dialect)
+            return named.words;
+    }
+    return dialect->basics;
+}
+
+// The line numbers of the classic dialect run up to its last.
+constexpr unsigned lastLineNumber = classicDialect.lastLineNumber;
+// The longest line --max-line takes, far beyond any line a table has.
+constexpr unsigned longestLineLimit = 65535;
+// What --width takes: as many digits as any number has.
+constexpr unsigned widestDecoded = 999999999;
+
 // The help below names the limits; they must stay those of the constants.
 static_assert(Preparation::largestSide == 8192 && TableFormat::maxPerLine == 64 &&
-              TableFormat::maxLabelLength == 32 && TableFormat::maxRun == 255);
+              TableFormat::maxLabelLength == 32 && TableFormat::maxRun == 255 &&
+              lastLineNumber == 65529 && TableFormat{}.lineStart == 1000 &&
+              TableFormat{}.lineStep == 10);
 
 const std::vector<SettingRow> rows = {
     {.name = "invert",
@@ -389,6 +429,61 @@ const std::vector<SettingRow> rows = {
          },
      // No control of its own: the dialog's colours stand for it.
      .tip = "Mixes display colours so that an area's average matches the picture."},
+    {.name = "key",
+     .valueName = "CODE",
+     .help =
+         "Code every pixel at most half opaque as CODE (0 to 255), and no other pixel: one that "
+         "would is given the nearest other display colour. --preview shows CODE as a "
+         "checkerboard.",
+     .reach = Reach::Setting,
+     .words = "Transparent code",
+     .apply = [](Options &options, std::string_view value) -> std::string {
+         // Empty turns the key off: the window's field is emptied for none.
+         if (value.empty()) {
+             options.table.preparation.key.reset();
+             return {};
+         }
+         const std::optional<unsigned> code = parseNumber(value, 0, 255);
+         if (!code)
+             return quotedText(value) + " is not a code from 0 to 255";
+         options.table.preparation.key = std::uint8_t(*code);
+         return {};
+     },
+     .value = [](const Options &options) -> std::optional<std::string> {
+         const std::optional<std::uint8_t> key = options.table.preparation.key;
+         return key ? std::optional<std::string>(std::to_string(*key)) : std::nullopt;
+     },
+     .group = "Display",
+     .tip = "A code from 0 to 255 that stands for transparent: pixels at most half opaque get it, "
+            "and no other pixel does. Empty for none.",
+     .refusalWords = "The transparent code is a number from 0 to 255, or empty for none."},
+    {.name = "dialect",
+     .valueName = "NAME",
+     .help = "The BASICs the table is for: mmbasic (the default; MMBasic, FreeBASIC, QB64) or "
+             "classic (line-numbered DATA for GW-BASIC, QBasic, bwbasic; needs --radix hex or "
+             "dec).",
+     .reach = Reach::Setting,
+     .words = "BASIC",
+     .choices = choicesOf(dialects),
+     .apply =
+         [](Options &options, std::string_view value) {
+             return chooseFrom(dialects, value, options.table.format.dialect);
+         },
+     .value = [](const Options &options) { return nameOf(dialects, options.table.format.dialect); },
+     .check = [](const Options &options) -> std::string {
+         const TableFormat &format = options.table.format;
+         if (format.dialect->readsBinary || format.radix != Radix::binary)
+             return {};
+         return quotedText(*nameOf(dialects, format.dialect)) +
+                " cannot go with '--radix bin': " + std::string(dialectWords(format.dialect)) +
+                " read no &B numbers; use '--radix hex' or '--radix dec'";
+     },
+     .group = "Table",
+     .tip = "Which BASICs read the table: MMBasic's labels and Data lines, or the line-numbered "
+            "DATA lines of GW-BASIC, QBasic and bwbasic.",
+     .checkWords = "GW-BASIC, QBasic and bwbasic read no binary numbers: choose hexadecimal or "
+                   "decimal numbers.",
+     .unset = "mmbasic"},
     {.name = "radix",
      .valueName = "bin|hex|dec",
      .help = "How numbers are written: bin (&B and 8 digits, the default), hex (&H and 2 digits) "
@@ -504,6 +599,79 @@ const std::vector<SettingRow> rows = {
             "with flat areas, longer for dithered photos. A pair never splits across lines, so "
             "the numbers per line must be even.",
      .checkWords = "Run-length pairs need an even number of numbers per line."},
+    // After "rle", whose check may turn the pairs off: this check measures the line as it stays.
+    {.name = "max-line",
+     .valueName = "N",
+     .help = "No Data line longer than N characters: a line holds fewer numbers where more would "
+             "not fit. 0 (the default) for no limit; many BASICs read at most 255.",
+     .reach = Reach::Setting,
+     .words = "Longest line",
+     .apply =
+         [](Options &options, std::string_view value) {
+             return applyNumber(options.table.format.maxLine, value, 0, longestLineLimit);
+         },
+     .value =
+         [](const Options &options) {
+             return numberUnless(options.table.format.maxLine, TableFormat{}.maxLine);
+         },
+     .check = [](const Options &options) -> std::string {
+         const TableFormat &format = options.table.format;
+         if (const std::size_t one = dataLineLength(format, 1);
+             format.maxLine != 0 && one > format.maxLine)
+             return std::to_string(format.maxLine) + " leaves no room for one number: a line of " +
+                    (format.runLength ? "one pair" : "one number") + " has up to " +
+                    std::to_string(one) + " characters";
+         return {};
+     },
+     .group = "Table",
+     .tip = "The most characters a line may have, 0 for no limit: lines hold fewer numbers where "
+            "more would not fit. MMBasic and bwbasic read at most 255.",
+     .least = 0,
+     .most = longestLineLimit,
+     .refusalWords = "The longest line is a number from 0 to 65535.",
+     .checkWords = "The longest line leaves no room for one number.",
+     .defaultValue = "0",
+     .unset = "0"},
+    {.name = "line-start",
+     .valueName = "N",
+     .help = "With --dialect classic: the first DATA line's number, 1 to 65529 (default 1000); "
+             "the label's REM line takes the number before it.",
+     .reach = Reach::Setting,
+     .words = "First line number",
+     .apply =
+         [](Options &options, std::string_view value) {
+             return applyNumber(options.table.format.lineStart, value, 1, lastLineNumber);
+         },
+     .value =
+         [](const Options &options) {
+             return numberUnless(options.table.format.lineStart, TableFormat{}.lineStart);
+         },
+     .group = "Table",
+     .tip = "GW-BASIC, QBasic, bwbasic: the number of the first DATA line, which RESTORE names.",
+     .least = 1,
+     .most = lastLineNumber,
+     .refusalWords = "The first line number is a number from 1 to 65529.",
+     .defaultValue = "1000"},
+    {.name = "line-step",
+     .valueName = "N",
+     .help = "With --dialect classic: the step from one line number to the next, 1 to 65529 "
+             "(default 10).",
+     .reach = Reach::Setting,
+     .words = "Line number step",
+     .apply =
+         [](Options &options, std::string_view value) {
+             return applyNumber(options.table.format.lineStep, value, 1, lastLineNumber);
+         },
+     .value =
+         [](const Options &options) {
+             return numberUnless(options.table.format.lineStep, TableFormat{}.lineStep);
+         },
+     .group = "Table",
+     .tip = "GW-BASIC, QBasic, bwbasic: how much each line's number is above the one before.",
+     .least = 1,
+     .most = lastLineNumber,
+     .refusalWords = "The line number step is a number from 1 to 65529.",
+     .defaultValue = "10"},
     {.name = "stats",
      .valueName = "",
      .help = "After the tables, one line per picture on standard error: label, size, pixels, data "
@@ -515,6 +683,28 @@ const std::vector<SettingRow> rows = {
                  std::string_view value) { return applySwitch(value, options.stats); },
      .value = [](const Options &options) { return onlyWhen(options.stats); },
      .tip = "One line of figures per picture: its size, pixels, numbers, characters and lines."},
+    {.name = "decode",
+     .valueName = "",
+     .help = "Read TABLE back instead: write the picture it holds, as --preview shows it, as a PNG "
+             "(-o OUT.png). Give --rle and --size-line as when writing, or --width N.",
+     .reach = Reach::Command,
+     .words = "Read a table back",
+     .apply = [](Options &options,
+                 std::string_view value) { return applySwitch(value, options.decode); },
+     .value = [](const Options &options) { return onlyWhen(options.decode); },
+     .clashes = {"invert", "preview"}},
+    {.name = "width",
+     .valueName = "N",
+     .help = "With --decode: the picture's width, for a table without a size line.",
+     .reach = Reach::Command,
+     .words = "Width",
+     .apply =
+         [](Options &options, std::string_view value) {
+             return applyNumber(options.width, value, 1, widestDecoded);
+         },
+     .value = [](const Options &options) { return numberUnless(options.width, 0); },
+     .least = 1,
+     .most = widestDecoded},
     {.name = "colours",
      .valueName = "MODE",
      .help = "How the colours become display colours.",
@@ -619,7 +809,7 @@ std::vector<Refusal> applySettings(Options &options, const std::vector<NamedValu
                                 !window ? "option '" + dashed(row.name) + "' " + reason
                                 : !row.checkWords.empty() ? std::string(row.checkWords)
                                                           : std::string(row.words) + " " + reason});
-            row.apply(options, "false");
+            row.apply(options, row.unset);
         }
     }
     return refusals;

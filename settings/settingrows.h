@@ -32,6 +32,10 @@ struct Options
     std::string preview;
     // One line of figures per picture on standard error.
     bool stats = false;
+    // Read tables back into pictures instead of writing them.
+    bool decode = false;
+    // The width of a decoded picture; 0 to take it from the table's size line.
+    unsigned width = 0;
 
     friend bool operator==(const Options &, const Options &) = default;
 };
@@ -89,7 +93,7 @@ struct SettingRow
     // Rows given before this one in settingRows() that cannot be given together with it.
     std::vector<std::string_view> clashes = {};
     // Why the value, set, cannot stand beside the others once all are applied ("needs --fit");
-    // null where it always can. Only a switch has one: a refusal turns it off.
+    // null where it always can. A refusal turns the setting back to its default, `unset`.
     std::string (*check)(const Options &options) = nullptr;
 
     // The window's side of the row (Reach::Setting and Reach::Dialog rows).
@@ -109,6 +113,8 @@ struct SettingRow
     // given ("8", "Picture"), which the dialog shows then; empty where the setting is then off
     // (the dialog's field is left empty, or a number shows "None").
     std::string_view defaultValue = {};
+    // The value apply() takes to turn the setting back to its default, where check() refuses it.
+    std::string_view unset = "false";
 
     bool isSwitch() const { return valueName.empty(); }
 };

@@ -1,10 +1,12 @@
 #include "picturepreparation.h"
 
 #include "colourreduction.h"
+#include "displaycolour.h"
 #include "picturereading.h"
 #include "resampling.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -41,9 +43,42 @@ int mixed(int colour, int background, int alpha)
     return (colour * alpha + background * (255 - alpha) + 127) / 255;
 }
 
+// With a key: a pixel at most half opaque is transparent.
+constexpr int mostTransparentAlpha = 127;
+
+// The picture's alpha as a grey picture, to be scaled as the picture is: with a key, a scaled
+// pixel is transparent where the average opacity of what it covers is at most half.
+QImage alphaPicture(const QImage &picture)
+{
+    QImage alpha(picture.size(), QImage::Format_RGB32);
+    if (alpha.isNull())
+        return alpha;
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto *from = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+        auto *to = reinterpret_cast<QRgb *>(alpha.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            to[x] = qAlpha(from[x]) * 0x010101u | 0xFF000000u;
+    }
+    return alpha;
+}
+
+// Marks the transparent pixels of a scaled picture from its scaled alpha: alpha 0 where a key
+// makes them transparent, 0xFF elsewhere.
+void markTransparent(QImage &picture, const QImage &alpha)
+{
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto *from = reinterpret_cast<const QRgb *>(alpha.constScanLine(y));
+        auto *to = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            to[x] =
+                (to[x] & 0x00FFFFFFu) | (qRed(from[x]) <= mostTransparentAlpha ? 0 : 0xFF000000u);
+    }
+}
+
 // Inverts the colours (alpha kept) and then blends them over the background, or drops the alpha
-// without one. False when the picture could not be made its own copy.
-bool invertAndBlend(QImage &picture, bool invert, std::optional<QRgb> background)
+// without one. With a key the pixels at most half opaque keep alpha 0 instead, to be coded as
+// the key. False when the picture could not be made its own copy.
+bool invertAndBlend(QImage &picture, bool invert, std::optional<QRgb> background, bool keyed)
 {
     const QRgb flip = invert ? 0x00FFFFFFu : 0;
     const int width = picture.width();
@@ -54,6 +89,10 @@ bool invertAndBlend(QImage &picture, bool invert, std::optional<QRgb> background
         for (int x = 0; x < width; ++x) {
             QRgb pixel = line[x] ^ flip;
             const int alpha = qAlpha(pixel);
+            if (keyed && alpha <= mostTransparentAlpha) {
+                line[x] = pixel & 0x00FFFFFFu;
+                continue;
+            }
             if (background && alpha != 255)
                 pixel = qRgb(mixed(qRed(pixel), qRed(*background), alpha),
                              mixed(qGreen(pixel), qGreen(*background), alpha),
@@ -64,13 +103,13 @@ bool invertAndBlend(QImage &picture, bool invert, std::optional<QRgb> background
     return true;
 }
 
-// The picture centred on a canvas of `size` in `colour`.
+// The picture centred on a canvas of `size` in `colour` (0xAARRGGBB).
 QImage padded(const QImage &picture, QSize size, QRgb colour)
 {
     QImage canvas(size, QImage::Format_ARGB32);
     if (canvas.isNull())
         return canvas;
-    canvas.fill(colour | 0xFF000000u);
+    canvas.fill(colour);
     const int left = (size.width() - picture.width()) / 2;
     const int top = (size.height() - picture.height()) / 2;
     for (int y = 0; y < picture.height(); ++y)
@@ -87,15 +126,31 @@ QImage cropped(const QImage &picture, QSize size)
                         (picture.height() - size.height()) / 2, size.width(), size.height());
 }
 
-// Replaces every pixel's colour by a display colour, in place (0xAARRGGBB pixels).
-bool reduce(QImage &picture, ColourReduction reduction)
+// Replaces every pixel's colour by a display colour, in place (0xAARRGGBB pixels). With a key,
+// the pixels of alpha 0 are transparent (see reduceToDisplayColours()); the alpha stays.
+bool reduce(QImage &picture, ColourReduction reduction, std::optional<std::uint8_t> key = {})
 {
     auto *pixels = reinterpret_cast<std::uint32_t *>(picture.bits());
     if (!pixels)
         return false;
     reduceToDisplayColours({pixels, picture.width(), picture.height(), picture.bytesPerLine() / 4},
-                           reduction, ChannelLayout{16, 8, 0});
+                           reduction, ChannelLayout{16, 8, 0}, key);
     return true;
+}
+
+void makeOpaque(QImage &picture)
+{
+    for (int y = 0; y < picture.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            line[x] |= 0xFF000000u;
+    }
+}
+
+// The code of a 0xAARRGGBB pixel, as PixelCode makes it.
+unsigned codeOf(QRgb pixel)
+{
+    return unsigned(qRed(pixel) >> 5 << 5 | qGreen(pixel) >> 5 << 2 | qBlue(pixel) >> 6);
 }
 
 } // namespace
@@ -181,35 +236,63 @@ QImage prepare(QImage picture, const Preparation &preparation, QString *error)
         }
         // Inverting and blending come before scaling, so that the scaled picture is the scaled
         // inverted or blended one to the last rounding. Without a background the alpha means
-        // nothing and is dropped; the resampler drops it anyway, so a picture it scales is not
-        // looked at for transparency (on a large picture that look costs as much as a tenth of
-        // the rest). An opaque picture left as it is keeps sharing its pixels with the caller's.
+        // nothing and is dropped; the resampler drops it anyway, so a picture it scales without
+        // a background or a key is not looked at for transparency (on a large picture that look
+        // costs as much as a tenth of the rest). An opaque picture left as it is keeps sharing
+        // its pixels with the caller's.
+        //
+        // With a key, which pixels are transparent is decided from the alpha as read, before it
+        // is blended or dropped: unscaled, a pixel at most half opaque; scaled, a pixel whose
+        // alpha scaled along with the picture is at most half. They are carried to the
+        // reduction as alpha 0, padding included, and the reduction codes them as the key.
+        const bool keyed = preparation.key.has_value();
         const QSize scaled = scaledSize(picture.size(), preparation);
-        const bool alphaCounts = preparation.background || scaled == picture.size();
-        if ((preparation.invert || (alphaCounts && !isOpaque(picture))) &&
-            !invertAndBlend(picture, preparation.invert, preparation.background))
+        const bool alphaCounts = preparation.background || keyed || scaled == picture.size();
+        // Inverting goes over every pixel anyway; only a key needs to know more then.
+        const bool opaque = !alphaCounts                       ? true
+                            : preparation.invert && !keyed ? false
+                                                           : isOpaque(picture);
+        QImage alpha;
+        if (keyed && !opaque && scaled != picture.size()) {
+            alpha = alphaPicture(picture);
+            if (alpha.isNull())
+                return fail(error, noMemoryText());
+        }
+        if ((preparation.invert || !opaque) &&
+            !invertAndBlend(picture, preparation.invert, preparation.background, keyed))
             return fail(error, noMemoryText());
-        if (scaled != picture.size())
+        if (scaled != picture.size()) {
             picture = resampled(picture, scaled, preparation.resampling);
+            if (!alpha.isNull() && !picture.isNull()) {
+                alpha = resampled(alpha, scaled, preparation.resampling);
+                if (alpha.isNull())
+                    return fail(error, noMemoryText());
+                markTransparent(picture, alpha);
+            }
+        }
         if (picture.isNull())
             return fail(error, noMemoryText());
-        if (picture.size() != size && preparation.scaling == Preparation::Scaling::Fill)
+        if (picture.size() != size && preparation.scaling == Preparation::Scaling::Fill) {
             picture = cropped(picture, size);
-        else if (picture.size() != size)
-            picture = padded(picture, size, preparation.background.value_or(qRgb(0, 0, 0)));
+        } else if (picture.size() != size) {
+            const QRgb colour = preparation.background.value_or(qRgb(0, 0, 0));
+            picture = padded(picture, size, keyed ? colour & 0x00FFFFFFu : colour | 0xFF000000u);
+        }
         if (picture.isNull())
             return fail(error, noMemoryText());
-        // Bands is what the coding does anyway.
-        if (preparation.reduction != ColourReduction::Bands &&
-            !reduce(picture, preparation.reduction))
+        // Bands is what the coding does anyway, where no key asks for more.
+        if ((preparation.reduction != ColourReduction::Bands || keyed) &&
+            !reduce(picture, preparation.reduction, preparation.key))
             return fail(error, noMemoryText());
+        if (keyed)
+            makeOpaque(picture);
         return picture;
     } catch (const std::bad_alloc &) {
         return fail(error, noMemoryText());
     }
 }
 
-QImage displayPreview(const QImage &prepared)
+QImage displayPreview(const QImage &prepared, std::optional<std::uint8_t> key)
 {
     try {
         QImage preview =
@@ -220,10 +303,77 @@ QImage displayPreview(const QImage &prepared)
         if (preview.isNull() || !reduce(preview, ColourReduction::Bands))
             return {};
         preview.reinterpretAsFormat(QImage::Format_RGB32);
+        if (key) {
+            // Neither grey is a display colour: 204 and 153 are no level of any channel.
+            for (int y = 0; y < preview.height(); ++y) {
+                auto *line = reinterpret_cast<QRgb *>(preview.scanLine(y));
+                for (int x = 0; x < preview.width(); ++x) {
+                    if (codeOf(line[x]) == *key)
+                        line[x] = (x / 4 + y / 4) % 2 == 0 ? 0xFFCCCCCCu : 0xFF999999u;
+                }
+            }
+        }
         return preview;
     } catch (const std::bad_alloc &) {
         return {};
     }
+}
+
+namespace {
+
+// An 8-bit picture whose palette is the display colours, the pixels still to be set.
+QImage paletteImage(int width, int height, std::optional<std::uint8_t> transparent)
+{
+    QImage picture(width, height, QImage::Format_Indexed8);
+    if (picture.isNull())
+        return picture;
+    QList<QRgb> colours(256);
+    for (unsigned code = 0; code < 256; ++code) {
+        const ColourValue colour = displayColour(std::uint8_t(code));
+        colours[code] = qRgb(int(colour & 0xFFu), int(colour >> 8 & 0xFFu), int(colour >> 16));
+    }
+    if (transparent)
+        colours[*transparent] &= 0x00FFFFFFu;
+    picture.setColorTable(colours);
+    return picture;
+}
+
+} // namespace
+
+QImage palettePreview(const QImage &prepared)
+{
+    try {
+        const QImage picture =
+            prepared.format() == QImage::Format_ARGB32 || prepared.format() == QImage::Format_RGB32
+                ? prepared
+                : prepared.convertToFormat(QImage::Format_RGB32);
+        QImage preview = paletteImage(picture.width(), picture.height(), std::nullopt);
+        if (picture.isNull() || preview.isNull())
+            return {};
+        for (int y = 0; y < picture.height(); ++y) {
+            const auto *from = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
+            uchar *to = preview.scanLine(y);
+            for (int x = 0; x < picture.width(); ++x)
+                to[x] = uchar(codeOf(from[x]));
+        }
+        return preview;
+    } catch (const std::bad_alloc &) {
+        return {};
+    }
+}
+
+QImage codedPicture(int width, int height, std::span<const std::uint8_t> codes,
+                    std::optional<std::uint8_t> transparent)
+{
+    if (width <= 0 || height <= 0 || codes.size() != std::size_t(width) * std::size_t(height))
+        return {};
+    QImage picture = paletteImage(width, height, transparent);
+    if (picture.isNull())
+        return picture;
+    for (int y = 0; y < height; ++y)
+        std::memcpy(picture.scanLine(y), codes.data() + std::size_t(y) * std::size_t(width),
+                    std::size_t(width));
+    return picture;
 }
 
 } // namespace quenzil

@@ -6,6 +6,10 @@
 #include <QSize>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+#include <span>
+
 namespace quenzil {
 
 // The largest size inside `box` with the aspect of `picture`, each side rounded and at least 1;
@@ -33,7 +37,21 @@ QImage prepare(QImage picture, const Preparation &preparation, QString *error = 
 
 // A prepared picture as a 3-3-2 display shows it: each pixel's code in its display colour
 // (displaycolour.h), Format_RGB32. A picture whose colours were reduced already is its own
-// preview. Null when memory runs out.
-QImage displayPreview(const QImage &prepared);
+// preview. With a `key`, the pixels of that code show a grey checkerboard of 4 x 4 cells
+// instead, colours no code has. Null when memory runs out.
+QImage displayPreview(const QImage &prepared, std::optional<std::uint8_t> key = std::nullopt);
+
+// displayPreview() without a key, as an 8-bit picture whose palette is the 256 display colours,
+// each pixel its code: a quarter of the memory, and a PNG of it a third of the work and of the
+// size. Null when memory runs out.
+QImage palettePreview(const QImage &prepared);
+
+// The picture a table's codes stand for, `width` pixels a row: each pixel its code, in
+// Format_Indexed8 with the 256 display colours as the palette (as palettePreview() makes it). The
+// code `transparent` (when given) has alpha 0 in the palette: a preparation with that key takes
+// its pixels as transparent again. Null when the codes do not fill `height` rows of `width` or
+// memory runs out.
+QImage codedPicture(int width, int height, std::span<const std::uint8_t> codes,
+                    std::optional<std::uint8_t> transparent = std::nullopt);
 
 } // namespace quenzil

@@ -1,5 +1,6 @@
 #include "picturesource.h"
 
+#include "namedfile.h"
 #include "picturepreparation.h"
 #include "picturereading.h"
 
@@ -114,25 +115,10 @@ bool PictureSource::readFile(const QString &fileName, const Preparation &prepara
 bool PictureSource::readNamed(const std::string &name, const Preparation &preparation,
                               QString *error)
 {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(std::filesystem::path(name), ignored))
-        return fail(error, QStringLiteral("Is a directory"));
-#ifdef _WIN32
-    QFile file(QString::fromUtf8(name.data(), qsizetype(name.size())));
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, file.errorString());
-#else
-    // Opened by the bytes of its name: Qt would turn the name into Unicode text first, and a name
-    // that is not valid UTF-8 does not survive that. The stream outlives the file read from it.
-    const std::unique_ptr<std::FILE, int (*)(std::FILE *)> stream(std::fopen(name.c_str(), "rb"),
-                                                                  &std::fclose);
-    if (!stream)
-        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
-    QFile file;
-    if (!file.open(stream.get(), QIODevice::ReadOnly))
-        return fail(error, file.errorString());
-#endif
-    return read(&file, preparation, error);
+    NamedFile named;
+    if (const QString reason = named.open(name); !reason.isEmpty())
+        return fail(error, reason);
+    return read(&named.file(), preparation, error);
 }
 
 bool PictureSource::take(const QImage &picture, QString *error)

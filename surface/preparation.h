@@ -5,6 +5,7 @@
 #include <QRgb>
 #include <QSize>
 
+#include <cstdint>
 #include <optional>
 
 namespace quenzil {
@@ -12,7 +13,9 @@ namespace quenzil {
 // Everything that makes a read picture ready to be coded for a small display. The steps run in
 // this order, whatever order they were asked for in: invert, blend over the background, scale,
 // pad or crop, reduce the colours. The default changes nothing: the picture is coded as it was
-// read, its transparency dropped.
+// read, its transparency dropped. With a key, which pixels are transparent is decided from the
+// picture's own alpha before it is blended or dropped, and carried through scaling, padding and
+// cropping to the reduction (see prepare()).
 struct Preparation
 {
     enum class Scaling {
@@ -45,6 +48,10 @@ struct Preparation
     Resampling resampling = Resampling::Smooth;
     // Bands leaves the colours to the plain coding.
     ColourReduction reduction = ColourReduction::Bands;
+    // The code kept for "transparent": every pixel at most half opaque codes as this, and no
+    // other pixel does (one that would becomes the nearest other display colour). Padding is
+    // transparent too.
+    std::optional<std::uint8_t> key;
 
     // The largest side a box may have.
     static constexpr int largestSide = 8192;
@@ -52,7 +59,7 @@ struct Preparation
     // Whether anything beyond inverting is asked for: what a display setting changes.
     bool changesPicture() const
     {
-        return background || scaling != Scaling::None || reduction != ColourReduction::Bands;
+        return background || scaling != Scaling::None || reduction != ColourReduction::Bands || key;
     }
 
     friend bool operator==(const Preparation &, const Preparation &) = default;

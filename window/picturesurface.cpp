@@ -27,10 +27,11 @@ bool PictureSurface::show(PictureSource &source, const Preparation &preparation,
     QImage prepared = source.prepared(preparation, error);
     if (prepared.isNull())
         return false;
-    // Reduced colours are display colours already.
+    // Reduced colours are display colours already; the key's pixels still show as a checkerboard.
     QImage preview;
-    if (preparation.changesPicture() && preparation.reduction == ColourReduction::Bands) {
-        preview = displayPreview(prepared);
+    if (preparation.changesPicture() &&
+        (preparation.reduction == ColourReduction::Bands || preparation.key)) {
+        preview = displayPreview(prepared, preparation.key);
         if (preview.isNull()) {
             if (error)
                 *error = noMemoryText();

@@ -33,11 +33,12 @@ public:
     ColourValue colourAt(int x, int y) const { return m_pixels.colourAt(x, y); }
 
     // What the window shows: the prepared picture, and with a display setting on
-    // (Preparation::changesPicture()) that picture as a 3-3-2 display shows it. Opaque 32-bit;
-    // null before the first load.
+    // (Preparation::changesPicture()) that picture as a 3-3-2 display shows it, the key's pixels
+    // as a checkerboard. Opaque 32-bit; null before the first load.
     const QImage &image() const { return m_preview.isNull() ? m_prepared : m_preview; }
-    // The prepared picture as a 3-3-2 display shows it, whatever the settings: what Save preview
-    // writes and the settings dialog shows. Null before the first load, or when memory runs out.
+    // The prepared picture as a 3-3-2 display shows it, whatever the settings, the key's pixels
+    // as a checkerboard: what Save preview writes and the settings dialog shows. Null before the
+    // first load, or when memory runs out.
     QImage displayed() const;
 
 private:

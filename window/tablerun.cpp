@@ -77,7 +77,8 @@ bool writeTableText(const QPlainTextEdit &area, QIODevice &device)
     const QTextDocument *document = area.document();
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         if (block != document->begin())
-            slice.append(basicDialect.lineBreak.data(), qsizetype(basicDialect.lineBreak.size()));
+            slice.append(mmbasicDialect.lineBreak.data(),
+                         qsizetype(mmbasicDialect.lineBreak.size()));
         // Line separators within a block are line breaks too, and the other characters become
         // what toPlainText() makes of them.
         QString text = block.text();
@@ -89,8 +90,8 @@ bool writeTableText(const QPlainTextEdit &area, QIODevice &device)
             } else if (character == QChar::LineSeparator || character == 0xFDD0 ||
                        character == 0xFDD1) { // a line break, the start or end of a frame
                 append(QStringView(text).sliced(pieceStart, i - pieceStart));
-                slice.append(basicDialect.lineBreak.data(),
-                             qsizetype(basicDialect.lineBreak.size()));
+                slice.append(mmbasicDialect.lineBreak.data(),
+                             qsizetype(mmbasicDialect.lineBreak.size()));
                 pieceStart = i + 1;
                 // A block may be long: a text pasted as one line, say.
                 if (slice.size() >= sliceBytes && !write())

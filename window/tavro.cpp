@@ -3,7 +3,9 @@
 #include "numbertext.h"
 #include "pictureintake.h"
 #include "picturepreparation.h"
+#include "picturereading.h"
 #include "pictureview.h"
+#include "tabledecoder.h"
 #include "tablefiles.h"
 #include "tablesettingsdialog.h"
 
@@ -15,6 +17,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -24,6 +27,7 @@
 #include <QPushButton>
 
 #include <algorithm>
+#include <limits>
 
 namespace quenzil {
 
@@ -103,6 +107,8 @@ void Tavro::createControls()
     m_settingsAction->setShortcut(QKeySequence(tr("Ctrl+T")));
     connect(m_settingsAction, &QAction::triggered, this, &Tavro::openTableSettings);
     addActions({m_pasteAction, m_saveAction, m_settingsAction});
+    m_showTableAction = new QAction(tr("Show table as picture"), this);
+    connect(m_showTableAction, &QAction::triggered, this, &Tavro::showTableAsPicture);
     // The picture's menu. Nothing to save before a picture is loaded.
     m_previewAction = new QAction(tr("Save preview..."), this);
     m_previewAction->setEnabled(false);
@@ -221,19 +227,24 @@ void Tavro::pastePicture()
         loadFile(copied.fileName);
         return;
     }
-    if (copied.image.isNull())
-        return;
+    if (!copied.image.isNull())
+        takePicture(copied.image);
+}
+
+bool Tavro::takePicture(const QImage &picture, QString *errorText)
+{
     // A new picture comes in as it is, not inverted, whatever the Invers box shows.
     Preparation preparation = m_settings.preparation;
     preparation.invert = false;
     try {
-        if (!m_surface.take(copied.image, preparation))
-            return;
+        if (!m_surface.take(picture, preparation, errorText))
+            return false;
     } catch (...) {
-        return; // as a failed load: without a word
+        return false; // as a failed load
     }
     m_settings.preparation.invert = false;
     showPicture();
+    return true;
 }
 
 bool Tavro::clipboardHasPicture()
@@ -274,7 +285,7 @@ void Tavro::saveTable(const QString &fileName)
 
 void Tavro::savePreview(const QString &fileName)
 {
-    const QString failure = savePngFile(displayPreview(m_surface.image()), fileName);
+    const QString failure = savePngFile(m_surface.displayed(), fileName);
     if (!failure.isEmpty())
         reportFailure(tr("Cannot save the preview to %1: %2")
                           .arg(QDir::toNativeSeparators(fileName), failure));
@@ -311,8 +322,45 @@ void Tavro::showAreaMenu(const QPoint &position)
     // Offered only with a picture to paste; Ctrl+V stays on for whatever is copied next.
     m_pasteAction->setEnabled(clipboardHasPicture());
     connect(menu, &QMenu::aboutToHide, m_pasteAction, [this] { m_pasteAction->setEnabled(true); });
-    menu->addActions({m_pasteAction, m_saveAction, m_settingsAction});
+    menu->addActions({m_pasteAction, m_saveAction, m_showTableAction, m_settingsAction});
     menu->popup(m_area->viewport()->mapToGlobal(position));
+}
+
+void Tavro::showTableAsPicture()
+{
+    // The table is read as the settings write it: with a size line or run-length pairs where
+    // they say so. Without a size line the width is asked for.
+    const TableFormat &format = m_settings.format;
+    std::uint64_t width = 0;
+    if (!format.sizeLine) {
+        QInputDialog dialog(this);
+        dialog.setObjectName(QStringLiteral("tableWidth"));
+        dialog.setWindowTitle(tr("Show table as picture"));
+        dialog.setInputMode(QInputDialog::IntInput);
+        dialog.setLabelText(tr("The table has no size line. The picture's width in pixels:"));
+        dialog.setIntRange(1, std::numeric_limits<int>::max());
+        dialog.setIntValue(std::max(1, int(m_surface.width())));
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        width = std::uint64_t(dialog.intValue());
+    }
+    // Line breaks come as '\n', which the decoder reads as CR LF.
+    const QByteArray text = m_area->toPlainText().toUtf8();
+    DecodedTable table = decodeTable({text.constData(), std::size_t(text.size())}, format, width,
+                                     std::uint64_t(pixelLimit()));
+    QString error = QString::fromStdString(table.error);
+    if (error.isEmpty()) {
+        // Its key's pixels come in transparent, so that the key finds them again.
+        const QImage picture = codedPicture(int(table.width), int(table.height), table.codes,
+                                            m_settings.preparation.key);
+        table.codes = {};
+        if (picture.isNull())
+            error = noMemoryText();
+        else if (!takePicture(picture, &error) && error.isEmpty())
+            error = tr("It cannot be shown");
+    }
+    if (!error.isEmpty())
+        reportFailure(tr("Cannot show the table as a picture: %1").arg(error));
 }
 
 void Tavro::openTableSettings()
@@ -396,6 +444,13 @@ void Tavro::invertPicture()
 
 void Tavro::buildTable()
 {
+    // A picture too large for the table's line numbers is told of before anything is written.
+    if (const std::string error = tableSizeError(
+            m_settings.format, std::uint64_t(m_surface.width()), std::uint64_t(m_surface.height()));
+        !error.empty()) {
+        reportFailure(tr("Cannot write the table: %1").arg(QString::fromStdString(error)));
+        return;
+    }
     try {
         TableRun(m_surface, *m_area, *m_progressLabel, m_runControl, m_settings.format).run();
     } catch (const RunCancelled &) {

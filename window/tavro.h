@@ -82,6 +82,9 @@ private:
     void openTableSettings();
     void showPicture();
     void showAreaMenu(const QPoint &position);
+    void showTableAsPicture();
+    // Takes a decoded picture (pasted, or a table's) as a loaded one; false when it fails.
+    bool takePicture(const QImage &picture, QString *errorText = nullptr);
     void createControls();
     void createZoomActions();
     void placeControls();
@@ -107,6 +110,7 @@ private:
     QAction *m_saveAction = nullptr;
     QAction *m_previewAction = nullptr;
     QAction *m_settingsAction = nullptr;
+    QAction *m_showTableAction = nullptr;
     TableSettingsDialog *m_settingsDialog = nullptr; // made when first opened
     // The picture the settings dialog was last handed, as the view showed it.
     qint64 m_settingsPicture = 0;

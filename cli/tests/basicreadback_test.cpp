@@ -5,6 +5,7 @@
 #include "tablereader.h"
 
 #include <QFile>
+#include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -40,7 +41,19 @@ TestPicture busyPicture()
     return picture;
 }
 
-// The three loops, in the order the README shows them.
+// A picture with transparent pixels, for the key: every third one.
+QImage keyedPicture()
+{
+    QImage picture(9, 4, QImage::Format_ARGB32);
+    for (int i = 0; i < 36; ++i)
+        picture.setPixel(i % 9, i / 9,
+                         (quenzil::ColourValue(i * 0x2F4B19u) & 0xFFFFFFu) |
+                             (i % 3 == 0 ? 0u : 0xFF000000u));
+    return picture;
+}
+
+// The five loops, in the order the README shows them: the default table, with a size line, with
+// run-length pairs, skipping the key, and the classic dialect's.
 QStringList readmeLoops()
 {
     QFile readme(QStringLiteral(QUENZIL_README_PATH));
@@ -77,7 +90,8 @@ void BasicReadBackTest::initTestCase()
 {
     QVERIFY(m_folder.isValid());
     m_loops = readmeLoops();
-    QCOMPARE(m_loops.size(), 3);
+    QCOMPARE(m_loops.size(), 5);
+    QVERIFY(keyedPicture().save(m_folder.filePath("keyed.png")));
     for (const auto &[name, picture] :
          {std::pair{"runs.bmp", runsPicture()}, std::pair{"busy.bmp", busyPicture()}}) {
         QFile file(m_folder.filePath(QString::fromLatin1(name)));
@@ -105,17 +119,29 @@ void BasicReadBackTest::loopsPrintEveryCode_data()
         {"--rle", "--row-lines", "--per-line", "6", "--size-line"},
         {"--rle", "--invert"},
     };
+    // Classic tables: RESTORE of the first DATA line's number passes the program's own DATA.
+    const QStringList classicShapes[] = {
+        {"--dialect", "classic"},
+        {"--dialect", "classic", "--per-line", "5", "--row-lines", "--line-step", "1"},
+        {"--dialect", "classic", "--line-start", "20000", "--line-step", "3", "--label", "Data"},
+    };
     for (const char *radix : {"hex", "dec"}) {
+        const auto add = [&](const char *picture, const QStringList &shape) {
+            const QString name = QStringLiteral("%1 %2 %3")
+                                     .arg(QLatin1String(radix), QLatin1String(picture),
+                                          shape.join(QLatin1Char(' ')));
+            QTest::newRow(qPrintable(name))
+                << QString::fromLatin1(picture)
+                << (QStringList{"--radix", QString::fromLatin1(radix)} + shape);
+        };
         for (const char *picture : {"runs.bmp", "busy.bmp"}) {
-            for (const QStringList &shape : shapes) {
-                const QString name = QStringLiteral("%1 %2 %3")
-                                         .arg(QLatin1String(radix), QLatin1String(picture),
-                                              shape.join(QLatin1Char(' ')));
-                QTest::newRow(qPrintable(name))
-                    << QString::fromLatin1(picture)
-                    << (QStringList{"--radix", QString::fromLatin1(radix)} + shape);
-            }
+            for (const QStringList &shape : shapes)
+                add(picture, shape);
+            for (const QStringList &shape : classicShapes)
+                add(picture, shape);
         }
+        add("keyed.png", {"--key", "255"});
+        add("keyed.png", {"--key", "0", "--per-line", "3"});
     }
 }
 
@@ -125,31 +151,60 @@ void BasicReadBackTest::loopsPrintEveryCode()
     QFETCH(QStringList, options);
     const bool sizeLine = options.contains("--size-line");
     const bool runLength = options.contains("--rle");
+    const qsizetype keyAt = options.indexOf("--key");
+    const qsizetype lineStartAt = options.indexOf("--line-start");
+    const bool classic = options.contains("classic");
 
-    // The codes every pixel must give, from the plain binary table.
-    const QStringList invert =
+    // The codes every pixel must give, from the plain binary table; the key's are skipped.
+    QStringList plainOptions =
         options.contains("--invert") ? QStringList{"--invert"} : QStringList{};
+    if (keyAt >= 0)
+        plainOptions << "--key" << options[keyAt + 1];
     const ProcessRun plain =
-        runProcess(program, invert + QStringList{picture}, {.folder = m_folder.path()});
+        runProcess(program, plainOptions + QStringList{picture}, {.folder = m_folder.path()});
     QCOMPARE(plain.exitCode, 0);
-    const ReadTable expected = readTable(plain.out.toStdString(), false, false);
+    ReadTable expected = readTable(plain.out.toStdString(), false, false);
     QCOMPARE(expected.error, std::string());
+    if (keyAt >= 0)
+        std::erase(expected.codes, std::uint8_t(options[keyAt + 1].toUInt()));
 
     const ProcessRun shaped =
         runProcess(program, options + QStringList{picture}, {.folder = m_folder.path()});
     QCOMPARE(shaped.exitCode, 0);
 
     // Without a size line the program knows the size; with one and runs, READ W, H comes first.
-    const TestPicture size = picture == "runs.bmp" ? runsPicture() : busyPicture();
+    const QSize size = picture == "runs.bmp"   ? QSize(runsPicture().width, runsPicture().height)
+                       : picture == "busy.bmp" ? QSize(busyPicture().width, busyPicture().height)
+                                               : keyedPicture().size();
     QByteArray source;
-    if (!sizeLine)
-        source +=
-            QStringLiteral("W = %1\r\nH = %2\r\n").arg(size.width).arg(size.height).toLatin1();
-    source += shaped.out + "\r\n";
-    if (runLength && sizeLine)
-        source += "READ W, H\r\n";
-    source += m_loops[runLength ? 2 : sizeLine ? 1 : 0].toLatin1().replace("\n", "\r\n");
-    source += "SYSTEM\r\n";
+    if (classic) {
+        // Numbered lines, and DATA of the program's own before the table.
+        source = QStringLiteral("1 W = %1\r\n2 H = %2\r\n5 DATA 99, 99, 99\r\n")
+                     .arg(size.width())
+                     .arg(size.height())
+                     .toLatin1();
+        source += QString(m_loops[4])
+                      .replace("RESTORE 1000", QStringLiteral("RESTORE %1")
+                                                   .arg(lineStartAt >= 0 ? options[lineStartAt + 1]
+                                                                         : QStringLiteral("1000")))
+                      .toLatin1()
+                      .replace("\n", "\r\n");
+        source += "80 SYSTEM\r\n" + shaped.out + "\r\n";
+    } else {
+        if (!sizeLine)
+            source += QStringLiteral("W = %1\r\nH = %2\r\n")
+                          .arg(size.width())
+                          .arg(size.height())
+                          .toLatin1();
+        if (keyAt >= 0)
+            source += "T = " + options[keyAt + 1].toLatin1() + "\r\n";
+        source += shaped.out + "\r\n";
+        if (runLength && sizeLine)
+            source += "READ W, H\r\n";
+        const int loop = keyAt >= 0 ? 3 : runLength ? 2 : sizeLine ? 1 : 0;
+        source += m_loops[loop].toLatin1().replace("\n", "\r\n");
+        source += "SYSTEM\r\n";
+    }
     QFile file(m_folder.filePath("read.bas"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(source), source.size());

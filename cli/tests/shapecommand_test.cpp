@@ -102,7 +102,7 @@ void ShapeCommandTest::shapes_data()
     QTest::newRow("lines longer than many BASICs read")
         << QStringList{"--per-line", "20", "pic.bmp"} << "per-line-20.txt"
         << QByteArray("quenzil-table: note: a Data line may hold up to 262 characters; many "
-                      "BASICs read at most 255\n");
+                      "BASICs read at most 255 (--max-line 255 keeps lines shorter)\n");
     // Labels from the names: the same name in another folder, a name starting with a digit and
     // one that differs only in case (BASIC does not tell them apart).
     QTest::newRow("several pictures with clashing names")

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -150,6 +151,62 @@ TEST_P(EveryReduction, givesDisplayColoursTheSameOnEveryRun)
         // Bands shows what plain coding gives.
         if (GetParam() == ColourReduction::Bands) {
             ASSERT_EQ(code, PixelCode::code(colours[i])) << "pixel " << i;
+        }
+    }
+}
+
+// Squared distance between two colours, channel by channel.
+int distance(ColourValue a, ColourValue b)
+{
+    int sum = 0;
+    for (int index = 0; index < 3; ++index) {
+        const int difference = int(channel(a, index)) - int(channel(b, index));
+        sum += difference * difference;
+    }
+    return sum;
+}
+
+TEST_P(EveryReduction, keepsTheKeyForTransparentPixelsAlone)
+{
+    // Noise, and colours near each key's own display colour, which bands and nearest levels
+    // would code as the key; every fifth pixel transparent (the top byte 0).
+    for (const std::uint8_t key : {std::uint8_t(0), std::uint8_t(0x49), std::uint8_t(255)}) {
+        std::vector<ColourValue> colours = noise(40 * 20);
+        for (std::size_t i = 0; i < colours.size(); ++i) {
+            const ColourValue near = displayColour(key) ^ (colours[i] & 0x0F0F0Fu);
+            colours[i] =
+                (i % 2 == 0 ? near : colours[i] & 0xFFFFFFu) | (i % 5 == 0 ? 0u : 0xFF000000u);
+        }
+        Picture plain(40, 20, colours);
+        const std::vector<ColourValue> unkeyed = plain.reduced(GetParam());
+        Picture keyed(40, 20, colours);
+        reduceToDisplayColours({keyed.stored.data(), 40, 20, 40 + Picture::spare}, GetParam(),
+                               colourValueLayout, key);
+        for (int i = 0; i < 40 * 20; ++i) {
+            const std::size_t place = std::size_t(i / 40 * (40 + Picture::spare) + i % 40);
+            const ColourValue pixel = keyed.stored[place];
+            if (i % 5 == 0) {
+                ASSERT_EQ(pixel, displayColour(key)) << "transparent pixel " << i;
+                continue;
+            }
+            const std::uint8_t code = PixelCode::code(pixel & 0xFFFFFFu);
+            ASSERT_NE(code, key) << "pixel " << i;
+            ASSERT_EQ(pixel, displayColour(code) | 0xFF000000u) << "pixel " << i;
+            // Colour by colour, only a pixel that would be the key changes, to the nearest
+            // other display colour.
+            if (GetParam() != ColourReduction::Bands && GetParam() != ColourReduction::Nearest)
+                continue;
+            if (PixelCode::code(unkeyed[std::size_t(i)] & 0xFFFFFFu) != key) {
+                ASSERT_EQ(pixel, unkeyed[std::size_t(i)]) << "pixel " << i;
+                continue;
+            }
+            int nearest = 1 << 30;
+            for (unsigned other = 0; other < 256; ++other) {
+                if (other != key)
+                    nearest = std::min(nearest, distance(colours[std::size_t(i)],
+                                                         displayColour(std::uint8_t(other))));
+            }
+            ASSERT_EQ(distance(colours[std::size_t(i)], pixel), nearest) << "pixel " << i;
         }
     }
 }

@@ -19,4 +19,19 @@ inline TableFormat shaped(Radix radix, unsigned perLine = 8, bool rowLines = fal
     return format;
 }
 
+// The same format in the classic dialect, its data lines numbered from `lineStart`.
+inline TableFormat classic(TableFormat format, unsigned lineStart = 1000, unsigned lineStep = 10)
+{
+    format.dialect = &classicDialect;
+    format.lineStart = lineStart;
+    format.lineStep = lineStep;
+    return format;
+}
+
+inline TableFormat limited(TableFormat format, unsigned maxLine)
+{
+    format.maxLine = maxLine;
+    return format;
+}
+
 } // namespace quenzil::testsupport

@@ -116,6 +116,7 @@ ColourValue bandEdges(int x, int)
 }
 } // namespace pictures
 
+using testsupport::classic;
 using testsupport::shaped;
 const TableFormat plain;
 const Radix bin = Radix::binary;
@@ -206,7 +207,14 @@ INSTANTIATE_TEST_SUITE_P(
         GoldenCase{"runsEndWithTheRow", pictures::columns, 5, 2, shaped(bin, 8, true, true, true),
                    "rle-row-lines-size-line"},
         GoldenCase{"runsInDecimalWithSizeLine", pictures::black, 320, 1,
-                   shaped(dec, 2, false, true, true), "rle-dec-size-line"}),
+                   shaped(dec, 2, false, true, true), "rle-dec-size-line"},
+        // Line-numbered DATA: the REM line just below the first DATA line, no spaces.
+        GoldenCase{"classicHex", pictures::columns, 9, 2, classic(shaped(hex)), "classic-hex-9x2"},
+        GoldenCase{"classicDecimalSizeLineRowLines", pictures::noise, 5, 3,
+                   classic(shaped(dec, 4, true, false, true, "Sprite"), 10, 5),
+                   "classic-dec-size-line-row-lines"},
+        GoldenCase{"classicRunsStepOne", pictures::halves, 20, 1,
+                   classic(shaped(hex, 2, false, true), 1, 1), "classic-rle-hex-step-1"}),
     [](const testing::TestParamInfo<GoldenCase> &info) { return std::string(info.param.name); });
 
 TEST(TableBuilder, readsRowsFromTheTopAndEachRowFromTheLeft)

@@ -1,5 +1,6 @@
 #include "shapedformat.h"
 #include "tablebuilder.h"
+#include "tabledecoder.h"
 #include "tablereader.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +40,8 @@ ColourValue noise(int x, int y)
     return (std::uint32_t(x) * 2654435761u ^ std::uint32_t(y) * 40503u) & 0xFFFFFFu;
 }
 
+using testsupport::classic;
+using testsupport::limited;
 using testsupport::shaped;
 
 const TableFormat plain;
@@ -75,7 +78,8 @@ TEST_P(TableLines, holdEveryPixelsCodeInOrder)
     builder.run();
     const std::string text(output.text());
 
-    const auto read = readTable(text, row.format.sizeLine, row.format.runLength);
+    const bool lineNumbers = row.format.dialect->lineNumbers;
+    const auto read = readTable(text, row.format.sizeLine, row.format.runLength, lineNumbers);
     ASSERT_EQ(read.error, "") << text;
     EXPECT_EQ(read.label, row.format.label);
     std::vector<std::uint8_t> expected;
@@ -85,6 +89,20 @@ TEST_P(TableLines, holdEveryPixelsCodeInOrder)
     }
     EXPECT_EQ(read.codes, expected);
     EXPECT_EQ(read.numbersPerLine, row.numbersPerLine);
+    // The decoder reads back what the builder wrote.
+    const DecodedTable decoded =
+        decodeTable(text, row.format, row.format.sizeLine ? 0 : std::uint64_t(row.width), 1000000);
+    ASSERT_EQ(decoded.error, "") << text;
+    EXPECT_EQ(decoded.codes, expected);
+    EXPECT_EQ(decoded.height, std::uint64_t(row.height));
+    if (lineNumbers) {
+        // The header just below the first DATA line, the others a step apart.
+        ASSERT_EQ(read.lineNumbers.size(), 1 + row.numbersPerLine.size() + row.format.sizeLine);
+        for (std::size_t line = 0; line < read.lineNumbers.size(); ++line)
+            EXPECT_EQ(read.lineNumbers[line],
+                      line == 0 ? row.format.lineStart - 1
+                                : row.format.lineStart + (line - 1) * row.format.lineStep);
+    }
     if (row.format.sizeLine) {
         EXPECT_EQ(read.width, std::uint64_t(row.width));
         EXPECT_EQ(read.height, std::uint64_t(row.height));
@@ -127,7 +145,12 @@ TEST_P(TableLines, holdEveryPixelsCodeInOrder)
     for (std::size_t line = 0; line < row.numbersPerLine.size(); ++line) {
         const std::size_t lineLength = lineLengths[firstData + line];
         EXPECT_LE(lineLength, longestDataLine(row.format)) << "line " << line;
-        if (exact && row.numbersPerLine[line] == row.format.perLine) {
+        if (row.format.maxLine != 0) {
+            EXPECT_LE(lineLength, row.format.maxLine) << "line " << line;
+        }
+        // Line numbers are taken as wide as the last may be, so only lines without are exact.
+        const unsigned full = itemsPerLine(row.format) * (row.format.runLength ? 2 : 1);
+        if (exact && !lineNumbers && row.numbersPerLine[line] == full) {
             EXPECT_EQ(lineLength, longestDataLine(row.format)) << "line " << line;
         }
     }
@@ -172,7 +195,23 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"runAcrossRowsPast255", runs, 300, 2, black, {6}},
         LineCase{"runsEndWithTheRow", runsByRow, 3, 3, black, {2, 2, 2}},
         LineCase{"runsEndWithTheRowPast255", runsByRow, 300, 2, black, {4, 4}},
-        LineCase{"runsOf1ByRow", runsByRow, 5, 2, columns, {8, 2, 8, 2}}),
+        LineCase{"runsOf1ByRow", runsByRow, 5, 2, columns, {8, 2, 8, 2}},
+        // Classic line-numbered DATA, line numbers growing a digit on the way.
+        LineCase{"classicHex", classic(hex), 9, 2, noise, {8, 8, 2}},
+        LineCase{"classicNumbersGrowADigit", classic(perLine1, 7, 1), 5, 1, noise, Sizes(5, 1)},
+        LineCase{"classicDecimalRunsByRow",
+                 classic(shaped(Radix::decimal, 8, true, true, true), 90, 5),
+                 3,
+                 3,
+                 columns,
+                 {6, 6, 6}},
+        LineCase{"classicSizeLine", classic(sizeLine, 1), 9, 1, noise, {8, 1}},
+        // --max-line: "Data " and 19 binary codes are 249 characters, 20 would be 262.
+        LineCase{"maxLine255", limited(shaped(Radix::binary, 64), 255), 40, 1, noise, {19, 19, 2}},
+        LineCase{
+            "maxLineExactlyOneLine", limited(shaped(Radix::binary, 8), 15), 2, 1, noise, {1, 1}},
+        LineCase{"maxLinePairs", limited(runs, 30), 9, 1, columns, {4, 4, 4, 4, 2}},
+        LineCase{"maxLineClassic", limited(classic(hex), 20), 5, 1, noise, {2, 2, 1}}),
     [](const testing::TestParamInfo<LineCase> &info) { return std::string(info.param.name); });
 
 TEST(TableFormat, writesOtherNumbersWithTheDigitsTheyNeed)
@@ -188,7 +227,39 @@ TEST(TableFormat, writesOtherNumbersWithTheDigitsTheyNeed)
           Row{320, Radix::decimal, "320"}, Row{0, Radix::binary, "&B0"},
           Row{0, Radix::hexadecimal, "&H0"}, Row{255, Radix::hexadecimal, "&HFF"},
           Row{5792, Radix::hexadecimal, "&H16A0"}})
-        EXPECT_EQ(basicDialect.number(row.value, row.radix), row.text) << row.value;
+        EXPECT_EQ(mmbasicDialect.number(row.value, row.radix), row.text) << row.value;
+}
+
+TEST(TableFormat, refusesPicturesTheLineNumbersOrTheLongestLineCannotHold)
+{
+    struct Row
+    {
+        TableFormat format;
+        std::uint64_t columns;
+        std::uint64_t rows;
+        const char *error;
+    };
+    const TableFormat nearTheEnd = classic(hex, 65520, 9);
+    for (const Row &row : {
+             // Data lines at 65520 and 65529: the last number a line may have.
+             Row{nearTheEnd, 16, 1, ""},
+             Row{nearTheEnd, 17, 1,
+                 "the table of 17 x 1 pixels needs 3 numbered lines; from 65520 in steps of 9 "
+                 "the last would be 65538, past 65529, the last line number of GW-BASIC"},
+             Row{classic(sizeLine, 65529), 1, 1,
+                 "the table of 1 x 1 pixels needs 2 numbered "
+                 "lines; from 65529 in steps of 10 the last "
+                 "would be 65539, past 65529, the last line "
+                 "number of GW-BASIC"},
+             // Without line numbers any size goes.
+             Row{hex, 8192, 4096, ""},
+             // The size line "Data 8192 , 4096" has 16 characters.
+             Row{limited(sizeLine, 16), 8192, 4096, ""},
+             Row{limited(sizeLine, 15), 8192, 4096,
+                 "the size line of 8192 x 4096 pixels has 16 characters, more than the 15 a "
+                 "line may have"},
+         })
+        EXPECT_EQ(tableSizeError(row.format, row.columns, row.rows), row.error) << row.columns;
 }
 
 TEST(TableFormat, makesDistinctLabelsFromFileNames)

@@ -38,7 +38,7 @@ void ShapeInvariantsTest::seedPicturesInEveryShape()
     const QImage picture = readPicture(&seed);
     QVERIFY(!picture.isNull());
     const ImagePixels pixels(picture);
-    for (unsigned switches = 0; switches < 64; ++switches) {
+    for (unsigned switches = 0; switches < 128; ++switches) {
         for (std::uint8_t perLine : {0, 6, 63}) {
             const std::uint8_t bytes[] = {std::uint8_t(switches), perLine, std::uint8_t(switches),
                                           std::uint8_t(switches * 7)};

@@ -68,7 +68,27 @@ INSTANTIATE_TEST_SUITE_P(
                  {"size-line", "true"},
                  {"row-lines", "true"},
                  {"rle", "true"}}},
-        Applied{{{"rle", "true"}, {"rle", "false"}}, {}}));
+        Applied{{{"rle", "true"}, {"rle", "false"}}, {}},
+        Applied{{{"dialect", "classic"},
+                 {"radix", "dec"},
+                 {"line-start", "00100"},
+                 {"line-step", "1"},
+                 {"max-line", "80"},
+                 {"key", "0"}},
+                {{"key", "0"},
+                 {"dialect", "classic"},
+                 {"radix", "dec"},
+                 {"max-line", "80"},
+                 {"line-start", "100"},
+                 {"line-step", "1"}}},
+        // The defaults, and an empty key for none.
+        Applied{{{"dialect", "mmbasic"},
+                 {"max-line", "0"},
+                 {"line-start", "1000"},
+                 {"line-step", "10"},
+                 {"key", "7"},
+                 {"key", ""}},
+                {}}));
 
 struct Refused
 {
@@ -126,7 +146,15 @@ INSTANTIATE_TEST_SUITE_P(
         refused("colour", "1", "unknown option '--colour'"),
         refused("o", "", "option '-o': the file name is empty"),
         // The window's colours are no option of the command's.
-        refused("colours", "nearest", "unknown option '--colours'")));
+        refused("colours", "nearest", "unknown option '--colours'"),
+        refused("dialect", "gwbasic", "option '--dialect': 'gwbasic' is not mmbasic or classic"),
+        refused("key", "256", "option '--key': '256' is not a code from 0 to 255"),
+        refused("key", "-1", "option '--key': '-1' is not a code from 0 to 255"),
+        refused("line-start", "0", "option '--line-start': '0' is not a number from 1 to 65529"),
+        refused("line-step", "65530",
+                "option '--line-step': '65530' is not a number from 1 to 65529"),
+        refused("max-line", "65536",
+                "option '--max-line': '65536' is not a number from 0 to 65535")));
 
 INSTANTIATE_TEST_SUITE_P(
     Together, SettingRefusal,
@@ -151,7 +179,27 @@ INSTANTIATE_TEST_SUITE_P(
         // A refused count leaves the count standing, and the pairs with it.
         Refused{{{"rle", "true"}, {"per-line", "0"}},
                 {{"per-line", "option '--per-line': '0' is not a number from 1 to 64"}},
-                {{"per-line", "4"}, {"rle", "true"}}}));
+                {{"per-line", "4"}, {"rle", "true"}}},
+        // GW-BASIC and its kin read no &B: the dialect goes back to its default.
+        Refused{{{"dialect", "classic"}},
+                {{"dialect", "option '--dialect' 'classic' cannot go with '--radix bin': "
+                             "GW-BASIC, QBasic, bwbasic read no &B numbers; use '--radix hex' "
+                             "or '--radix dec'"}},
+                {{"per-line", "4"}}},
+        // "Data &B11111111" is 15 characters; with the classic line number 5 + 1 more.
+        Refused{{{"max-line", "14"}},
+                {{"max-line", "option '--max-line' 14 leaves no room for one number: a line of "
+                              "one number has up to 15 characters"}},
+                {{"per-line", "4"}}},
+        Refused{{{"max-line", "15"}}, {}, {{"per-line", "4"}, {"max-line", "15"}}},
+        Refused{{{"dialect", "classic"}, {"radix", "hex"}, {"rle", "true"}, {"max-line", "19"}},
+                {{"max-line", "option '--max-line' 19 leaves no room for one number: a line of "
+                              "one pair has up to 20 characters"}},
+                {{"dialect", "classic"}, {"radix", "hex"}, {"per-line", "4"}, {"rle", "true"}}},
+        // Decoding reads a table: nothing to invert, no preview beside the picture it writes.
+        Refused{{{"invert", "true"}, {"decode", "true"}},
+                {{"decode", "option '--decode' cannot go with '--invert'"}},
+                {{"per-line", "4"}}}));
 
 // The value a row's control shows where none is given is the default indeed.
 TEST(SettingDefaults, areTheDefaultOptions)

@@ -67,7 +67,7 @@ bool isLabel(std::string_view label)
 
 } // namespace
 
-ReadTable readTable(std::string_view text, bool sizeLine, bool runLength)
+ReadTable readTable(std::string_view text, bool sizeLine, bool runLength, bool classic)
 {
     ReadTable table;
     const auto fail = [&table](std::size_t line, const std::string &what) {
@@ -75,22 +75,40 @@ ReadTable readTable(std::string_view text, bool sizeLine, bool runLength)
             table.error = "line " + std::to_string(line + 1) + ": " + what;
         return table;
     };
-    const std::vector<std::string_view> lines = split(text, "\r\n");
+    std::vector<std::string_view> lines = split(text, "\r\n");
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (lines[i].find_first_of("\r\n") != std::string_view::npos)
             return fail(i, "a lone CR or LF");
+        if (!classic)
+            continue;
+        // A line number: digits without a leading zero, then one space.
+        const std::size_t space = lines[i].find(' ');
+        const std::optional<Number> number =
+            space == std::string_view::npos ? std::nullopt : parseNumber(lines[i].substr(0, space));
+        if (!number || number->radix != 'D' || (space > 1 && lines[i][0] == '0'))
+            return fail(i, "no line number: '" + std::string(lines[i]) + "'");
+        table.lineNumbers.push_back(number->value);
+        lines[i].remove_prefix(space + 1);
     }
-    if (!lines[0].ends_with(':') || !isLabel(lines[0].substr(0, lines[0].size() - 1)))
-        return fail(0, "not a label line: '" + std::string(lines[0]) + "'");
-    table.label = lines[0].substr(0, lines[0].size() - 1);
+    const std::string_view dataOpener = classic ? "DATA " : "Data ";
+    const std::string_view separator = classic ? "," : " , ";
+    if (classic) {
+        if (!lines[0].starts_with("REM ") || !isLabel(lines[0].substr(4)))
+            return fail(0, "not a REM line: '" + std::string(lines[0]) + "'");
+        table.label = lines[0].substr(4);
+    } else {
+        if (!lines[0].ends_with(':') || !isLabel(lines[0].substr(0, lines[0].size() - 1)))
+            return fail(0, "not a label line: '" + std::string(lines[0]) + "'");
+        table.label = lines[0].substr(0, lines[0].size() - 1);
+    }
 
     for (std::size_t i = 1; i < lines.size(); ++i) {
         std::string_view line = lines[i];
-        if (!line.starts_with("Data "))
+        if (!line.starts_with(dataOpener))
             return fail(i, "not a Data line: '" + std::string(line) + "'");
-        line.remove_prefix(5);
+        line.remove_prefix(dataOpener.size());
         std::vector<Number> numbers;
-        for (std::string_view piece : split(line, " , ")) {
+        for (std::string_view piece : split(line, separator)) {
             const std::optional<Number> number = parseNumber(piece);
             if (!number)
                 return fail(i, "not a number: '" + std::string(piece) + "'");
@@ -98,6 +116,8 @@ ReadTable readTable(std::string_view text, bool sizeLine, bool runLength)
                 table.radix = number->radix;
             if (number->radix != table.radix)
                 return fail(i, "numbers of two radixes");
+            if (classic && number->radix == 'B')
+                return fail(i, "a binary number in a classic table");
             numbers.push_back(*number);
         }
         const auto isCode = [](const Number &number) {
@@ -110,7 +130,7 @@ ReadTable readTable(std::string_view text, bool sizeLine, bool runLength)
             const std::string_view digits = number.radix == 'D' ? piece : piece.substr(2);
             return digits.size() == 1 || digits[0] != '0';
         };
-        const std::vector<std::string_view> pieces = split(line, " , ");
+        const std::vector<std::string_view> pieces = split(line, separator);
 
         if (i == 1 && sizeLine) {
             if (numbers.size() != 2 || !noLeadingZero(numbers[0], pieces[0]) ||
