@@ -93,6 +93,8 @@ private slots:
     void smoothScalingKeepsTheMean_data();
     void smoothScalingKeepsTheMean();
     void averagesRoundToTheNearest();
+    void invertsBeforeScaling_data();
+    void invertsBeforeScaling();
     void leavesThePictureAsRead();
 };
 
@@ -289,6 +291,35 @@ void PicturePreparationTest::averagesRoundToTheNearest()
     Preparation preparation = stretchedTo({1, 1});
     preparation.reduction = ColourReduction::Nearest;
     QCOMPARE(prepare(picture, preparation).pixel(0, 0), qRgb(36, 0, 0));
+}
+
+void PicturePreparationTest::invertsBeforeScaling_data()
+{
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<QSize>("box");
+
+    // Black and (63, 63, 127) average to (31.5, 31.5, 63.5), which rounds up to the next band;
+    // inverted first they average to (223.5, 223.5, 191.5), which rounds up as well: the table
+    // codes 255, where inverting the scaled picture would code 218.
+    QImage edges(2, 1, QImage::Format_RGB32);
+    edges.setPixel(0, 0, qRgb(0, 0, 0));
+    edges.setPixel(1, 0, qRgb(63, 63, 127));
+    QTest::newRow("a rounding tie at a band edge") << edges << QSize(1, 1);
+    QTest::newRow("noise shrunk") << noise({64, 48}) << QSize(20, 15);
+    QTest::newRow("noise enlarged") << noise({5, 4}) << QSize(13, 7);
+}
+
+void PicturePreparationTest::invertsBeforeScaling()
+{
+    QFETCH(QImage, picture);
+    QFETCH(QSize, box);
+    Preparation inverted = stretchedTo(box);
+    inverted.invert = true;
+    QImage invertedFirst = picture;
+    invertedFirst.invertPixels();
+    QCOMPARE(prepare(picture, inverted), prepare(invertedFirst, stretchedTo(box)));
+    if (box == QSize(1, 1))
+        QCOMPARE(prepare(picture, inverted).pixel(0, 0), qRgb(224, 224, 192));
 }
 
 void PicturePreparationTest::leavesThePictureAsRead()
