@@ -8,3 +8,4 @@ bash bench/shape_bench.sh
 bash bench/prepare_bench.sh
 ./build/bin/window_bench
 ./build/bin/largest_picture_bench all
+./build/bin/scaling_bench
