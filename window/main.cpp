@@ -72,10 +72,11 @@ int main(int argc, char *argv[])
 
     // The settings come before the picture, which is shown prepared by them.
     const quenzil::SettingsStore store;
-    quenzil::Tavro window;
-    window.setTableSettings(store.load());
-    QObject::connect(&window, &quenzil::Tavro::tableSettingsAccepted, &window,
-                     [&store](const quenzil::TableSettings &settings) { store.save(settings); });
+    const quenzil::SettingsStore::Loaded stored = store.load();
+    for (const QString &problem : stored.problems)
+        std::fprintf(stderr, "quenzil: settings: %s\n", problem.toLocal8Bit().constData());
+    quenzil::Tavro window(nullptr, nullptr, &store);
+    window.setTableSettings(stored.settings);
     if (!commandLine.picture.isEmpty()) {
         // The window opens all the same, without a picture.
         QString reason;

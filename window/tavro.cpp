@@ -4,6 +4,7 @@
 #include "pictureintake.h"
 #include "picturepreparation.h"
 #include "pictureview.h"
+#include "settingsstore.h"
 #include "tablefiles.h"
 #include "tablesettingsdialog.h"
 
@@ -41,7 +42,8 @@ QString captionFor(const char *prefix, double value)
 
 } // namespace
 
-Tavro::Tavro(QWidget *parent, RunCadence *cadence) : QWidget(parent), m_runControl(cadence)
+Tavro::Tavro(QWidget *parent, RunCadence *cadence, const SettingsStore *store)
+    : QWidget(parent), m_store(store), m_runControl(cadence)
 {
     setWindowTitle(QStringLiteral("Tavro"));
     setAcceptDrops(true);
@@ -284,10 +286,23 @@ void Tavro::openTableSettings()
                 return;
             }
             emit tableSettingsAccepted(m_settings);
+            keepSettings();
         });
     }
     // Window-modal: runs go on while it is open.
     m_settingsDialog->open();
+}
+
+void Tavro::keepSettings()
+{
+    if (!m_store)
+        return;
+    // The settings apply all the same; only the next start goes without them.
+    if (const QString failure = m_store->save(m_settings); !failure.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("QUENZIL"),
+                             tr("The table settings apply now but will not be kept for the next "
+                                "start. %1.")
+                                 .arg(failure));
 }
 
 void Tavro::loadBitmap()

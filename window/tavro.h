@@ -20,6 +20,7 @@ class QPushButton;
 namespace quenzil {
 
 class PictureView;
+class SettingsStore;
 class TableSettingsDialog;
 
 // The program's one window: load a picture, invert it, write its table into the text area.
@@ -35,8 +36,10 @@ public:
     using FailureReporter = std::function<void(QWidget *parent, const QString &text)>;
 
     // Table runs keep `cadence` when one is given (tests and benchmarks), the window's own
-    // otherwise.
-    explicit Tavro(QWidget *parent = nullptr, RunCadence *cadence = nullptr);
+    // otherwise. Settings accepted in the Table settings dialog are kept in `store` when one is
+    // given; where they cannot be, a message says so and why.
+    explicit Tavro(QWidget *parent = nullptr, RunCadence *cadence = nullptr,
+                   const SettingsStore *store = nullptr);
 
     // Loads a picture as "Load Bitmap" does after its dialog; a failure changes nothing and
     // says nothing, but sets *errorText (when given) to the reason. Returns whether the picture
@@ -80,7 +83,7 @@ public:
     static void showFailure(QWidget *parent, const QString &text);
 
 signals:
-    // The user accepted settings in the Table settings dialog (Ctrl+T): the program keeps them.
+    // The user accepted settings in the Table settings dialog (Ctrl+T).
     void tableSettingsAccepted(const quenzil::TableSettings &settings);
 
 protected:
@@ -99,6 +102,8 @@ private:
     void saveTableAs();
     void savePreviewAs();
     void openTableSettings();
+    // Keeps the settings for the next starts, where the window has a store.
+    void keepSettings();
     void showPicture();
     void showAreaMenu(const QPoint &position);
     void createControls();
@@ -107,6 +112,7 @@ private:
 
     PictureSurface m_surface;
     TableSettings m_settings;
+    const SettingsStore *m_store;
     RunControl m_runControl;
     FileChooser m_chooseFile = &chooseBitmap;
     FileChooser m_chooseSaveFile = &chooseSaveFile;
