@@ -19,6 +19,8 @@ test_packages=(
     desktop-file-utils man-db       # the package test checks the desktop entry and manual pages
     lintian                         # ... and has lintian check the package
     bwbasic                         # the test that reads tables back in a real BASIC
+    qt6-base-private-dev            # the window test that asks the window to close as a window
+                                    # manager does, through Qt's window system interface
 )
 if [ "${1:-}" = --build-only ]; then
     shift

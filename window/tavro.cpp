@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -21,6 +22,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -218,7 +220,18 @@ void Tavro::showPicture()
 
 bool Tavro::saveTable(const QString &fileName)
 {
-    const QString failure = saveTableFile(*m_area, fileName);
+    // The writing lets the window process events between its slices: a text dropped meanwhile is
+    // held until the file is complete, so that the file has the text as it was when the save
+    // began rather than pieces of both.
+    m_saving = true;
+    QString failure;
+    {
+        const auto saved = qScopeGuard([this] {
+            m_saving = false;
+            putHeldDrops();
+        });
+        failure = saveTableFile(*m_area, fileName);
+    }
     if (!failure.isEmpty())
         reportFailure(
             tr("Cannot save the table to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
@@ -360,6 +373,32 @@ void Tavro::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
+void Tavro::holdDrop(const QDropEvent &drop)
+{
+    // The drag's data lives only as long as the drag: a copy is kept.
+    auto data = std::make_unique<QMimeData>();
+    for (const QString &format : drop.mimeData()->formats())
+        data->setData(format, drop.mimeData()->data(format));
+    m_heldDrops.push_back({std::move(data), drop.position(), drop.possibleActions(), drop.buttons(),
+                           drop.modifiers()});
+}
+
+void Tavro::putHeldDrops()
+{
+    // Each goes to the area as it came, now that nothing else is reading the text; a drop goes
+    // where a drag last entered, so it enters first.
+    std::vector<HeldDrop> held = std::move(m_heldDrops);
+    m_heldDrops.clear();
+    for (const HeldDrop &drop : held) {
+        QDragEnterEvent enter(drop.position.toPoint(), drop.actions, drop.data.get(), drop.buttons,
+                              drop.modifiers);
+        QCoreApplication::sendEvent(m_area->viewport(), &enter);
+        QDropEvent event(drop.position, drop.actions, drop.data.get(), drop.buttons,
+                         drop.modifiers);
+        QCoreApplication::sendEvent(m_area->viewport(), &event);
+    }
+}
+
 void Tavro::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
@@ -402,7 +441,8 @@ bool Tavro::eventFilter(QObject *watched, QEvent *event)
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto *drag = static_cast<QDragMoveEvent *>(event);
-            if (!droppedFile(drag->mimeData()).isEmpty()) {
+            if (!droppedFile(drag->mimeData()).isEmpty() ||
+                (m_saving && drag->mimeData()->hasText())) {
                 drag->acceptProposedAction();
                 return true;
             }
@@ -412,6 +452,11 @@ bool Tavro::eventFilter(QObject *watched, QEvent *event)
             auto *drop = static_cast<QDropEvent *>(event);
             if (!droppedFile(drop->mimeData()).isEmpty()) {
                 dropEvent(drop);
+                return true;
+            }
+            if (m_saving && drop->mimeData()->hasText()) {
+                holdDrop(*drop);
+                drop->acceptProposedAction();
                 return true;
             }
             break;

@@ -6,10 +6,14 @@
 #include "tablefiles.h"
 #include "tablerun.h"
 
+#include <QMimeData>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -55,7 +59,9 @@ public:
 
     // Writes the text area's text to a file, line breaks as CR LF and in UTF-8, whole or not at
     // all; a failure is reported with its reason. During a run the file gets the text as it
-    // stands, which is the whole text made so far. Returns whether the file was written.
+    // stands, which is the whole text made so far. The file holds the text exactly as it was
+    // when the save began: text dropped onto the area meanwhile goes in once the file is
+    // complete. Returns whether the file was written.
     bool saveTable(const QString &fileName);
 
     // Writes the picture as a 3-3-2 display shows it, as a PNG file: what the view shows with a
@@ -109,6 +115,9 @@ private:
     void createControls();
     void placeControls();
     void reportFailure(const QString &text);
+    // Keeps a text dropped onto the area while a save is writing it, and puts it in afterwards.
+    void holdDrop(const QDropEvent &drop);
+    void putHeldDrops();
 
     PictureSurface m_surface;
     TableSettings m_settings;
@@ -133,6 +142,18 @@ private:
     QAction *m_previewAction = nullptr;
     QAction *m_settingsAction = nullptr;
     TableSettingsDialog *m_settingsDialog = nullptr; // made when first opened
+
+    // A text dropped onto the area during a save, as it came.
+    struct HeldDrop
+    {
+        std::unique_ptr<QMimeData> data;
+        QPointF position;
+        Qt::DropActions actions;
+        Qt::MouseButtons buttons;
+        Qt::KeyboardModifiers modifiers;
+    };
+    bool m_saving = false;
+    std::vector<HeldDrop> m_heldDrops;
 };
 
 } // namespace quenzil
