@@ -143,8 +143,6 @@ private:
     std::unique_ptr<QFileDevice> m_file;
 };
 
-using Stream = std::unique_ptr<std::FILE, int (*)(std::FILE *)>;
-
 // While it lives, what the picture libraries write to standard error on their own goes nowhere:
 // libpng prints "libpng error: ..." past Qt's message handler before the reader fails, naming no
 // picture, and the command's own message says it with the name. The libraries write to the
@@ -191,40 +189,26 @@ private:
     int m_saved = -1;
 };
 
-// Opens a picture by the bytes of its name as given: on POSIX systems through the standard
-// library, since Qt would turn the name into Unicode text first and a name that is not valid
-// UTF-8 does not survive that; on Windows the names come from Qt as UTF-8 already. Returns why
-// it cannot be opened, or nothing.
-std::string openPicture(QFile &file, Stream &stream, const std::string &name)
+// Opens a picture by its name as the system has it (see openPictureFile()), or standard input
+// for "-". Returns why it cannot be opened, or nothing.
+std::string openPicture(QFile &file, const std::string &name)
 {
-    std::error_code ignored;
-    if (name == standardStreamName)
+    if (name == standardStreamName) {
         file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle);
-    else if (std::filesystem::is_directory(std::filesystem::path(name), ignored))
-        return std::strerror(EISDIR);
-#ifdef _WIN32
-    else
-        file.setFileName(QString::fromUtf8(name.data(), qsizetype(name.size())));
-    if (!file.isOpen() && !file.open(QIODevice::ReadOnly))
-        return file.errorString().toStdString();
-#else
-    else if (stream.reset(std::fopen(name.c_str(), "rb")); !stream)
-        return std::strerror(errno);
-    if (!file.isOpen() && !file.open(stream.get(), QIODevice::ReadOnly))
-        return file.errorString().toStdString();
-#endif
-    return {};
+        return {};
+    }
+    return openPictureFile(file, QByteArray(name.data(), qsizetype(name.size())), PictureFiles::Any)
+        .toStdString();
 }
 
 // Reads a picture and prepares it as the settings ask. On failure returns a null picture and
 // sets `error` to the message.
 QImage readPrepared(const std::string &name, const Preparation &preparation, std::string &error)
 {
-    Stream stream(nullptr, &std::fclose);
     QFile file;
     QString reason;
     PictureSource source;
-    if (error = openPicture(file, stream, name); error.empty()) {
+    if (error = openPicture(file, name); error.empty()) {
         const LibraryChatterMuted muted;
         if (!source.read(&file, preparation, &reason))
             error = (reason.isEmpty() ? file.errorString() : reason).toStdString();

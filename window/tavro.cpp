@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -152,11 +153,35 @@ void Tavro::placeControls()
 
 bool Tavro::loadFile(const QString &fileName, QString *errorText)
 {
+    return loadPicture(
+        [&](const Preparation &preparation) {
+            return m_surface.load(fileName, preparation, errorText);
+        },
+        errorText);
+}
+
+bool Tavro::loadFileNamed(const QByteArray &name, QString *errorText)
+{
+    return loadPicture(
+        [&](const Preparation &preparation) {
+            QFile file;
+            const QString reason = openPictureFile(file, name, PictureFiles::RegularOnly);
+            if (reason.isEmpty())
+                return m_surface.read(&file, preparation, errorText);
+            if (errorText)
+                *errorText = reason;
+            return false;
+        },
+        errorText);
+}
+
+bool Tavro::loadPicture(const std::function<bool(const Preparation &)> &read, QString *errorText)
+{
     // A new picture comes in as it is, not inverted, whatever the Invers box shows.
     Preparation preparation = m_settings.preparation;
     preparation.invert = false;
     try {
-        if (!m_surface.load(fileName, preparation, errorText))
+        if (!read(preparation))
             return false;
     } catch (...) {
         // Whatever goes wrong while loading ends the command without a word.

@@ -49,6 +49,9 @@ public:
     // says nothing, but sets *errorText (when given) to the reason. Returns whether the picture
     // was loaded.
     bool loadFile(const QString &fileName, QString *errorText = nullptr);
+    // The same for the file of that name as the system has it (see openPictureFile()), as the
+    // program's command line gives it.
+    bool loadFileNamed(const QByteArray &name, QString *errorText = nullptr);
 
     // Loads the picture on the clipboard (image data, or a copied picture file) as "Load Bitmap"
     // does; a failure changes nothing and says nothing. Returns whether a picture was loaded.
@@ -100,6 +103,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Loads a picture as `read` reads it for a preparation, as "Load Bitmap" does.
+    bool loadPicture(const std::function<bool(const Preparation &)> &read, QString *errorText);
     // The file a chooser names, or the empty text when it was cancelled or failed.
     QString chosenFile(const FileChooser &chooser);
     void loadBitmap();
