@@ -323,7 +323,6 @@ void Tavro::openTableSettings()
                 reportFailure(error);
                 return;
             }
-            emit tableSettingsAccepted(m_settings);
             keepSettings();
         });
     }

@@ -91,10 +91,6 @@ public:
     // A message box with the failure's text.
     static void showFailure(QWidget *parent, const QString &text);
 
-signals:
-    // The user accepted settings in the Table settings dialog (Ctrl+T).
-    void tableSettingsAccepted(const quenzil::TableSettings &settings);
-
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;

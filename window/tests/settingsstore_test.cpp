@@ -84,8 +84,8 @@ private slots:
     void badValueIgnored();
     void onlyARegularFile_data();
     void onlyARegularFile();
-    void windowTellsWhenNotKept_data();
-    void windowTellsWhenNotKept();
+    void windowKeepsAcceptedSettings_data();
+    void windowKeepsAcceptedSettings();
 
 private:
     QString folder() const { return m_config + QStringLiteral("/QUENZIL"); }
@@ -208,10 +208,12 @@ void SettingsStoreTest::onlyARegularFile()
     QVERIFY(after.exists() && !after.isFile());
 }
 
-void SettingsStoreTest::windowTellsWhenNotKept_data()
+void SettingsStoreTest::windowKeepsAcceptedSettings_data()
 {
     QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>("reason"); // why they are not kept; empty: they are
+    QTest::newRow("kept") << ""
+                          << "";
     QTest::newRow("the settings folder is a file") << "folder a file"
                                                    << "Not a directory";
 #ifdef Q_OS_UNIX
@@ -221,7 +223,9 @@ void SettingsStoreTest::windowTellsWhenNotKept_data()
 #endif
 }
 
-void SettingsStoreTest::windowTellsWhenNotKept()
+// OK in the Table settings dialog keeps the settings for the next starts, or says in a message
+// that they will not be kept, and why.
+void SettingsStoreTest::windowKeepsAcceptedSettings()
 {
     QFETCH(QString, kind);
     QFETCH(QString, reason);
@@ -259,6 +263,11 @@ void SettingsStoreTest::windowTellsWhenNotKept()
     answer.start(0);
     buttons->button(QDialogButtonBox::Ok)->click();
     QVERIFY(!buttons->isVisible());
+    if (reason.isEmpty()) {
+        QCOMPARE(message, QString());
+        QCOMPARE(SettingsStore().load().settings, settingsOf(QStringLiteral("radix=hex")));
+        return;
+    }
     QVERIFY2(message.startsWith("The table settings apply now but will not be kept for the next "
                                 "start. '" +
                                 path() + "' cannot be written: " + reason),

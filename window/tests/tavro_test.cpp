@@ -21,7 +21,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -1131,7 +1130,7 @@ void TavroTest::matchesTheCommand()
 }
 
 // Ctrl+T and "Table settings..." in both menus open the dialog; the view follows its controls at
-// once, OK keeps the settings and hands them on to be stored, Cancel goes back.
+// once, OK keeps the settings (settingsstore_test: for the next starts too), Cancel goes back.
 void TavroTest::settingsDialog_data()
 {
     QTest::addColumn<QString>("via");
@@ -1150,7 +1149,6 @@ void TavroTest::settingsDialog()
 
     m_chosen = picture("p.bmp", 40, 30);
     click("Command1");
-    QSignalSpy kept(m_window.get(), &Tavro::tableSettingsAccepted);
     if (via == "Ctrl+T") {
         m_window->activateWindow();
         QTest::keySequence(m_window.get(), QKeySequence(Qt::CTRL | Qt::Key_T));
@@ -1175,13 +1173,10 @@ void TavroTest::settingsDialog()
     auto *buttons = dialog->findChild<QDialogButtonBox *>("buttons");
     buttons->button(accepted ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
     QVERIFY(!dialog->isVisible());
-    QCOMPARE(kept.size(), accepted ? 1 : 0);
     const TableSettings now = m_window->tableSettings();
     QCOMPARE(now.format.radix, accepted ? Radix::hexadecimal : Radix::binary);
     QCOMPARE(caption("Label3"), accepted ? QString("X:  160") : QString("X:  40"));
     QCOMPARE(m_window->surface().width(), accepted ? 160.0 : 40.0);
-    if (accepted)
-        QVERIFY(qvariant_cast<TableSettings>(kept.first().first()) == now);
 }
 
 QTEST_MAIN(TavroTest)
