@@ -17,9 +17,9 @@
 #include <memory>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h> // setrlimit
-#include <sys/stat.h>     // mkfifo
+#include "filesizelimit.h"
+
+#include <sys/stat.h> // mkfifo
 #endif
 
 using namespace quenzil;
@@ -42,28 +42,6 @@ const QString everySetting = QStringLiteral("fit=160x128\npad=true\nresample=nea
                                             "background=FFFFFF\ndither=diffuse\nradix=hex\n"
                                             "label=Logo\nper-line=16\nsize-line=true\n"
                                             "row-lines=true\nrle=true");
-
-#ifdef Q_OS_UNIX
-// While it lives, no file of this process may grow beyond `bytes`; a write past it fails with
-// "File too large" instead of ending the process.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_before);
-        const rlimit limit{bytes, m_before.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_before); }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit m_before{};
-};
-#endif
 
 } // namespace
 
@@ -234,9 +212,9 @@ void SettingsStoreTest::windowKeepsAcceptedSettings()
         QVERIFY(writeFile(folder(), "not a folder"));
     }
 #ifdef Q_OS_UNIX
-    std::unique_ptr<FileSizeLimit> limit;
+    std::unique_ptr<testsupport::FileSizeLimit> limit;
     if (kind == "no room")
-        limit = std::make_unique<FileSizeLimit>(0);
+        limit = std::make_unique<testsupport::FileSizeLimit>(0);
 #endif
 
     const SettingsStore store;

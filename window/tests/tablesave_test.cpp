@@ -25,9 +25,9 @@
 #endif
 
 #ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h> // setrlimit
-#include <sys/stat.h>     // mkfifo
+#include "filesizelimit.h"
+
+#include <sys/stat.h> // mkfifo
 #endif
 
 using namespace quenzil;
@@ -61,28 +61,6 @@ QByteArray tableFile(QString text)
 {
     return text.replace(QLatin1Char('\n'), QLatin1String("\r\n")).toUtf8();
 }
-
-#ifdef Q_OS_UNIX
-// While it lives, no file of this process may grow beyond `bytes`: a write that would fails with
-// "File too large" after writing what fits, as a write to a full disk does.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_before);
-        const rlimit limit{bytes, m_before.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_before); }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit m_before{};
-};
-#endif
 
 } // namespace
 
@@ -265,7 +243,7 @@ void TableSaveTest::failedSaveSaysWhy()
     else
         QVERIFY(writeFile(fileName, earlier));
     {
-        const FileSizeLimit limit(target == "no room" ? 4096 : RLIM_INFINITY);
+        const testsupport::FileSizeLimit limit(target == "no room" ? 4096 : RLIM_INFINITY);
         save(table, fileName);
     }
 
