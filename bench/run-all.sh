@@ -11,3 +11,4 @@ bash bench/prepare_bench.sh
 ./build/bin/window_bench --zoom 4096
 ./build/bin/window_bench --preview 4096
 ./build/bin/largest_picture_bench all
+./build/bin/scaling_bench

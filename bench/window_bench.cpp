@@ -367,7 +367,7 @@ int measureSettings(int side, bool jpeg, int argc, char **argv)
     for (const auto &step : steps) {
         if (!useSettingsFile(config, step.second))
             return 1;
-        settings.push_back(quenzil::SettingsStore().load());
+        settings.push_back(quenzil::SettingsStore().load().settings);
         QThread::msleep(20); // a file of the same size is then still read again
     }
 
@@ -456,7 +456,7 @@ int measureLoadJpeg(const QString &path, int side, int argc, char **argv)
     const auto app = application(argc, argv);
     // As the program starts: the stored settings, then the window.
     quenzil::Tavro window;
-    if (!window.setTableSettings(quenzil::SettingsStore().load()))
+    if (!window.setTableSettings(quenzil::SettingsStore().load().settings))
         return 1;
     window.show();
     QCoreApplication::processEvents();

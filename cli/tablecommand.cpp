@@ -2,7 +2,6 @@
 
 #include "commandline.h"
 #include "imagepixels.h"
-#include "namedfile.h"
 #include "picturepreparation.h"
 #include "picturereading.h"
 #include "picturesource.h"
@@ -137,20 +136,29 @@ private:
     std::unique_ptr<QFileDevice> m_file;
 };
 
-// Reads a picture ("-": standard input) and prepares it as the settings ask. On failure returns
-// a null picture and sets `error` to the message.
+// Opens a picture or a table by its name as the system has it (see openPictureFile()), or
+// standard input for "-". Returns why it cannot be opened, or nothing.
+std::string openInput(QFile &file, const std::string &name)
+{
+    if (name == standardStreamName) {
+        file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle);
+        return {};
+    }
+    return openPictureFile(file, QByteArray(name.data(), qsizetype(name.size())), PictureFiles::Any)
+        .toStdString();
+}
+
+// Reads a picture and prepares it as the settings ask. On failure returns a null picture and
+// sets `error` to the message.
 QImage readPrepared(const std::string &name, const Preparation &preparation, std::string &error)
 {
-    PictureSource source;
+    QFile file;
     QString reason;
-    QFile input;
-    const bool read = name == standardStreamName
-                          ? input.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle) &&
-                                source.read(&input, preparation, &reason)
-                          : source.readNamed(name, preparation, &reason);
-    if (!read) {
-        error = "cannot load " + quotedText(name) + ": " +
-                (reason.isEmpty() ? input.errorString() : reason).toStdString();
+    PictureSource source;
+    if (error = openInput(file, name); error.empty() && !source.read(&file, preparation, &reason))
+        error = (reason.isEmpty() ? file.errorString() : reason).toStdString();
+    if (source.isNull()) {
+        error = "cannot load " + quotedText(name) + ": " + error;
         return {};
     }
     QImage picture = source.takePrepared(preparation, &reason);
@@ -213,15 +221,9 @@ constexpr std::size_t commonLineLimit = 255;
 int runDecodeCommand(const CommandOptions &options)
 {
     const std::string &name = options.pictures.front();
-    NamedFile named;
-    QFile &file = named.file();
-    if (const QString error = name == standardStreamName
-                                  ? file.open(stdin, QIODevice::ReadOnly, QFileDevice::DontCloseHandle)
-                                        ? QString()
-                                        : file.errorString()
-                                  : named.open(name);
-        !error.isEmpty()) {
-        report("cannot read " + quotedText(name) + ": " + error.toStdString());
+    QFile file;
+    if (const std::string error = openInput(file, name); !error.empty()) {
+        report("cannot read " + quotedText(name) + ": " + error);
         return 1;
     }
     // A chunk at a time, so that memory holds the codes and not the text as well.

@@ -20,6 +20,8 @@ test_packages=(
     lintian                         # ... and has lintian check the package
     bwbasic                         # the test that reads tables back in a real BASIC
     qt6-image-formats-plugins       # WebP, TIFF, TGA, ...: the tests read such pictures
+    qt6-base-private-dev            # the window test that asks the window to close as a window
+                                    # manager does, through Qt's window system interface
 )
 if [ "${1:-}" = --build-only ]; then
     shift

@@ -1,5 +1,7 @@
 #include "settingrows.h"
 
+#include "picturereading.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -77,6 +79,11 @@ template <Scaling scaling> std::string applyBox(Options &options, std::string_vi
     if (!box)
         return quotedText(value) + " is not a size WxH with each side 1 to " +
                std::to_string(Preparation::largestSide);
+    // A box the prepared picture may fill whole, so one beyond the pixel limit could only fail
+    // later, picture by picture (a square one fitted into it, say).
+    if (!fitsPixelLimit(*box))
+        return quotedText(value) + " is " + std::to_string(qint64(box->width()) * box->height()) +
+               " pixels, more than the " + std::to_string(pixelLimit()) + " a picture may have";
     options.table.preparation.scaling = scaling;
     options.table.preparation.box = *box;
     return {};

@@ -1,6 +1,7 @@
 #include "picturereading.h"
 
 #include "bmpheader.h"
+#include "picturechecks.h"
 #include "picturepreparation.h"
 
 #include <QBuffer>
@@ -10,8 +11,10 @@
 #include <QImageReader>
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <limits>
+#include <mutex>
 #include <new>
 
 namespace quenzil {
@@ -24,6 +27,59 @@ QImage fail(QString *error, const QString &text)
         *error = text;
     return {};
 }
+
+// While it lives, the warnings of Qt's picture readers on this thread are kept instead of
+// printed: the JPEG reader tells of data that ends early or is corrupt only that way ("Premature
+// end of JPEG file", "Corrupt JPEG data: ...") and gives the picture all the same, its missing
+// part grey. Every other message goes to the handler that was installed before. Reads on several
+// threads at once share one installed handler, which each message finds its own thread's catcher
+// through.
+class ReaderWarnings
+{
+public:
+    ReaderWarnings() : m_outer(current)
+    {
+        current = this;
+        const std::lock_guard lock(installation);
+        if (installs++ == 0)
+            previous = qInstallMessageHandler(&handle);
+    }
+    ~ReaderWarnings()
+    {
+        current = m_outer;
+        const std::lock_guard lock(installation);
+        if (--installs == 0)
+            qInstallMessageHandler(previous.load());
+    }
+    ReaderWarnings(const ReaderWarnings &) = delete;
+    ReaderWarnings &operator=(const ReaderWarnings &) = delete;
+
+    // The first warning caught, or the empty text.
+    const QString &first() const { return m_first; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &message)
+    {
+        // Warnings alone: the PNG reader passes libpng's harmless remarks on as information.
+        const bool readerWarning =
+            (type == QtWarningMsg || type == QtCriticalMsg) && context.category &&
+            QLatin1String(context.category).startsWith(QLatin1String("qt.gui.imageio"));
+        if (current && readerWarning) {
+            if (current->m_first.isEmpty())
+                current->m_first = message.simplified();
+            return;
+        }
+        previous.load()(type, context, message);
+    }
+
+    static inline thread_local ReaderWarnings *current = nullptr;
+    static inline std::mutex installation;
+    static inline int installs = 0;
+    static inline std::atomic<QtMessageHandler> previous = nullptr;
+
+    ReaderWarnings *m_outer;
+    QString m_first;
+};
 
 // Turns a picture into Format_ARGB32, in place where it already has 32 bits a pixel. An RGB32
 // picture from our own decoding is opaque already (the readers write opaque pixels into a blank
@@ -118,6 +174,10 @@ qint64 wholeReadLimit()
     return pixelLimit() * qint64(sizeof(QRgb)) + (qint64(1) << 20);
 }
 
+// The most scans a JPEG may have: a progressive JPEG as encoders write it has about ten, and
+// decoders that take files from anywhere hold them to a few hundred.
+constexpr int mostJpegScans = 256;
+
 QString tooLongText()
 {
     return QStringLiteral("The picture data is longer than %1 MB, the most read from a stream")
@@ -188,18 +248,23 @@ QImage decode(QIODevice *device, QString *error, const Preparation &forPreparati
     if (bmp.decodesPixelsItself())
         return bmp.readPixels(device, error);
 
-    // A picture whose read depends on the preparation is decoded from its bytes, kept.
-    if (keptBytes && QImageReader::imageFormat(device) == "jpeg") {
+    // A JPEG, a GIF and an XBM are read whole first, so that their bytes can be checked before
+    // they are decoded; a JPEG's bytes are kept where its read depends on the preparation.
+    const QByteArray format = QImageReader::imageFormat(device);
+    if (format == "jpeg" || format == "gif" || format == "xbm") {
         if (device != &whole) {
             if (device->size() - device->pos() > wholeReadLimit())
                 return fail(error, tooLongText());
             device = openBuffer(whole, device->readAll());
         }
-        *keptBytes = whole.data();
+        if (keptBytes && format == "jpeg")
+            *keptBytes = whole.data();
     }
+    const QByteArray &bytes = whole.data();
 
     // The reader lives only within this function: a handler that keeps the picture it gave
     // (GIF keeps the last frame) would make the first write to the picture copy it whole.
+    const ReaderWarnings warnings;
     QImageReader reader(device);
     setUp(reader);
     // Every picture becomes 32 bits a pixel whatever the file stores, so the pixels are held
@@ -208,6 +273,13 @@ QImage decode(QIODevice *device, QString *error, const Preparation &forPreparati
     const QSize size = announcedSize(reader);
     if (size.isValid() && !fitsPixelLimit(size))
         return fail(error, pixelLimitText(size));
+    if (format == "jpeg" && jpegScans(bytes, mostJpegScans) > mostJpegScans)
+        return fail(
+            error,
+            QStringLiteral("The picture has more than %1 scans, the most read").arg(mostJpegScans));
+    if ((format == "gif" && gifEndsEarly(bytes)) ||
+        (format == "xbm" && size.isValid() && xbmEndsEarly(bytes, size)))
+        return fail(error, QStringLiteral("The picture data is cut short"));
     // The reader scales before it turns the picture upright.
     QSize decodedSize = readSize(reader, forPreparation);
     if (storedOnItsSide(reader))
@@ -217,6 +289,9 @@ QImage decode(QIODevice *device, QString *error, const Preparation &forPreparati
     QImage decoded = blankImage(decodedSize, reader.imageFormat());
     if (!reader.read(&decoded))
         return fail(error, reader.errorString());
+    // A reader that warned has read damaged data, whatever picture it gave.
+    if (!warnings.first().isEmpty())
+        return fail(error, QStringLiteral("The picture data is damaged: ") + warnings.first());
     blackenMissingPaletteEntries(decoded);
     return decoded;
 }

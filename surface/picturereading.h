@@ -29,8 +29,11 @@ QString noMemoryText();
 // Every picture is held to the pixel limit, from its header before anything is decoded and
 // again after. A sequential device (a pipe, standard input) is read to its end first, at most
 // the allocation limit plus 1 MiB, and then gets exactly the checks a file gets; a longer one
-// fails. A BMP whose pixel data ends early or whose colour masks cannot be decoded is refused;
-// pixel indices beyond a palette read as black.
+// fails. A picture whose data ends before its pixels do is refused, whatever its format: a BMP
+// whose pixel data ends early, a GIF or XBM cut short, a JPEG whose reader warns of damaged data
+// ("The picture data is damaged: Premature end of JPEG file"). So are a BMP whose colour masks
+// cannot be decoded and a JPEG of more than 256 scans (before it is decoded); pixel indices
+// beyond a palette read as black. What the readers say while reading is not printed.
 //
 // `forPreparation` lets the reader decode a smaller picture where the format does that cheaply
 // and the preparation scales it far down anyway (a JPEG at 1/2, 1/4 or 1/8 of its size, never

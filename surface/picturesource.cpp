@@ -1,6 +1,5 @@
 #include "picturesource.h"
 
-#include "namedfile.h"
 #include "picturepreparation.h"
 #include "picturereading.h"
 
@@ -11,14 +10,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <memory>
 
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
 #else
-#include <fcntl.h>
+#include <fcntl.h> // open: the name's bytes as they are
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -85,7 +83,75 @@ QImage quietlyRead(QIODevice *device, QString *error, const Preparation &prepara
     return readPicture(device, error, preparation, keptBytes);
 }
 
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 } // namespace
+
+QString openPictureFile(QFile &file, const QByteArray &name, PictureFiles files)
+{
+    const QString notRegular = QStringLiteral("Is not a regular file");
+    if (name.isEmpty())
+        return systemReason(ENOENT);
+#ifdef Q_OS_WIN
+    // The system takes names as UTF-16, which Qt makes of the UTF-8.
+    file.setFileName(QString::fromUtf8(name));
+    if (const QFileInfo info(file.fileName()); info.isDir())
+        return systemReason(EISDIR);
+    else if (files == PictureFiles::RegularOnly && info.exists() && !info.isFile())
+        return notRegular;
+    if (!file.open(QIODevice::ReadOnly))
+        return file.errorString();
+    return {};
+#else
+    // The name as given: Qt would make text of it first, and a name that is not valid UTF-8 does
+    // not survive that. Opening without waiting lets a FIFO be told from a regular file before
+    // anything waits on it; a regular file reads the same either way.
+    const bool regularOnly = files == PictureFiles::RegularOnly;
+    const int descriptor =
+        ::open(name.constData(), O_RDONLY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0));
+    if (descriptor < 0)
+        return systemReason(errno);
+    const auto refuse = [descriptor](const QString &reason) {
+        ::close(descriptor);
+        return reason;
+    };
+    struct stat status
+    {
+    };
+    if (::fstat(descriptor, &status) != 0)
+        return refuse(systemReason(errno));
+    if (S_ISDIR(status.st_mode))
+        return refuse(systemReason(EISDIR));
+    if (regularOnly && !S_ISREG(status.st_mode))
+        return refuse(notRegular);
+    if (regularOnly)
+        ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return refuse(file.errorString());
+    return {};
+#endif
+}
+
+QByteArray systemFileName(const QString &fileName)
+{
+#ifdef Q_OS_WIN
+    return fileName.toUtf8();
+#else
+    return QFile::encodeName(fileName);
+#endif
+}
+
+QString fileNameText(const QByteArray &name)
+{
+#ifdef Q_OS_WIN
+    return QString::fromUtf8(name);
+#else
+    return QFile::decodeName(name);
+#endif
+}
 
 bool PictureSource::read(QIODevice *device, const Preparation &preparation, QString *error)
 {
@@ -101,24 +167,12 @@ bool PictureSource::read(QIODevice *device, const Preparation &preparation, QStr
 bool PictureSource::readFile(const QString &fileName, const Preparation &preparation,
                              QString *error)
 {
-    // Only a regular file is opened: opening a FIFO would wait for a writer, and a device may
-    // never end.
-    if (const QFileInfo info(fileName); info.exists() && !info.isFile())
-        return fail(error, info.isDir() ? QStringLiteral("Is a directory")
-                                        : QStringLiteral("Is not a regular file"));
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(error, file.errorString());
-    return read(&file, preparation, error);
-}
-
-bool PictureSource::readNamed(const std::string &name, const Preparation &preparation,
-                              QString *error)
-{
-    NamedFile named;
-    if (const QString reason = named.open(name); !reason.isEmpty())
+    QFile file;
+    if (const QString reason =
+            openPictureFile(file, systemFileName(fileName), PictureFiles::RegularOnly);
+        !reason.isEmpty())
         return fail(error, reason);
-    return read(&named.file(), preparation, error);
+    return read(&file, preparation, error);
 }
 
 bool PictureSource::take(const QImage &picture, QString *error)

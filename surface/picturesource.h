@@ -7,11 +7,34 @@
 #include <QSize>
 #include <QString>
 
-#include <string>
-
+class QFile;
 class QIODevice;
 
 namespace quenzil {
+
+// What openPictureFile() opens.
+enum class PictureFiles {
+    // Only a regular file: opening a FIFO would wait for a writer, and a device may never end.
+    RegularOnly,
+    // Any file but a folder: a pipe or a device is read to its end.
+    Any,
+};
+
+// Opens the picture file called `name` for reading, by its name as the system has it: on POSIX
+// systems the bytes of `name` as given, which need not be valid UTF-8 (a name from another
+// encoding opens all the same); on Windows `name` read as UTF-8. A folder is refused ("Is a
+// directory"), and with RegularOnly anything else that is no regular file ("Is not a regular
+// file"). Returns why the file cannot be opened, with the system's reason ("No such file or
+// directory", an empty name too), or the empty text. quenzil-table and the window's command line
+// open their pictures this way.
+QString openPictureFile(QFile &file, const QByteArray &name, PictureFiles files);
+
+// A file's name as the system has it, for openPictureFile(), from a name as Qt gives it (from a
+// dialog, a drop): its bytes on POSIX systems, UTF-8 on Windows.
+QByteArray systemFileName(const QString &fileName);
+// The other way, to show a name: the bytes as text, with a replacement character where they are
+// no text.
+QString fileNameText(const QByteArray &name);
 
 // The one way from a picture file to the picture a table codes, for quenzil-table and the window
 // alike: the picture is read as a preparation lets it be read (a JPEG that is scaled far down is
@@ -32,11 +55,6 @@ public:
     // writer, a device might never end).
     bool readFile(const QString &fileName, const Preparation &preparation,
                   QString *error = nullptr);
-    // The same for the file named by `name` as a command line gives it: on POSIX systems the
-    // bytes of the name, so that a name that is not valid UTF-8 opens; on Windows UTF-8. A FIFO
-    // or a device is read to its end as a pipe is; a folder is refused.
-    bool readNamed(const std::string &name, const Preparation &preparation,
-                   QString *error = nullptr);
     // Takes a picture decoded already (a pasted one), held to the pixel limit as a read one.
     bool take(const QImage &picture, QString *error = nullptr);
 

@@ -70,36 +70,52 @@ Axis smoothAxis(int from, int to)
     return axis;
 }
 
-// One source row averaged along x: for each target pixel the sums of its source pixels'
-// channels times their weights.
-void sumRow(const QRgb *line, const Axis &axis, std::uint64_t *sums)
+// The three channels of a row of source pixels, and of a row of sums already taken along y.
+struct PixelRow
+{
+    const QRgb *line;
+    std::uint64_t red(int x) const { return std::uint64_t(qRed(line[x])); }
+    std::uint64_t green(int x) const { return std::uint64_t(qGreen(line[x])); }
+    std::uint64_t blue(int x) const { return std::uint64_t(qBlue(line[x])); }
+};
+
+struct SumRow
+{
+    const std::uint64_t *sums;
+    std::uint64_t red(int x) const { return sums[std::size_t(x) * channels]; }
+    std::uint64_t green(int x) const { return sums[std::size_t(x) * channels + 1]; }
+    std::uint64_t blue(int x) const { return sums[std::size_t(x) * channels + 2]; }
+};
+
+// One row averaged along x: for each target pixel the sums of its source values' channels times
+// their weights.
+template <typename Row> void sumRow(const Row &row, const Axis &axis, std::uint64_t *sums)
 {
     // Plain scalars: kept in registers, where arrays of sums went through memory on every pixel.
     for (const Tap &tap : axis.taps) {
         std::uint64_t red = 0;
         std::uint64_t green = 0;
         std::uint64_t blue = 0;
-        const auto add = [&](QRgb pixel, std::uint64_t weight) {
-            red += weight * qRed(pixel);
-            green += weight * qGreen(pixel);
-            blue += weight * qBlue(pixel);
+        const auto add = [&](int x, std::uint64_t weight) {
+            red += weight * row.red(x);
+            green += weight * row.green(x);
+            blue += weight * row.blue(x);
         };
-        add(line[tap.first], tap.firstWeight);
+        add(tap.first, tap.firstWeight);
         if (tap.last != tap.first) {
-            // Whole pixels between the ends all weigh the same: summed first, weighted once.
+            // Whole values between the ends all weigh the same: summed first, weighted once.
             std::uint64_t innerRed = 0;
             std::uint64_t innerGreen = 0;
             std::uint64_t innerBlue = 0;
             for (int x = tap.first + 1; x < tap.last; ++x) {
-                const QRgb pixel = line[x];
-                innerRed += qRed(pixel);
-                innerGreen += qGreen(pixel);
-                innerBlue += qBlue(pixel);
+                innerRed += row.red(x);
+                innerGreen += row.green(x);
+                innerBlue += row.blue(x);
             }
             red += innerRed * axis.innerWeight;
             green += innerGreen * axis.innerWeight;
             blue += innerBlue * axis.innerWeight;
-            add(line[tap.last], tap.lastWeight);
+            add(tap.last, tap.lastWeight);
         }
         sums[0] = red;
         sums[1] = green;
@@ -108,19 +124,32 @@ void sumRow(const QRgb *line, const Axis &axis, std::uint64_t *sums)
     }
 }
 
+// The weight of source row `row` in the target pixel `tap` makes.
+std::uint64_t weightOf(const Tap &tap, int row, const Axis &axis)
+{
+    return row == tap.first ? tap.firstWeight : row == tap.last ? tap.lastWeight : axis.innerWeight;
+}
+
 int rounded(double value)
 {
     return std::clamp(int(value + 0.5), 0, 255);
 }
 
-QImage smooth(const QImage &picture, QSize size)
+// Writes target row `y` from the sums of its pixels, each divided by the weights' total.
+template <typename Sum> void putRow(QImage &result, int y, const Sum *sums, double total)
 {
-    QImage result(size, QImage::Format_ARGB32);
-    if (result.isNull())
-        return result;
-    const Axis xs = smoothAxis(picture.width(), size.width());
-    const Axis ys = smoothAxis(picture.height(), size.height());
-    const std::size_t rowSums = std::size_t(size.width()) * channels;
+    auto *out = reinterpret_cast<QRgb *>(result.scanLine(y));
+    for (int x = 0; x < result.width(); ++x) {
+        const Sum *pixel = sums + std::size_t(x) * channels;
+        out[x] = qRgb(rounded(double(pixel[0]) / total), rounded(double(pixel[1]) / total),
+                      rounded(double(pixel[2]) / total));
+    }
+}
+
+// Source rows averaged along x first, then those rows along y.
+void rowsFirst(const QImage &picture, QImage &result, const Axis &xs, const Axis &ys)
+{
+    const std::size_t rowSums = std::size_t(result.width()) * channels;
 
     // Source rows averaged along x, kept for the next target row: when shrinking a row on the
     // border between two target rows counts for both, when enlarging each row counts for
@@ -134,33 +163,72 @@ QImage smooth(const QImage &picture, QSize size)
                 return kept[slot];
         // Rows are asked for in ascending order: the older one is not needed again.
         const std::size_t slot = keptRow[0] < keptRow[1] ? 0 : 1;
-        sumRow(reinterpret_cast<const QRgb *>(picture.constScanLine(y)), xs, kept[slot].data());
+        sumRow(PixelRow{reinterpret_cast<const QRgb *>(picture.constScanLine(y))}, xs,
+               kept[slot].data());
         keptRow[slot] = y;
         return kept[slot];
     };
 
-    // Summed in doubles: exact up to 2^53, more than any picture within the pixel limit needs
-    // unless it is also stretched thousands of times along the other axis.
+    // Summed in doubles, which is exact (see smooth()) and quicker here than whole numbers.
     std::vector<double> sums(rowSums);
     const double total = double(xs.total) * double(ys.total);
-    for (int y = 0; y < size.height(); ++y) {
+    for (int y = 0; y < result.height(); ++y) {
         const Tap &tap = ys.taps[std::size_t(y)];
         std::fill(sums.begin(), sums.end(), 0.0);
         for (int row = tap.first; row <= tap.last; ++row) {
-            const double weight = double(row == tap.first  ? tap.firstWeight
-                                         : row == tap.last ? tap.lastWeight
-                                                           : ys.innerWeight);
+            const double weight = double(weightOf(tap, row, ys));
             const std::vector<std::uint64_t> &line = summed(row);
             for (std::size_t i = 0; i < rowSums; ++i)
                 sums[i] += weight * double(line[i]);
         }
-        auto *out = reinterpret_cast<QRgb *>(result.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const double *pixel = sums.data() + std::size_t(x) * channels;
-            out[x] = qRgb(rounded(pixel[0] / total), rounded(pixel[1] / total),
-                          rounded(pixel[2] / total));
-        }
+        putRow(result, y, sums.data(), total);
     }
+}
+
+// The source rows of each target row summed along y first, then that sum along x.
+void columnsFirst(const QImage &picture, QImage &result, const Axis &xs, const Axis &ys)
+{
+    const int width = picture.width();
+    std::vector<std::uint64_t> columns(std::size_t(width) * channels);
+    std::vector<std::uint64_t> sums(std::size_t(result.width()) * channels);
+    const double total = double(xs.total) * double(ys.total);
+    for (int y = 0; y < result.height(); ++y) {
+        const Tap &tap = ys.taps[std::size_t(y)];
+        std::fill(columns.begin(), columns.end(), 0);
+        for (int row = tap.first; row <= tap.last; ++row) {
+            const std::uint64_t weight = weightOf(tap, row, ys);
+            const auto *line = reinterpret_cast<const QRgb *>(picture.constScanLine(row));
+            std::uint64_t *column = columns.data();
+            for (int x = 0; x < width; ++x, column += channels) {
+                column[0] += weight * std::uint64_t(qRed(line[x]));
+                column[1] += weight * std::uint64_t(qGreen(line[x]));
+                column[2] += weight * std::uint64_t(qBlue(line[x]));
+            }
+        }
+        sumRow(SumRow{columns.data()}, xs, sums.data());
+        putRow(result, y, sums.data(), total);
+    }
+}
+
+QImage smooth(const QImage &picture, QSize size)
+{
+    QImage result(size, QImage::Format_ARGB32);
+    if (result.isNull())
+        return result;
+    const Axis xs = smoothAxis(picture.width(), size.width());
+    const Axis ys = smoothAxis(picture.height(), size.height());
+    // Each pixel is the sum, over the source pixels it covers, of both axes' weights times the
+    // pixel, divided by the weights' total. The sums are whole numbers below 2^53 (at most 255
+    // times a total of 33,554,432 x 16,384 within the pixel limit), exact in doubles, so the
+    // order they are taken in does not change a pixel. Summing rows along x first costs source
+    // rows times target width, which for a picture that grows wider but lower (a column of 33
+    // million pixels stretched to a row of 8192) is far more than the source and target pixels
+    // together. There the columns are summed along y first: about the source pixels plus target
+    // rows times source width, which is less than the target pixels.
+    if (size.width() > picture.width() && size.height() < picture.height())
+        columnsFirst(picture, result, xs, ys);
+    else
+        rowsFirst(picture, result, xs, ys);
     return result;
 }
 

@@ -2,6 +2,7 @@
 // given.
 #include "pictureintake.h"
 #include "quenzilversion.h"
+#include "settingrows.h"
 #include "settingsstore.h"
 #include "tavro.h"
 
@@ -10,6 +11,8 @@
 #include <QFile>
 
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #if defined(__GLIBC__)
 #include <malloc.h> // mallopt
@@ -37,6 +40,34 @@ int printed(const QString &text)
     return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
+// The arguments as the system has them: on POSIX systems the bytes as given (a file's name need
+// not be text); on Windows UTF-8 of what Qt read from the system, since the bytes there are in a
+// code page that may not hold every name.
+QList<QByteArray> systemArguments(int argc, char *argv[])
+{
+    QList<QByteArray> arguments;
+#ifdef Q_OS_WIN
+    if (QCoreApplication::instance()) {
+        for (const QString &argument : QCoreApplication::arguments())
+            arguments << argument.toUtf8();
+        return arguments;
+    }
+#endif
+    for (int i = 0; i < argc; ++i)
+        arguments << QByteArray(argv[i]);
+    return arguments;
+}
+
+// A file's name as messages show it: as given, with the system's separators.
+std::string shownName(const QByteArray &name)
+{
+#ifdef Q_OS_WIN
+    return QDir::toNativeSeparators(QString::fromUtf8(name)).toStdString();
+#else
+    return name.toStdString();
+#endif
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -47,10 +78,8 @@ int main(int argc, char *argv[])
     // Help and version are answered before the window's application starts, so they need no
     // display.
     {
-        QStringList arguments;
-        for (int i = 0; i < argc; ++i)
-            arguments << QFile::decodeName(argv[i]);
-        const quenzil::WindowCommandLine early = quenzil::readWindowCommandLine(arguments);
+        const quenzil::WindowCommandLine early =
+            quenzil::readWindowCommandLine(systemArguments(argc, argv));
         using Action = quenzil::WindowCommandLine::Action;
         if (early.action == Action::Help || early.action == Action::Version)
             return printed(early.text);
@@ -62,9 +91,9 @@ int main(int argc, char *argv[])
     // Lets the desktop match the window to its installed entry and icon (quenzil.desktop).
     QGuiApplication::setDesktopFileName(QStringLiteral("quenzil"));
 
-    // Qt's own options are taken by now.
+    // Qt's own options are taken by now, out of argc and argv as well.
     const quenzil::WindowCommandLine commandLine =
-        quenzil::readWindowCommandLine(QCoreApplication::arguments());
+        quenzil::readWindowCommandLine(systemArguments(argc, argv));
     if (commandLine.action == quenzil::WindowCommandLine::Action::UsageError) {
         std::fputs(qPrintable(commandLine.text), stderr);
         return 2;
@@ -72,20 +101,20 @@ int main(int argc, char *argv[])
 
     // The settings come before the picture, which is shown prepared by them.
     const quenzil::SettingsStore store;
-    quenzil::Tavro window;
-    window.setTableSettings(store.load());
-    QObject::connect(&window, &quenzil::Tavro::tableSettingsAccepted, &window,
-                     [&store](const quenzil::TableSettings &settings) { store.save(settings); });
-    window.setZoom(store.loadZoom());
-    QObject::connect(&window, &quenzil::Tavro::zoomChanged, &window,
-                     [&store](int zoom) { store.saveZoom(zoom); });
-    if (!commandLine.picture.isEmpty()) {
-        // The window opens all the same, without a picture.
+    const quenzil::SettingsStore::Loaded stored = store.load();
+    for (const QString &problem : stored.problems)
+        std::fprintf(stderr, "quenzil: settings: %s\n", problem.toLocal8Bit().constData());
+    quenzil::Tavro window(nullptr, &store);
+    window.setTableSettings(stored.settings);
+    window.setZoom(stored.zoom);
+    if (const std::optional<QByteArray> &picture = commandLine.picture) {
+        // The window opens all the same, without a picture. The name is quoted as quenzil-table
+        // quotes it, so that no control character in it reaches the terminal.
         QString reason;
-        if (!window.loadFile(commandLine.picture, &reason))
+        if (!window.loadFileNamed(*picture, &reason))
             std::fprintf(stderr, "quenzil: cannot open %s: %s\n",
-                         qPrintable(QDir::toNativeSeparators(commandLine.picture)),
-                         qPrintable(reason));
+                         quenzil::quotedText(shownName(*picture)).c_str(),
+                         reason.toLocal8Bit().constData());
     }
     window.show();
     return QApplication::exec();

@@ -1,5 +1,6 @@
 #include "pictureintake.h"
 
+#include "picturesource.h"
 #include "quenzilversion.h"
 
 #include <QClipboard>
@@ -99,11 +100,14 @@ CopiedPicture copiedPicture()
     return {};
 }
 
-WindowCommandLine readWindowCommandLine(const QStringList &arguments)
+WindowCommandLine readWindowCommandLine(const QList<QByteArray> &arguments)
 {
+    QStringList texts;
+    for (const QByteArray &argument : arguments)
+        texts << fileNameText(argument);
     QCommandLineParser parser;
     declareOptions(parser);
-    const bool parsed = parser.parse(arguments);
+    const bool parsed = parser.parse(texts);
     if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all")))
         return {WindowCommandLine::Action::Help, {}, usage()};
     if (parser.isSet(QStringLiteral("version")))
@@ -119,7 +123,12 @@ WindowCommandLine readWindowCommandLine(const QStringList &arguments)
                 {},
                 QStringLiteral("quenzil: %1\n%2\n").arg(error, usage().section(u'\n', 0, 0))};
     }
-    return {WindowCommandLine::Action::Open, pictures.value(0), {}};
+    if (pictures.isEmpty())
+        return {};
+    // The picture's own bytes: its text may have lost some. An option with the same text comes
+    // before it, since after "--" nothing is an option.
+    const qsizetype index = texts.lastIndexOf(pictures.first());
+    return {WindowCommandLine::Action::Open, arguments.at(index), {}};
 }
 
 } // namespace quenzil

@@ -1,8 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class QFileDialog;
 class QMimeData;
@@ -37,13 +41,15 @@ struct WindowCommandLine
 {
     enum class Action { Open, Help, Version, UsageError };
     Action action = Action::Open;
-    // The picture to open the window with; empty for none.
-    QString picture;
+    // The name of the picture to open the window with as the system has it (see
+    // openPictureFile()); none for none.
+    std::optional<QByteArray> picture;
     // For Help and Version, what to print; for UsageError, the lines to print on standard error.
     QString text;
 };
-// Reads the command line before the application object exists, so that help and version need
-// no display; Qt's own options (-platform, -style, ...) are left for the application to take.
-WindowCommandLine readWindowCommandLine(const QStringList &arguments);
+// Reads the command line, each argument as the system has it (the bytes on POSIX systems, UTF-8
+// on Windows). Also before the application object exists, so that help and version need no
+// display; Qt's own options (-platform, -style, ...) are left for the application to take.
+WindowCommandLine readWindowCommandLine(const QList<QByteArray> &arguments);
 
 } // namespace quenzil

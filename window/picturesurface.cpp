@@ -11,6 +11,12 @@ bool PictureSurface::load(const QString &fileName, const Preparation &preparatio
     return source.readFile(fileName, preparation, error) && show(source, preparation, error);
 }
 
+bool PictureSurface::read(QIODevice *device, const Preparation &preparation, QString *error)
+{
+    PictureSource source;
+    return source.read(device, preparation, error) && show(source, preparation, error);
+}
+
 bool PictureSurface::take(const QImage &picture, const Preparation &preparation, QString *error)
 {
     PictureSource source;

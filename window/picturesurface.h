@@ -19,6 +19,8 @@ public:
     // Reads a picture file for `preparation` and prepares it (see PictureSource). On failure
     // returns false and sets *error (when given) to the reason. Nothing is thrown.
     bool load(const QString &fileName, const Preparation &preparation, QString *error = nullptr);
+    // The same for a picture file opened already (see openPictureFile()).
+    bool read(QIODevice *device, const Preparation &preparation, QString *error = nullptr);
     // Takes a picture already decoded (a pasted one), held to the same pixel limit.
     bool take(const QImage &picture, const Preparation &preparation, QString *error = nullptr);
 

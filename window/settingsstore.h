@@ -5,48 +5,42 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-#include <optional>
-
-class QSettings;
-
 namespace quenzil {
 
 // The table settings the window keeps between starts, in the group [table] of the user's
 // settings: one key per setting, named as quenzil-table's long option without its dashes and
 // holding the value as the command takes it ("fit=160x128", "radix=hex", "pad=true"). A missing
-// key is the default, so the file holds only what differs from it.
+// key is the default, so the file holds only what differs from it. On Linux the file is
+// $XDG_CONFIG_HOME/QUENZIL/quenzil.conf; only a regular file (or none yet) is read or written
+// there: a FIFO would hold the window up until something wrote to it.
 class SettingsStore
 {
 public:
-    // The user's settings: on Linux $XDG_CONFIG_HOME/QUENZIL/quenzil.conf.
-    SettingsStore();
-    // The settings in the INI file `fileName` instead.
-    explicit SettingsStore(const QString &fileName);
+    // What load() found.
+    struct Loaded
+    {
+        TableSettings settings;
+        // What was ignored, a line each: "option '--per-line': '0' is not a number from 1 to
+        // 64; ignored", "'FILE' is not a regular file; the defaults are used".
+        QStringList problems;
+        // The picture's zoom (see saveZoom()): Fit (0) where none is kept or the one kept is no
+        // zoom.
+        int zoom = 0;
+    };
 
     // The stored settings. A value the command would refuse, an unknown key or a combination it
-    // would refuse (--pad without --fit) leaves the setting at its default and is reported in
-    // one line on standard error, "quenzil: settings: option '--per-line': '0' is not a number
-    // from 1 to 64; ignored"; the other settings stay.
-    TableSettings load() const;
-    // As load(), the reports (without "quenzil: settings: ") added to `problems` instead.
-    TableSettings load(QStringList &problems) const;
+    // would refuse (--pad without --fit) leaves the setting at its default and is a problem; the
+    // other settings stay. A file that cannot be read gives the defaults.
+    Loaded load() const;
 
     // Writes the settings that differ from the default and removes every other key of the group.
-    // Returns whether the file was written; a failure is reported on standard error.
-    bool save(const TableSettings &settings) const;
+    // Returns why they could not be written ("'FILE' cannot be written: Not a directory"), or
+    // the empty text.
+    QString save(const TableSettings &settings) const;
 
-    // The picture's zoom, kept in the group [window] beside the table's: "zoom=fit", "zoom=2"
-    // (see PictureView::zoomName()). Fit where none is kept; a name that is no zoom is reported
-    // as a setting is and leaves Fit.
-    int loadZoom() const;
-    // Keeps the zoom; returns whether the file was written (a failure is reported).
-    bool saveZoom(int zoom) const;
-
-private:
-    std::unique_ptr<QSettings> open() const;
-
-    std::optional<QString> m_fileName;
+    // Keeps the picture's zoom in the group [window] beside the table's: "zoom=fit", "zoom=2"
+    // (see PictureView::zoomName()). Returns why it could not be written, or the empty text.
+    QString saveZoom(int zoom) const;
 };
 
 } // namespace quenzil

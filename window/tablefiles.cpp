@@ -2,7 +2,9 @@
 
 #include "tablerun.h"
 
+#include <QBuffer>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QPlainTextEdit>
@@ -21,6 +23,21 @@ QString chosenIn(QFileDialog &dialog)
         return {};
     const QStringList chosen = dialog.selectedFiles();
     return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+// Opens the file a save goes to; returns why it cannot be, or the empty text. The text goes to a
+// temporary file beside it that replaces it only once complete, so an earlier file stays as it
+// was on any failure. Only a regular file is replaced: a device or a FIFO would become a regular
+// file (where the user may write the folder, /dev for root), and a FIFO would hold the window
+// until something read it. Writes go straight to the system, so that a failed one has its reason.
+QString openTarget(QSaveFile &file)
+{
+    if (const QFileInfo target(file.fileName()); target.exists() && !target.isFile())
+        return target.isDir() ? QStringLiteral("Is a directory")
+                              : QStringLiteral("Is not a regular file");
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return file.errorString();
+    return {};
 }
 
 } // namespace
@@ -58,10 +75,12 @@ QString choosePreviewFile(QWidget *parent)
 QString saveTableFile(const QPlainTextEdit &area, const QString &fileName)
 {
     QSaveFile file(fileName);
+    if (const QString refusal = openTarget(file); !refusal.isEmpty())
+        return refusal;
     try {
         // A run moves its text into the area before it lets the user act, so the area holds
         // the whole text made so far.
-        if (file.open(QIODevice::WriteOnly) && writeTableText(area, file) && file.commit())
+        if (writeTableText(area, file) && file.commit())
             return {};
         return file.errorString();
     } catch (const std::exception &error) {
@@ -74,13 +93,19 @@ QString savePngFile(const QImage &picture, const QString &fileName)
 {
     if (picture.isNull())
         return QStringLiteral("Not enough memory for the preview");
+    // Made in memory first: a write that fails is then the file's to report, with the system's
+    // reason, where the PNG writer would only say that it failed.
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!QImageWriter(&buffer, "png").write(picture))
+        return QStringLiteral("Not enough memory for the preview");
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    QImageWriter writer(&file, "png");
-    if (writer.write(picture) && file.commit())
+    if (const QString refusal = openTarget(file); !refusal.isEmpty())
+        return refusal;
+    if (writeWhole(file, png) && file.commit())
         return {};
-    return file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
+    return file.errorString();
 }
 
 } // namespace quenzil

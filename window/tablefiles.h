@@ -18,9 +18,11 @@ QString chooseSaveFile(QWidget *parent);
 QString choosePreviewFile(QWidget *parent);
 
 // Writes the text area's text to `fileName`, line breaks as CR LF and in UTF-8 (see
-// writeTableText()). Returns why it failed, or the empty text.
+// writeTableText()). Returns why it failed, with the system's reason where it has one ("No space
+// left on device"), or the empty text. Only a regular file, or a new one, is written: an existing
+// FIFO or device is refused ("Is not a regular file").
 QString saveTableFile(const QPlainTextEdit &area, const QString &fileName);
-// Writes a picture as PNG to `fileName`. Returns why it failed, or the empty text.
+// Writes a picture as PNG to `fileName`, the same way. Returns why it failed, or the empty text.
 QString savePngFile(const QImage &picture, const QString &fileName);
 
 } // namespace quenzil

@@ -4,6 +4,7 @@
 #include "picturesurface.h"
 #include "tablebuilder.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QFileDevice>
 #include <QIODevice>
@@ -66,7 +67,7 @@ bool writeTableText(const QPlainTextEdit &area, QIODevice &device)
     };
     int slices = 0;
     const auto write = [&] {
-        const bool written = device.write(slice) == slice.size();
+        const bool written = writeWhole(device, slice);
         if (++slices % 8 == 0)
             startWriteBack(device);
         slice.clear();
@@ -102,7 +103,25 @@ bool writeTableText(const QPlainTextEdit &area, QIODevice &device)
         if (slice.size() >= sliceBytes && !write())
             return false;
     }
-    return slice.isEmpty() || write();
+    const bool written = slice.isEmpty() || write();
+    // The user's input that came meanwhile waits in the window system's queue, but the wake-up
+    // that came with it was spent on the passes above: without another, the window would take it
+    // (a request to close the window, say) only when the next event came from the system.
+    if (slices > 0)
+        if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance())
+            dispatcher->wakeUp();
+    return written;
+}
+
+bool writeWhole(QIODevice &device, QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        const qint64 written = device.write(bytes.data(), bytes.size());
+        if (written <= 0)
+            return false;
+        bytes = bytes.sliced(written);
+    }
+    return true;
 }
 
 TableRun::TableRun(PictureSurface &surface, QPlainTextEdit &area, QLabel &progressLabel,

@@ -2,6 +2,7 @@
 
 #include "tableformat.h"
 
+#include <QByteArrayView>
 #include <QElapsedTimer>
 #include <QString>
 
@@ -97,10 +98,16 @@ private:
 };
 
 // Writes the text area's whole text as the table has it (line breaks as CR LF), in UTF-8, a slice
-// of about a megabyte at a time. Between slices the window processes its events, all but the user's
-// input, which waits until the text is written: the window stays live, and the text stays as it was
-// when the writing began. Returns false when the device refuses a write.
+// of about a megabyte at a time. Between slices the window processes its events, all but the
+// user's input, which waits until the text is written (a request to close the window among it,
+// which the window takes as soon as the writing ends): the window stays live. The caller keeps
+// the text as it is meanwhile (see Tavro::saveTable()). Returns false when the device refuses a
+// write; its errorString() then has the system's reason.
 bool writeTableText(const QPlainTextEdit &area, QIODevice &device);
+
+// Writes all of `bytes`. A short write is tried again for the rest, since the system tells its
+// reason ("No space left on device") only then. Returns false when the device refuses a write.
+bool writeWhole(QIODevice &device, QByteArrayView bytes);
 
 // One run of the table command over the window's surface, text area and progress label. The run
 // is the table builder's output, progress and event pump at once, so text and count flow one

@@ -5,6 +5,7 @@
 #include "picturepreparation.h"
 #include "picturereading.h"
 #include "pictureview.h"
+#include "settingsstore.h"
 #include "tabledecoder.h"
 #include "tablefiles.h"
 #include "tablesettingsdialog.h"
@@ -13,9 +14,11 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -25,8 +28,10 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 namespace quenzil {
@@ -49,7 +54,7 @@ QString captionFor(const char *prefix, double value)
 
 } // namespace
 
-Tavro::Tavro(QWidget *parent) : QWidget(parent)
+Tavro::Tavro(QWidget *parent, const SettingsStore *store) : QWidget(parent), m_store(store)
 {
     setWindowTitle(QStringLiteral("Tavro"));
     setAcceptDrops(true);
@@ -168,7 +173,7 @@ void Tavro::createZoomActions()
         for (QAction *action : zooms->actions())
             action->setChecked(action->data().toInt() == zoom);
     });
-    connect(m_picture, &PictureView::zoomChanged, this, &Tavro::zoomChanged);
+    connect(m_picture, &PictureView::zoomChanged, this, &Tavro::keepZoom);
     m_picture->addActions(QList<QAction *>{separator, zoomIn, zoomOut} + fit +
                           QList<QAction *>{steps->menuAction()});
 }
@@ -203,11 +208,35 @@ void Tavro::placeControls()
 
 bool Tavro::loadFile(const QString &fileName, QString *errorText)
 {
+    return loadPicture(
+        [&](const Preparation &preparation) {
+            return m_surface.load(fileName, preparation, errorText);
+        },
+        errorText);
+}
+
+bool Tavro::loadFileNamed(const QByteArray &name, QString *errorText)
+{
+    return loadPicture(
+        [&](const Preparation &preparation) {
+            QFile file;
+            const QString reason = openPictureFile(file, name, PictureFiles::RegularOnly);
+            if (reason.isEmpty())
+                return m_surface.read(&file, preparation, errorText);
+            if (errorText)
+                *errorText = reason;
+            return false;
+        },
+        errorText);
+}
+
+bool Tavro::loadPicture(const std::function<bool(const Preparation &)> &read, QString *errorText)
+{
     // A new picture comes in as it is, not inverted, whatever the Invers box shows.
     Preparation preparation = m_settings.preparation;
     preparation.invert = false;
     try {
-        if (!m_surface.load(fileName, preparation, errorText))
+        if (!read(preparation))
             return false;
     } catch (...) {
         // Whatever goes wrong while loading ends the command without a word.
@@ -277,7 +306,18 @@ void Tavro::showPicture()
 
 void Tavro::saveTable(const QString &fileName)
 {
-    const QString failure = saveTableFile(*m_area, fileName);
+    // The writing lets the window process events between its slices: a text dropped meanwhile is
+    // held until the file is complete, so that the file has the text as it was when the save
+    // began rather than pieces of both.
+    m_saving = true;
+    QString failure;
+    {
+        const auto saved = qScopeGuard([this] {
+            m_saving = false;
+            putHeldDrops();
+        });
+        failure = saveTableFile(*m_area, fileName);
+    }
     if (!failure.isEmpty())
         reportFailure(
             tr("Cannot save the table to %1: %2").arg(QDir::toNativeSeparators(fileName), failure));
@@ -385,7 +425,7 @@ void Tavro::openTableSettings()
                 reportFailure(error);
                 return;
             }
-            emit tableSettingsAccepted(m_settings);
+            keepSettings();
         });
     }
     m_settingsPicture = 0;
@@ -406,6 +446,27 @@ void Tavro::showSettingsPicture(const QString &problem)
     if (m_surface.image().isNull() || m_surface.image().cacheKey() != m_settingsPicture) {
         m_settingsPicture = m_surface.image().cacheKey();
         m_settingsDialog->showPicture(m_surface.displayed());
+    }
+}
+
+void Tavro::keepSettings()
+{
+    if (!m_store)
+        return;
+    // The settings apply all the same; only the next start goes without them.
+    if (const QString failure = m_store->save(m_settings); !failure.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("QUENZIL"),
+                             tr("The table settings apply now but will not be kept for the next "
+                                "start. %1.")
+                                 .arg(failure));
+}
+
+void Tavro::keepZoom(int zoom)
+{
+    // A zoom that cannot be kept is no reason to hold up the user: one line says so.
+    if (m_store) {
+        if (const QString failure = m_store->saveZoom(zoom); !failure.isEmpty())
+            std::fprintf(stderr, "quenzil: settings: %s\n", failure.toLocal8Bit().constData());
     }
 }
 
@@ -474,6 +535,32 @@ void Tavro::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
+void Tavro::holdDrop(const QDropEvent &drop)
+{
+    // The drag's data lives only as long as the drag: a copy is kept.
+    auto data = std::make_unique<QMimeData>();
+    for (const QString &format : drop.mimeData()->formats())
+        data->setData(format, drop.mimeData()->data(format));
+    m_heldDrops.push_back({std::move(data), drop.position(), drop.possibleActions(), drop.buttons(),
+                           drop.modifiers()});
+}
+
+void Tavro::putHeldDrops()
+{
+    // Each goes to the area as it came, now that nothing else is reading the text; a drop goes
+    // where a drag last entered, so it enters first.
+    std::vector<HeldDrop> held = std::move(m_heldDrops);
+    m_heldDrops.clear();
+    for (const HeldDrop &drop : held) {
+        QDragEnterEvent enter(drop.position.toPoint(), drop.actions, drop.data.get(), drop.buttons,
+                              drop.modifiers);
+        QCoreApplication::sendEvent(m_area->viewport(), &enter);
+        QDropEvent event(drop.position, drop.actions, drop.data.get(), drop.buttons,
+                         drop.modifiers);
+        QCoreApplication::sendEvent(m_area->viewport(), &event);
+    }
+}
+
 void Tavro::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
@@ -516,7 +603,8 @@ bool Tavro::eventFilter(QObject *watched, QEvent *event)
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto *drag = static_cast<QDragMoveEvent *>(event);
-            if (!droppedFile(drag->mimeData()).isEmpty()) {
+            if (!droppedFile(drag->mimeData()).isEmpty() ||
+                (m_saving && drag->mimeData()->hasText())) {
                 drag->acceptProposedAction();
                 return true;
             }
@@ -526,6 +614,11 @@ bool Tavro::eventFilter(QObject *watched, QEvent *event)
             auto *drop = static_cast<QDropEvent *>(event);
             if (!droppedFile(drop->mimeData()).isEmpty()) {
                 dropEvent(drop);
+                return true;
+            }
+            if (m_saving && drop->mimeData()->hasText()) {
+                holdDrop(*drop);
+                drop->acceptProposedAction();
                 return true;
             }
             break;

@@ -231,10 +231,10 @@ void TableCommandTest::runs_data()
         << none;
     QTest::newRow("transparency dropped without a background")
         << QStringList{"alpha.png"} << 0 << "alpha-dropped.txt" << none;
-    QTest::newRow("prepared picture beyond the pixel limit")
-        << QStringList{"--stretch", "8192x8192", "pic.bmp"} << 1 << QString()
-        << QByteArray("quenzil-table: cannot prepare 'pic.bmp': The picture's 8192 x 8192 "
-                      "pixels exceed the limit of 128 MB (33554432 pixels)\n");
+    QTest::newRow("a box beyond the pixel limit")
+        << QStringList{"--stretch", "8192x8192", "pic.bmp"} << 2 << QString()
+        << QByteArray("quenzil-table: option '--stretch': '8192x8192' is 67108864 pixels, more "
+                      "than the 33554432 a picture may have\nTry 'quenzil-table --help'.\n");
 }
 
 void TableCommandTest::runs()

@@ -50,6 +50,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"stretch", "128x160"}, {"resample", "nearest"}}},
         Applied{{{"fill", "320x240"}, {"background", "000000"}},
                 {{"fill", "320x240"}, {"background", "000000"}}},
+        Applied{{{"fit", "4096x8192"}, {"pad", "true"}}, {{"fit", "4096x8192"}, {"pad", "true"}}},
         Applied{{{"resample", "smooth"}, {"radix", "bin"}, {"per-line", "8"}, {"label", "Picture"}},
                 {}},
         // A dither works with the nearest levels anyway; "none" leaves --nearest standing.
@@ -127,6 +128,13 @@ INSTANTIATE_TEST_SUITE_P(
         refused("fit", "0x5", "option '--fit': '0x5' is not a size WxH with each side 1 to 8192"),
         refused("stretch", "8193x1",
                 "option '--stretch': '8193x1' is not a size WxH with each side 1 to 8192"),
+        // A box the prepared picture may fill is held to the pixel limit, 8192 x 4096.
+        refused("fit", "8192x8192",
+                "option '--fit': '8192x8192' is 67108864 pixels, more than the 33554432 a picture "
+                "may have"),
+        refused("stretch", "4097x8192",
+                "option '--stretch': '4097x8192' is 33562624 pixels, more than the 33554432 a "
+                "picture may have"),
         // One rule for every number: digits only.
         refused("per-line", " 8", "option '--per-line': ' 8' is not a number from 1 to 64"),
         refused("per-line", "+8", "option '--per-line': '+8' is not a number from 1 to 64"),

@@ -14,12 +14,14 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageWriter>
 #include <QList>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <memory>
@@ -63,6 +65,82 @@ QByteArray png(quint32 width, quint32 height, quint8 depth, quint8 colourType,
     const QByteArray compressed = qCompress(rawRows).mid(4);
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header) + chunk("IDAT", compressed) +
            chunk("IEND", {});
+}
+
+// A picture in `format` as Qt writes it; a JPEG progressive when asked.
+QByteArray written(const QImage &picture, const char *format, bool progressive = false)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    if (!writer.write(picture))
+        qFatal("cannot write a %s", format);
+    return bytes;
+}
+
+// Colours that change from pixel to pixel, so that a picture compresses poorly.
+QImage busyPicture(QSize size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            picture.setPixel(x, y, qRgb((x * 7) ^ y, (y * 5) ^ x, (x + y) * 3));
+    return picture;
+}
+
+// A GIF of black, red, green and blue bands four rows high. A clear code comes before every
+// second pixel's code, so that every code stays 3 bits wide.
+QByteArray bandsGif(int width, int height, bool interlaced)
+{
+    QByteArray gif("GIF89a");
+    const auto add16 = [&gif](int value) {
+        gif.append(char(value & 0xFF)).append(char(value >> 8));
+    };
+    add16(width);
+    add16(height);
+    gif.append("\x81\0\0", 3).append(QByteArray::fromHex("000000ff000000ff000000ff")).append(',');
+    add16(0);
+    add16(0);
+    add16(width);
+    add16(height);
+    gif.append(interlaced ? '\x40' : '\0').append('\x02');
+    QByteArray data;
+    quint32 bits = 0;
+    int pending = 0;
+    const auto code = [&](int value) {
+        bits |= quint32(value) << pending;
+        for (pending += 3; pending >= 8; pending -= 8, bits >>= 8)
+            data.append(char(bits & 0xFF));
+    };
+    for (int i = 0; i < width * height; ++i) {
+        if (i % 2 == 0)
+            code(4);
+        code(i / width / 4 % 4);
+    }
+    code(5);
+    data.append(char(bits & 0xFF));
+    for (qsizetype i = 0; i < data.size(); i += 255)
+        gif.append(char(std::min<qsizetype>(255, data.size() - i))).append(data.mid(i, 255));
+    return gif.append('\0').append(';');
+}
+
+// A JPEG whose last scan comes `repeats` more times before its end marker.
+QByteArray withScanRepeated(const QByteArray &jpeg, int repeats)
+{
+    const qsizetype lastScan = jpeg.lastIndexOf("\xFF\xDA");
+    const QByteArray scan = jpeg.mid(lastScan, jpeg.size() - 2 - lastScan);
+    return jpeg.left(jpeg.size() - 2) + scan.repeated(repeats) + jpeg.right(2);
+}
+
+// A JPEG whose frame header claims another size than its data holds.
+QByteArray withClaimedSize(QByteArray jpeg, int width, int height)
+{
+    const qsizetype frame = jpeg.indexOf("\xFF\xC0");
+    qToBigEndian(quint16(height), jpeg.data() + frame + 5);
+    qToBigEndian(quint16(width), jpeg.data() + frame + 7);
+    return jpeg;
 }
 
 // Leaves freed memory of `bytes` bytes full of a pattern, so that a decoder that left pixels
@@ -148,6 +226,8 @@ private slots:
     void nonPictureFiles_data();
     void nonPictureFiles();
     void unusualFileNames();
+    void damagedPictures_data();
+    void damagedPictures();
 };
 
 void HostilePictureTest::hostileFiles_data()
@@ -307,6 +387,59 @@ void HostilePictureTest::unusualFileNames()
     goodFile.close();
     QVERIFY2(source.readFile(good, {}, &error), qPrintable(error));
     QCOMPARE(source.prepared({}).size(), QSize(3, 3));
+}
+
+void HostilePictureTest::damagedPictures_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("refusal"); // how the reason begins; empty: the picture loads
+
+    const QString cut = QStringLiteral("The picture data is cut short");
+    const QString damaged = QStringLiteral("The picture data is damaged: ");
+    const QByteArray jpeg = written(busyPicture({300, 200}), "jpeg");
+    const QByteArray progressive = written(busyPicture({300, 200}), "jpeg", true);
+    const QByteArray gif = bandsGif(16, 16, true);
+    const QByteArray xbm =
+        written(busyPicture({64, 64}).convertToFormat(QImage::Format_Mono), "xbm");
+    QTest::newRow("JPEG") << jpeg << QString();
+    QTest::newRow("JPEG cut in half") << jpeg.left(jpeg.size() / 2) << damaged;
+    QTest::newRow("JPEG without its end marker, every pixel there") << jpeg.chopped(2) << QString();
+    // The reader would fill 8192 x 4096 pixels from a few hundred bytes, nearly all grey.
+    QTest::newRow("JPEG whose header claims 8192 x 4096")
+        << withClaimedSize(written(busyPicture({16, 16}), "jpeg"), 8192, 4096) << damaged;
+    QTest::newRow("progressive JPEG") << progressive << QString();
+    QTest::newRow("progressive JPEG cut in half")
+        << progressive.left(progressive.size() / 2) << damaged;
+    // Refused from its markers, before each of the scans takes a pass over the picture.
+    QTest::newRow("progressive JPEG of more than 256 scans")
+        << withScanRepeated(progressive, 256) << "The picture has more than 256 scans";
+    QTest::newRow("interlaced GIF") << gif << QString();
+    QTest::newRow("interlaced GIF cut in half") << gif.left(gif.size() / 2) << cut;
+    QTest::newRow("GIF without its last data block's end") << gif.chopped(2) << cut;
+    QTest::newRow("XBM") << xbm << QString();
+    QTest::newRow("XBM whose bits run out") << xbm.left(xbm.size() * 3 / 4) << cut;
+    // libpng remarks on an extra chunk's checksum and drops the chunk; the pixels are whole.
+    QByteArray remarked = written(busyPicture({8, 8}), "png");
+    remarked.insert(33, QByteArray("\0\0\0\x0AtEXtComment\0hi\0\0\0\0", 22));
+    QTest::newRow("PNG with a text chunk's checksum wrong") << remarked << QString();
+}
+
+void HostilePictureTest::damagedPictures()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, refusal);
+    // What the readers say while reading stays out of the output: the reason says it.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".")));
+    PictureSource source = sourceWithKnownPicture();
+    QString error;
+    const bool read = readInto(source, file, &error);
+    if (refusal.isEmpty()) {
+        QVERIFY2(read, qPrintable(error));
+        return;
+    }
+    QVERIFY(!read);
+    QVERIFY2(error.startsWith(refusal), qPrintable(error));
+    QCOMPARE(source.prepared({}).size(), QSize(2, 2));
 }
 
 QTEST_GUILESS_MAIN(HostilePictureTest)

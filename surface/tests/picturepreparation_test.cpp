@@ -1,6 +1,8 @@
 #include "imagepixels.h"
 #include "picturepreparation.h"
+#include "picturereading.h"
 
+#include <QCryptographicHash>
 #include <QImage>
 #include <QRandomGenerator>
 #include <QRect>
@@ -95,6 +97,11 @@ private slots:
     void smoothScalingKeepsTheMean_data();
     void smoothScalingKeepsTheMean();
     void averagesRoundToTheNearest();
+    void invertsBeforeScaling_data();
+    void invertsBeforeScaling();
+    void smoothScalingKeepsItsResults_data();
+    void smoothScalingKeepsItsResults();
+    void scalesAColumnOfTheLargestPictureWide();
     void leavesThePictureAsRead();
 };
 
@@ -346,6 +353,83 @@ void PicturePreparationTest::averagesRoundToTheNearest()
     Preparation preparation = stretchedTo({1, 1});
     preparation.reduction = ColourReduction::Nearest;
     QCOMPARE(prepare(picture, preparation).pixel(0, 0), qRgb(36, 0, 0));
+}
+
+void PicturePreparationTest::invertsBeforeScaling_data()
+{
+    QTest::addColumn<QImage>("picture");
+    QTest::addColumn<QSize>("box");
+
+    // Black and (63, 63, 127) average to (31.5, 31.5, 63.5), which rounds up to the next band;
+    // inverted first they average to (223.5, 223.5, 191.5), which rounds up as well: the table
+    // codes 255, where inverting the scaled picture would code 218.
+    QImage edges(2, 1, QImage::Format_RGB32);
+    edges.setPixel(0, 0, qRgb(0, 0, 0));
+    edges.setPixel(1, 0, qRgb(63, 63, 127));
+    QTest::newRow("a rounding tie at a band edge") << edges << QSize(1, 1);
+    QTest::newRow("noise shrunk") << noise({64, 48}) << QSize(20, 15);
+    QTest::newRow("noise enlarged") << noise({5, 4}) << QSize(13, 7);
+}
+
+void PicturePreparationTest::invertsBeforeScaling()
+{
+    QFETCH(QImage, picture);
+    QFETCH(QSize, box);
+    Preparation inverted = stretchedTo(box);
+    inverted.invert = true;
+    QImage invertedFirst = picture;
+    invertedFirst.invertPixels();
+    QCOMPARE(prepare(picture, inverted), prepare(invertedFirst, stretchedTo(box)));
+    if (box == QSize(1, 1))
+        QCOMPARE(prepare(picture, inverted).pixel(0, 0), qRgb(224, 224, 192));
+}
+
+void PicturePreparationTest::smoothScalingKeepsItsResults_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QSize>("box");
+    // The start of the SHA-256 of the scaled noise's pixels, as the scaling gave them when it
+    // still summed every row along x first: the order of the sums must not change a pixel.
+    QTest::addColumn<QByteArray>("digest");
+
+    QTest::newRow("shrunk both ways")
+        << QSize(97, 61) << QSize(23, 17) << QByteArray("399e85cd55a4b17c");
+    QTest::newRow("enlarged both ways")
+        << QSize(13, 11) << QSize(41, 29) << QByteArray("b407d2d649e23e6c");
+    QTest::newRow("wider and lower")
+        << QSize(7, 203) << QSize(45, 9) << QByteArray("3d2eabbd470d30f1");
+    QTest::newRow("narrower and taller")
+        << QSize(203, 7) << QSize(9, 45) << QByteArray("d526964b7a078bc9");
+    QTest::newRow("only lower") << QSize(31, 77) << QSize(31, 10) << QByteArray("17878208fa2b9fec");
+    QTest::newRow("only wider") << QSize(5, 19) << QSize(33, 19) << QByteArray("eb6ebc9d8994493d");
+    QTest::newRow("one column to a row")
+        << QSize(1, 300) << QSize(70, 1) << QByteArray("ecb2b071072660a6");
+}
+
+void PicturePreparationTest::smoothScalingKeepsItsResults()
+{
+    QFETCH(QSize, picture);
+    QFETCH(QSize, box);
+    QFETCH(QByteArray, digest);
+    const QImage result = prepare(noise(picture), stretchedTo(box));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (int y = 0; y < result.height(); ++y)
+        hash.addData(QByteArrayView(result.constScanLine(y), result.width() * 4));
+    QCOMPARE(hash.result().toHex().left(16), digest);
+}
+
+void PicturePreparationTest::scalesAColumnOfTheLargestPictureWide()
+{
+    // A column of the most pixels a picture may have, black and white by turns: every pixel of
+    // the row it becomes averages all of them, mid-grey. Summing each source row across the
+    // target's width first would take hours; the test's time limit catches that.
+    QImage column(1, int(pixelLimit()), QImage::Format_RGB32);
+    for (int y = 0; y < column.height(); ++y)
+        *reinterpret_cast<QRgb *>(column.scanLine(y)) = y % 2 ? 0xFFFFFFFFu : 0xFF000000u;
+    const QImage row = prepare(column, stretchedTo({Preparation::largestSide, 1}));
+    QCOMPARE(row.size(), QSize(Preparation::largestSide, 1));
+    for (int x = 0; x < row.width(); ++x)
+        QCOMPARE(row.pixel(x, 0), qRgb(128, 128, 128));
 }
 
 void PicturePreparationTest::leavesThePictureAsRead()

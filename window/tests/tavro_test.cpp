@@ -25,7 +25,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -382,7 +381,7 @@ void TavroTest::storeSettings(const QString &lines)
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[table]\n" + QString(lines).replace(';', '\n').toUtf8() + "\n");
     file.close();
-    QVERIFY(m_window->setTableSettings(SettingsStore().load()));
+    QVERIFY(m_window->setTableSettings(SettingsStore().load().settings));
 }
 
 void TavroTest::controls_data()
@@ -1182,8 +1181,8 @@ void TavroTest::matchesTheCommand()
 }
 
 // Ctrl+T and "Table settings..." in both menus open the dialog; the view follows its controls at
-// once, OK keeps the settings and hands them on to be stored, Cancel goes back. Settings the
-// picture cannot take are refused with a message.
+// once, OK keeps the settings (settingsstore_test: for the next starts too), Cancel goes back.
+// Settings the picture cannot take are refused with a message.
 void TavroTest::settingsDialog_data()
 {
     QTest::addColumn<QString>("via");
@@ -1207,7 +1206,6 @@ void TavroTest::settingsDialog()
     QFETCH(bool, kept);
 
     loadBitmap(picture("p.bmp", 40, 30));
-    QSignalSpy keptSettings(m_window.get(), &Tavro::tableSettingsAccepted);
     if (via == "Ctrl+T") {
         m_window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
@@ -1234,10 +1232,12 @@ void TavroTest::settingsDialog()
     dialog->findChild<QComboBox *>("radixBox")->setCurrentIndex(1); // hexadecimal
     auto *buttons = dialog->findChild<QDialogButtonBox *>("buttons");
     if (accepted && !kept) {
-        buttons->button(QDialogButtonBox::Ok)->click();
-        QCOMPARE(m_messages.size(), 1);
-        QVERIFY2(m_messages.first().contains("exceed the limit"), qPrintable(m_messages.first()));
-        QCOMPARE(keptSettings.size(), 0);
+        // A box of more pixels than a picture may have is refused where it is chosen: OK waits,
+        // and Cancel brings the window back as it was.
+        QVERIFY(!buttons->button(QDialogButtonBox::Ok)->isEnabled());
+        buttons->button(QDialogButtonBox::Cancel)->click();
+        QCOMPARE(caption("Label3"), QString("X:  40"));
+        QCOMPARE(m_messages, QStringList());
         return;
     }
     // The view and the labels follow at once.
@@ -1246,7 +1246,6 @@ void TavroTest::settingsDialog()
 
     buttons->button(accepted ? QDialogButtonBox::Ok : QDialogButtonBox::Cancel)->click();
     QVERIFY(!dialog->isVisible());
-    QCOMPARE(keptSettings.size(), kept ? 1 : 0);
     QCOMPARE(m_messages, QStringList());
     QCOMPARE(caption("Label3"), kept ? QString("X:  160") : QString("X:  40"));
     QCOMPARE(caption("Label4"), kept ? QString("Y:  120") : QString("Y:  30"));

@@ -66,23 +66,23 @@ void TavroCommandLineTest::answers_data()
                                   << "quenzil: one PICTURE at most, not 2\n" + usage << "";
     QTest::newRow("a missing picture")
         << QStringList{"%d/missing.bmp"} << true << -1 << ""
-        << "quenzil: cannot open %d/missing.bmp: No such file or directory\n"
+        << "quenzil: cannot open '%d/missing.bmp': No such file or directory\n"
         << "";
     QTest::newRow("not a picture")
         << QStringList{"%d/notes.txt"} << true << -1 << ""
-        << "quenzil: cannot open %d/notes.txt: Unsupported image format\n"
+        << "quenzil: cannot open '%d/notes.txt': Unsupported image format\n"
         << "";
     // The picture libraries' own complaints stay out of it.
     QTest::newRow("a damaged PNG")
         << QStringList{"%d/damaged.png"} << true << -1 << ""
-        << "quenzil: cannot open %d/damaged.png: Unable to read image data\n"
+        << "quenzil: cannot open '%d/damaged.png': Unable to read image data\n"
         << "";
     QTest::newRow("a folder") << QStringList{"%d"} << true << -1 << ""
-                              << "quenzil: cannot open %d: Is a directory\n"
+                              << "quenzil: cannot open '%d': Is a directory\n"
                               << "";
 #ifdef Q_OS_UNIX
     QTest::newRow("a FIFO") << QStringList{"%d/fifo.bmp"} << true << -1 << ""
-                            << "quenzil: cannot open %d/fifo.bmp: Is not a regular file\n"
+                            << "quenzil: cannot open '%d/fifo.bmp': Is not a regular file\n"
                             << "";
 #endif
     // The stored settings are read at the start.
