@@ -15,16 +15,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/common.sh
 
-side=${1:-4096}
-runs=${2:-5}
-table=${TABLE:-$PWD/build/bin/quenzil-table}
 python=/usr/bin/python3 # Debian's, with python3-pil
-require_tools cli_bench "$table" ffmpeg /usr/bin/time "$python"
-
-work=$(mktemp -d "$PWD/build/cli_bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-picture=$work/picture.bmp
-make_picture "$side" "$picture"
+start_bench cli_bench "${1:-}" "${2:-}" "$python"
 make_picture 32 "$work/small.bmp"
 # Smooth colours with grain, as a camera's: a JPEG of about 3 MB at 4096 x 4096.
 "$python" - "$side" "$work/photo.jpg" <<'PYTHON'

@@ -9,15 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/common.sh
 
-side=${1:-4096}
-runs=${2:-5}
-table=${TABLE:-$PWD/build/bin/quenzil-table}
-require_tools decode_bench "$table" ffmpeg /usr/bin/time
-
-work=$(mktemp -d "$PWD/build/decode_bench.XXXXXX") # on the disk the build is on, not a tmpfs
-trap 'rm -rf "$work"' EXIT
-picture=$work/picture.bmp
-make_picture "$side" "$picture"
+start_bench decode_bench "${1:-}" "${2:-}"
 "$table" -o "$work/table.txt" "$picture"
 
 declare -A best

@@ -10,15 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/common.sh
 
-side=${1:-4096}
-runs=${2:-7}
-table=./build/bin/quenzil-table
-require_tools prepare_bench "$table" ffmpeg
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-picture=$work/picture.bmp
-make_picture "$side" "$picture"
+start_bench prepare_bench "${1:-}" "${2:-7}"
 
 names=(plain diffuse ordered fit)
 options=("" "--dither diffuse" "--dither ordered" "--fit 320x240")

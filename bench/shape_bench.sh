@@ -11,15 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/common.sh
 
-side=${1:-4096}
-runs=${2:-5}
-table=${TABLE:-$PWD/build/bin/quenzil-table}
-require_tools shape_bench "$table" ffmpeg /usr/bin/time
-
-work=$(mktemp -d "$PWD/build/shape_bench.XXXXXX") # on the disk the build is on, not a tmpfs
-trap 'rm -rf "$work"' EXIT
-picture=$work/picture.bmp
-make_picture "$side" "$picture"
+start_bench shape_bench "${1:-}" "${2:-}"
 small=$work/small.bmp
 make_picture 32 "$small"
 mkdir "$work/many" "$work/each"

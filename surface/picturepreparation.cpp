@@ -249,7 +249,7 @@ QImage prepare(QImage picture, const Preparation &preparation, QString *error)
         const QSize scaled = scaledSize(picture.size(), preparation);
         const bool alphaCounts = preparation.background || keyed || scaled == picture.size();
         // Inverting goes over every pixel anyway; only a key needs to know more then.
-        const bool opaque = !alphaCounts                       ? true
+        const bool opaque = !alphaCounts                   ? true
                             : preparation.invert && !keyed ? false
                                                            : isOpaque(picture);
         QImage alpha;

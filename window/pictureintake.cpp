@@ -5,7 +5,6 @@
 
 #include <QClipboard>
 #include <QCommandLineParser>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -15,15 +14,6 @@
 namespace quenzil {
 
 namespace {
-
-// Shows a file dialog; the file chosen in it, or the empty text when it was cancelled.
-QString chosenIn(QFileDialog &dialog)
-{
-    if (dialog.exec() != QDialog::Accepted)
-        return {};
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.first();
-}
 
 void declareOptions(QCommandLineParser &parser)
 {
@@ -38,15 +28,6 @@ void declareOptions(QCommandLineParser &parser)
 }
 
 // "*.bmp" first, then every picture format the reader knows here, then all files.
-QStringList pictureFilters()
-{
-    QStringList patterns;
-    for (const QByteArray &format : QImageReader::supportedImageFormats())
-        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
-    patterns.removeDuplicates();
-    return {QStringLiteral("*.bmp"), QStringLiteral("Pictures (%1)").arg(patterns.join(u' ')),
-            QStringLiteral("All files (*)")};
-}
 
 QString usage()
 {
@@ -59,14 +40,6 @@ QString usage()
 }
 
 } // namespace
-
-QString chooseBitmap(QFileDialog &dialog)
-{
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(pictureFilters());
-    return chosenIn(dialog);
-}
 
 QString droppedFile(const QMimeData *data)
 {

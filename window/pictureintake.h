@@ -8,19 +8,13 @@
 
 #include <optional>
 
-class QFileDialog;
 class QMimeData;
 class QWidget;
 
 namespace quenzil {
 
-// Where a picture comes into the window from: the Load Bitmap dialog, a file dropped on the
-// window, the clipboard, and the program's command line.
-
-// Shows `dialog` as "Load Bitmap" does: "*.bmp" first, then every picture format the reader
-// knows here, then all files; any name typed reaches the loader. The file chosen, or the empty
-// text when it was cancelled.
-QString chooseBitmap(QFileDialog &dialog);
+// Where a picture comes into the window from besides Load Bitmap's dialog (tablefiles.h): a file
+// dropped on the window, the clipboard, and the program's command line.
 
 // The first local file among dropped URLs, or the empty text.
 QString droppedFile(const QMimeData *data);

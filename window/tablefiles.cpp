@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QImageWriter>
 #include <QPlainTextEdit>
 #include <QSaveFile>
@@ -25,6 +26,17 @@ QString chosenIn(QFileDialog &dialog)
     return chosen.isEmpty() ? QString() : chosen.first();
 }
 
+// "*.bmp" first, then every picture format the reader knows here, then all files.
+QStringList pictureFilters()
+{
+    QStringList patterns;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format).toLower();
+    patterns.removeDuplicates();
+    return {QStringLiteral("*.bmp"), QStringLiteral("Pictures (%1)").arg(patterns.join(u' ')),
+            QStringLiteral("All files (*)")};
+}
+
 // Opens the file a save goes to; returns why it cannot be, or the empty text. The text goes to a
 // temporary file beside it that replaces it only once complete, so an earlier file stays as it
 // was on any failure. Only a regular file is replaced: a device or a FIFO would become a regular
@@ -41,6 +53,14 @@ QString openTarget(QSaveFile &file)
 }
 
 } // namespace
+
+QString chooseBitmap(QFileDialog &dialog)
+{
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(pictureFilters());
+    return chosenIn(dialog);
+}
 
 QString chooseSaveFile(QWidget *parent)
 {

@@ -2,14 +2,21 @@
 
 #include <QString>
 
+class QFileDialog;
 class QImage;
 class QPlainTextEdit;
 class QWidget;
 
 namespace quenzil {
 
-// The files the window writes: the table and the preview, each chosen in a dialog and written
-// whole or not at all (an earlier file of that name stays as it was on a failure).
+// The window's file dialogs, and the files it writes: the picture Load Bitmap opens, and the table
+// and the preview, each written whole or not at all (an earlier file of that name stays as it
+// was on a failure).
+
+// Shows `dialog` as "Load Bitmap" does: "*.bmp" first, then every picture format the reader
+// knows here, then all files; any name typed reaches the loader. The file chosen, or the empty
+// text when it was cancelled.
+QString chooseBitmap(QFileDialog &dialog);
 
 // The dialog Ctrl+S and "Save table..." show: BASIC, text or any file. A name without a suffix
 // gets ".bas" or ".txt" after the chosen kind. The empty text when it was cancelled.

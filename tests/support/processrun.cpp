@@ -1,5 +1,6 @@
 #include "processrun.h"
 
+#include <QFile>
 #include <QProcess>
 
 namespace quenzil::testsupport {
@@ -29,6 +30,18 @@ ProcessRun runProcess(const QString &program, const QStringList &arguments,
 ProcessRun runScript(const QString &script, const QString &program, const ProcessSetup &setup)
 {
     return runProcess(QStringLiteral("bash"), {QStringLiteral("-c"), script, program}, setup);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace quenzil::testsupport

@@ -6,6 +6,8 @@
 
 namespace quenzil::testsupport {
 
+// Files and programs as the tests meet them.
+
 // What a run of a program gave.
 struct ProcessRun
 {
@@ -32,5 +34,10 @@ ProcessRun runProcess(const QString &program, const QStringList &arguments,
 // Runs a bash script with `program` as $0, for the names, redirections and limits a shell gives:
 // runScript("\"$0\" pic.bmp >/dev/full", program).
 ProcessRun runScript(const QString &script, const QString &program, const ProcessSetup &setup = {});
+
+// A file's bytes; empty when it cannot be read.
+QByteArray readFile(const QString &path);
+// Writes `bytes` as the whole file; false when that fails.
+bool writeFile(const QString &path, const QByteArray &bytes);
 
 } // namespace quenzil::testsupport

@@ -1,5 +1,6 @@
 // The table settings kept between starts, in the user's settings file as XDG_CONFIG_HOME places
 // it; and the window telling when settings accepted in its dialog cannot be kept.
+#include "processrun.h"
 #include "settingsof.h"
 #include "settingsstore.h"
 #include "tavro.h"
@@ -26,17 +27,8 @@ using namespace quenzil;
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 const QString everySetting = QStringLiteral("fit=160x128\npad=true\nresample=nearest\n"
                                             "background=FFFFFF\ndither=diffuse\nradix=hex\n"

@@ -1,5 +1,6 @@
 // Save table and Save preview driven as a user drives them: the text pasted, Ctrl+S, the file
 // dialog, the messages. What goes on while a save is writing, and what a failed save says.
+#include "processrun.h"
 #include "tavro.h"
 
 #include <QAbstractButton>
@@ -34,17 +35,8 @@ using namespace quenzil;
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 // Lines like a table's, `count` of them: several of the save's slices of a megabyte.
 QString tableLines(int count)
