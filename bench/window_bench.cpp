@@ -515,19 +515,13 @@ void resizeWindow(QWidget &window, QSize size)
 // Zoom changes and window resizes over a picture prepared to 480 x 320.
 int measureZoom(int side, int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    const auto app = application(argc, argv);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("picture.bmp"));
-    if (!dir.isValid() || !writePicture(path, side, side))
-        return 1;
     quenzil::Tavro window;
     quenzil::Options options;
     quenzil::applySettings(options, {{"fill", "480x320"}, {"dither", "diffuse"}},
                            {quenzil::Reach::Setting});
-    window.show();
-    if (!window.loadFile(path) || !window.setTableSettings(options.table))
+    if (!loadGenerated(window, dir, side, side) || !window.setTableSettings(options.table))
         return 1;
     resizeWindow(window, {1200, 850});
     QWidget *view = window.findChild<QWidget *>(QStringLiteral("Picture1"));
@@ -560,16 +554,10 @@ int measureZoom(int side, int argc, char **argv)
 // follow.
 int measurePreview(int side, int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    const auto app = application(argc, argv);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("picture.bmp"));
-    if (!dir.isValid() || !writePicture(path, side, side))
-        return 1;
     quenzil::Tavro window;
-    window.show();
-    if (!window.loadFile(path))
+    if (!loadGenerated(window, dir, side, side))
         return 1;
     // Ctrl+T, as a user opens it.
     for (QAction *action : window.actions()) {
