@@ -262,18 +262,11 @@ void Tavro::pastePicture()
 
 bool Tavro::takePicture(const QImage &picture, QString *errorText)
 {
-    // A new picture comes in as it is, not inverted, whatever the Invers box shows.
-    Preparation preparation = m_settings.preparation;
-    preparation.invert = false;
-    try {
-        if (!m_surface.take(picture, preparation, errorText))
-            return false;
-    } catch (...) {
-        return false; // as a failed load
-    }
-    m_settings.preparation.invert = false;
-    showPicture();
-    return true;
+    return loadPicture(
+        [&](const Preparation &preparation) {
+            return m_surface.take(picture, preparation, errorText);
+        },
+        errorText);
 }
 
 bool Tavro::clipboardHasPicture()
