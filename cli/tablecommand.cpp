@@ -166,7 +166,7 @@ QImage readPrepared(const std::string &name, const Preparation &preparation, std
     return picture;
 }
 
-// A preview as PNG (see previewOf()), made in memory: a write that fails is then ours to report,
+// A preview as PNG (see previewPicture()), made in memory: a write that fails is then ours to report,
 // with the system's reason, and the PNG library has nothing to complain about on its own.
 bool writePreview(const QImage &preview, Output &output)
 {
@@ -176,16 +176,6 @@ bool writePreview(const QImage &preview, Output &output)
     if (!QImageWriter(&buffer, "png").write(preview))
         return output.fail(noMemoryText().toStdString());
     return output.write({png.constData(), std::size_t(png.size())});
-}
-
-// What --preview writes of a picture prepared or read from a table: its codes with the display
-// colours as their palette, an 8-bit PNG; with a key, whose checkerboard needs two colours more
-// than a palette holds, the colours themselves.
-QImage previewOf(const QImage &picture, std::optional<std::uint8_t> key)
-{
-    if (key)
-        return displayPreview(picture, key);
-    return picture.format() == QImage::Format_Indexed8 ? picture : palettePreview(picture);
 }
 
 // Keeps nothing: for a table whose length alone counts.
@@ -247,7 +237,7 @@ int runDecodeCommand(const CommandOptions &options)
     table.codes = {};
     Output output(options.output.empty() ? "the picture" : quotedText(options.output));
     if (!picture.isNull())
-        picture = previewOf(picture, options.table.preparation.key);
+        picture = previewPicture(picture, options.table.preparation.key);
     if (picture.isNull()) {
         output.fail(noMemoryText().toStdString());
         return 1;
@@ -327,7 +317,7 @@ int runTableCommand(const CommandOptions &options)
             return 1;
         if (i == 0 && !options.preview.empty() &&
             !(preview.open(options.preview == standardStreamName ? "" : options.preview) &&
-              writePreview(previewOf(picture, options.table.preparation.key), preview)))
+              writePreview(previewPicture(picture, options.table.preparation.key), preview)))
             return 1;
         if (i > 0 && !table.write(options.table.format.dialect->lineBreak))
             return 1;

@@ -340,6 +340,13 @@ QImage paletteImage(int width, int height, std::optional<std::uint8_t> transpare
 
 } // namespace
 
+QImage previewPicture(const QImage &prepared, std::optional<std::uint8_t> key)
+{
+    if (key)
+        return displayPreview(prepared, key);
+    return prepared.format() == QImage::Format_Indexed8 ? prepared : palettePreview(prepared);
+}
+
 QImage palettePreview(const QImage &prepared)
 {
     try {

@@ -46,6 +46,12 @@ QImage displayPreview(const QImage &prepared, std::optional<std::uint8_t> key = 
 // size. Null when memory runs out.
 QImage palettePreview(const QImage &prepared);
 
+// The picture --preview writes and the window's Save preview saves, as a 3-3-2 display shows the
+// prepared picture: palettePreview(), or with a key displayPreview() and its checkerboard, whose
+// greys are colours no palette of the 256 display colours holds. A picture of codes already
+// (codedPicture()) is its own preview without a key. Null when memory runs out.
+QImage previewPicture(const QImage &prepared, std::optional<std::uint8_t> key = std::nullopt);
+
 // The picture a table's codes stand for, `width` pixels a row: each pixel its code, in
 // Format_Indexed8 with the 256 display colours as the palette (as palettePreview() makes it). The
 // code `transparent` (when given) has alpha 0 in the palette: a preparation with that key takes

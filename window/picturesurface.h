@@ -38,9 +38,11 @@ public:
     // (Preparation::changesPicture()) that picture as a 3-3-2 display shows it, the key's pixels
     // as a checkerboard. Opaque 32-bit; null before the first load.
     const QImage &image() const { return m_preview.isNull() ? m_prepared : m_preview; }
+    // The picture as prepared: what the table codes. Null before the first load.
+    const QImage &prepared() const { return m_prepared; }
     // The prepared picture as a 3-3-2 display shows it, whatever the settings, the key's pixels
-    // as a checkerboard: what Save preview writes and the settings dialog shows. Null before the
-    // first load, or when memory runs out.
+    // as a checkerboard: what the settings dialog shows. Null before the first load, or when
+    // memory runs out.
     QImage displayed() const;
 
 private:

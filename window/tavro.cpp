@@ -318,7 +318,9 @@ void Tavro::saveTable(const QString &fileName)
 
 void Tavro::savePreview(const QString &fileName)
 {
-    const QString failure = savePngFile(m_surface.displayed(), fileName);
+    // The same picture as quenzil-table's --preview, written the same way.
+    const QString failure =
+        savePngFile(previewPicture(m_surface.prepared(), m_settings.preparation.key), fileName);
     if (!failure.isEmpty())
         reportFailure(tr("Cannot save the preview to %1: %2")
                           .arg(QDir::toNativeSeparators(fileName), failure));
