@@ -38,9 +38,11 @@ struct TableFormat
     bool sizeLine = false;
     // In a dialect that numbers its lines: the first data line's number (1 to the dialect's last
     // line number) and the step from one line to the next.
-    unsigned lineStart = 1000;
-    unsigned lineStep = 10;
+    unsigned lineStart = defaultLineStart;
+    unsigned lineStep = defaultLineStep;
 
+    static constexpr unsigned defaultLineStart = 1000;
+    static constexpr unsigned defaultLineStep = 10;
     static constexpr unsigned maxPerLine = 64;
     static constexpr std::size_t maxLabelLength = 32;
     static constexpr unsigned maxRun = 255;

@@ -260,8 +260,8 @@ constexpr unsigned widestDecoded = 999999999;
 // The help below names the limits; they must stay those of the constants.
 static_assert(Preparation::largestSide == 8192 && TableFormat::maxPerLine == 64 &&
               TableFormat::maxLabelLength == 32 && TableFormat::maxRun == 255 &&
-              lastLineNumber == 65529 && TableFormat{}.lineStart == 1000 &&
-              TableFormat{}.lineStep == 10);
+              lastLineNumber == 65529 && TableFormat::defaultLineStart == 1000 &&
+              TableFormat::defaultLineStep == 10);
 
 const std::vector<SettingRow> rows = {
     {.name = "invert",
