@@ -289,6 +289,10 @@ QImage decode(QIODevice *device, QString *error, const Preparation &forPreparati
     QImage decoded = blankImage(decodedSize, reader.imageFormat());
     if (!reader.read(&decoded))
         return fail(error, reader.errorString());
+    // A reader may report success and give no picture (Qt's MNG reader, for one, on a file whose
+    // chunks are broken).
+    if (decoded.isNull())
+        return fail(error, QStringLiteral("The picture holds no pixels"));
     // A reader that warned has read damaged data, whatever picture it gave.
     if (!warnings.first().isEmpty())
         return fail(error, QStringLiteral("The picture data is damaged: ") + warnings.first());
