@@ -217,7 +217,8 @@ std::optional<std::string> textUnlessEmpty(const std::string &text)
 
 // What the window says of a size it cannot take, for each way to a size.
 constexpr std::string_view sizeRefusal =
-    "The size must be a width and a height, each a whole number from 1 to 8192.";
+    "The size must be a width and a height, each a whole number from 1 to 8192, with no more "
+    "pixels in all than a picture may have (8192 x 4096, say).";
 
 // A whole number from `least` to `most`, typed as every number is (see parseNumber()).
 std::string applyNumber(unsigned &target, std::string_view value, unsigned least, unsigned most)
