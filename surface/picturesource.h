@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QImage>
-#include <QSize>
 #include <QString>
 
 class QFile;
@@ -75,9 +74,8 @@ private:
 
     // The file's bytes, where another preparation may read the picture another way.
     QByteArray m_bytes;
-    // The picture as last read, and the size it was read at for its preparation.
+    // The picture as last read, at the size its preparation asked for.
     QImage m_read;
-    QSize m_readSize;
 };
 
 } // namespace quenzil
