@@ -1,6 +1,7 @@
 #include "settingsstore.h"
 
 #include "pictureview.h"
+#include "tablerun.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -70,14 +71,8 @@ QString whyNotWritten()
     QSaveFile probe(fileName);
     if (!probe.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return cannot + QStringLiteral(": ") + probe.errorString();
-    // A short write is tried again for the rest: the system tells its reason only then.
-    const QByteArray text(4096, '\n');
-    for (qint64 written = 0; written < text.size();) {
-        const qint64 more = probe.write(text.constData() + written, text.size() - written);
-        if (more <= 0)
-            return cannot + QStringLiteral(": ") + probe.errorString();
-        written += more;
-    }
+    if (!writeWhole(probe, QByteArray(4096, '\n')))
+        return cannot + QStringLiteral(": ") + probe.errorString();
     probe.cancelWriting();
     return cannot;
 }
